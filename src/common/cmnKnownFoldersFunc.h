@@ -1,0 +1,25 @@
+#pragma once
+
+// The per-user folders below which the program keeps its files: local
+// application data (log, INI) and Documents (CSV, oscillograms, saved
+// connection lists). Each path ends with a '/' or is empty when the system
+// cannot tell the folder.
+
+#include <QString>
+
+// The program title, also the name of its own subfolder.
+QString ProgramTitle();
+// The maker's folder between a per-user folder and the program folder.
+QString MakerFolderName();
+
+QString GetLocalAppDataFolder();
+QString GetDocumentsFolder();
+
+// base + "VD/" + programName + "/". Only composes the path; callers create
+// the folders they need.
+QString GetProgramSubFolder(const QString &base, const QString &programName);
+
+// The program's subfolders of the two per-user folders (empty base -> a
+// relative path, as the callers expect).
+QString ProgramDataFolder();
+QString ProgramDocumentsFolder();
