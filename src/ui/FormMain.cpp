@@ -1,0 +1,205 @@
+#include "ui/FormMain.h"
+
+#include "common/WindowMessages.h"
+#include "engine/UnitCommons.h"
+#include "ui/UnitMessage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Монитор"));
+    setMinimumSize(kMinWidth, kMinHeight);
+    BuildLayout();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::Initialize()
+{
+    const QString title = GetProgramTitle();
+    QApplication::setApplicationDisplayName(title);
+    setWindowTitle(QStringLiteral("%1 v %2.%3.%4")
+                       .arg(title)
+                       .arg(MONITOR_VERSION_MAJOR)
+                       .arg(MONITOR_VERSION_MINOR)
+                       .arg(MONITOR_VERSION_PATCH));
+    CreateEngine();
+    pgctrlMain->setCurrentIndex(0);
+
+    resize(kMinWidth, kMinHeight);
+    if (const QScreen *screen = QApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TMainForm::CreateEngine()
+{
+    if (!commons_) {
+        ShowError(QStringLiteral("Ошибка при инициализации данных."), this);
+        std::exit(1);
+    }
+}
+
+void TMainForm::BuildLayout()
+{
+    BuildToolBar();
+
+    pgctrlMain = new QTabWidget(this);
+    pgctrlMain->setObjectName(QStringLiteral("pgctrlMain"));
+    tbshtInterface = AddPage("tbshtInterface", QStringLiteral("Интерфейс"));
+    tbshtParamsMain = AddPage("tbshtParamsMain", QStringLiteral("Основные"));
+    tbshtParamsHarmonics = AddPage("tbshtParamsHarmonics", QStringLiteral("Гармоники"));
+    TabSheet1 = AddPage("TabSheet1", QStringLiteral("Интергармоники"));
+    ts1 = AddPage("ts1", QStringLiteral("Мощность"));
+    tbshtSignalsForms = AddPage("tbshtSignalsForms", QStringLiteral("Формы сигналов"));
+    setCentralWidget(pgctrlMain);
+
+    BuildInterfacePage();
+    BuildStatusBar();
+}
+
+QWidget *TMainForm::AddPage(const char *objectName, const QString &caption)
+{
+    auto *page = new QWidget(pgctrlMain);
+    page->setObjectName(QLatin1String(objectName));
+    pgctrlMain->addTab(page, caption);
+    return page;
+}
+
+void TMainForm::BuildToolBar()
+{
+    auto *bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("tlbCommonParams"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(32, 32));
+    addToolBar(Qt::TopToolBarArea, bar);
+
+    actRun = new QAction(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Запустить опрос"), this);
+    actRun->setObjectName(QStringLiteral("actRun"));
+    actRun->setData(0);
+    actSaveFile = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить данные"), this);
+    actSaveFile->setObjectName(QStringLiteral("actSaveFile"));
+    actSaveFile->setToolTip(QStringLiteral("Сохранить в файл"));
+    actSaveFile->setStatusTip(QStringLiteral("Сохранить последние измерения в файл"));
+    actExit = new QAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Выход"), this);
+    actExit->setObjectName(QStringLiteral("actExit"));
+    actExit->setToolTip(QStringLiteral("Выход"));
+    actExit->setStatusTip(QStringLiteral("Закрыть приложение"));
+    connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actSaveFile, &QAction::triggered, this, [this] { SaveMeasurements(); });
+    bar->addAction(actRun);
+    bar->addAction(actSaveFile);
+    bar->addAction(actExit);
+    bar->addSeparator();
+
+    auto *address = new QWidget(bar);
+    auto *addressLayout = new QHBoxLayout(address);
+    addressLayout->setContentsMargins(6, 0, 6, 0);
+    addressLayout->addWidget(new QLabel(QStringLiteral("Адрес измерителя:"), address));
+    lblNomerDev = new QLabel(QStringLiteral("00000"), address);
+    lblNomerDev->setObjectName(QStringLiteral("lblNomerDev"));
+    QFont bold = lblNomerDev->font();
+    bold.setBold(true);
+    lblNomerDev->setFont(bold);
+    addressLayout->addWidget(lblNomerDev);
+    bar->addWidget(address);
+    bar->addSeparator();
+
+    lblLog = new QLabel(bar);
+    lblLog->setObjectName(QStringLiteral("lblLog"));
+    lblLog->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblLog->setMinimumWidth(50);
+    bar->addWidget(lblLog);
+}
+
+void TMainForm::BuildStatusBar()
+{
+    static constexpr int widths[3] = {275, 140, 50};
+    const QString texts[3] = {QStringLiteral("Время последнего расчета: __:__:__"),
+                              QStringLiteral("F2 - Сохранение в файл"), QString()};
+    for (int i = 0; i < 3; ++i) {
+        statusPanels[i] = new QLabel(texts[i], statusBar());
+        statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels[i]->setFrameShape(QFrame::StyledPanel);
+        // the design widths, widened where this system's font needs more room
+        const int needed = statusPanels[i]->fontMetrics().horizontalAdvance(texts[i]) + 12;
+        if (i < 2)
+            statusPanels[i]->setFixedWidth(std::max(widths[i], needed));
+        else
+            statusPanels[i]->setMinimumWidth(widths[i]);
+        statusBar()->addWidget(statusPanels[i], i == 2 ? 1 : 0);
+    }
+}
+
+void TMainForm::BuildInterfacePage()
+{
+    auto *layout = new QVBoxLayout(tbshtInterface);
+    gbRequestThreadManagement = new QGroupBox(tbshtInterface);
+    gbRequestThreadManagement->setObjectName(QStringLiteral("gbRequestThreadManagement"));
+    auto *passwordRow = new QHBoxLayout(gbRequestThreadManagement);
+    passwordRow->addWidget(new QLabel(QStringLiteral("Пароль 1 уровня:"), gbRequestThreadManagement));
+    edtPasswordFirstLevel = new QLineEdit(gbRequestThreadManagement);
+    edtPasswordFirstLevel->setObjectName(QStringLiteral("edtPasswordFirstLevel"));
+    edtPasswordFirstLevel->setMaxLength(8);
+    edtPasswordFirstLevel->setEchoMode(QLineEdit::Password);
+    edtPasswordFirstLevel->setFixedWidth(120);
+    passwordRow->addWidget(edtPasswordFirstLevel);
+    passwordRow->addStretch(1);
+    layout->addWidget(gbRequestThreadManagement);
+    layout->addStretch(1);
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    const int type = static_cast<int>(event->type());
+    if (type >= WM_POLL_STATE_CHANGED && type <= WM_DEVICE_TIME_CHANGED) {
+        if (auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
+            HandleWindowMessage(*message);
+            return true;
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
+{
+    switch (message.Number()) {
+    case WM_STATUS_TEXT:
+        lblLog->setText(message.Text());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (!closing_) {
+        closing_ = true;
+        OnClosing();
+    }
+    event->accept();
+}
+
+void TMainForm::OnClosing()
+{
+    commons_.reset();
+}

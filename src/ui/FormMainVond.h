@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ui/FormMain.h"
+
+// The main window of the meter family's monitor: creates its engine, gives
+// the program title.
+class TMainVondForm : public TMainForm
+{
+    Q_OBJECT
+
+public:
+    explicit TMainVondForm(QWidget *parent = nullptr);
+
+protected:
+    QString GetProgramTitle() const override;
+    void CreateEngine() override;
+    void OnClosing() override;
+};

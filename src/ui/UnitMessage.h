@@ -1,0 +1,24 @@
+#pragma once
+
+// Modal message boxes with Russian button captions, captioned with the
+// application title.
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString &title,
+                                              QMessageBox::Icon type, QMessageBox::StandardButtons buttons,
+                                              QWidget *parent = nullptr);
+void ShowInfo(const QString &text, QWidget *parent = nullptr);
+void ShowError(const QString &text, QWidget *parent = nullptr);
+
+// Tests replace the modal box with a hook that records the text and
+// returns an answer; nullptr restores the real dialog.
+using TMessageDialogHook = std::function<QMessageBox::StandardButton(const QString &text, QMessageBox::Icon type)>;
+void SetMessageDialogHook(TMessageDialogHook hook);
+
+// The caption of a dialog button, by its result.
+QString DialogButtonCaption(QMessageBox::StandardButton button);
