@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds everything and runs all tests twice: a normal build, then a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+"$root/scripts/install-deps.sh"
+
+echo "== build (release) =="
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/release" -j "$jobs"
+
+echo "== build (address + undefined behaviour sanitizers) =="
+cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DMONITOR_SANITIZE=ON -DMONITOR_BENCH=OFF >/dev/null
+cmake --build "$root/build/asan" -j "$jobs"
+
+echo "== tests (release) =="
+(cd "$root/build/release" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+
+echo "== tests (sanitizers) =="
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+cd "$root/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs"
