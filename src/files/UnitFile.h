@@ -1,0 +1,120 @@
+#pragma once
+
+// The CSV snapshot of the last measurements (F2 / "Сохранить данные"): a
+// fixed spreadsheet report, one new file per command.
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QVariant>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Shows an error text to the operator; the window passes its message box.
+using TErrorSink = std::function<void(const QString &text)>;
+
+// A text file of ";"-terminated cells, Windows-1251, CR LF, each cell
+// flushed as soon as it is formed.
+class TCsvFile
+{
+public:
+    // A cell: empty (invalid QVariant), text, integer or floating point.
+    using TCell = QVariant;
+    // Columns of rows: Matrix[column][row]; column 0 is the label column.
+    using TMatrix = std::vector<std::vector<TCell>>;
+
+    explicit TCsvFile(const QString &fileName);
+    ~TCsvFile();
+
+    bool Open();
+    void Close();
+    bool Opened() const { return opened_; }
+    const QString &FileName() const { return fileName_; }
+
+    void NewLine();
+    void WriteValue(const TCell &value);
+    void WriteSeparator();
+    void WriteValueAndSeparator(const TCell &value);
+    void WriteValuesMatrix(const TMatrix &matrix);
+
+    // The general 15-digit format of a single value widened to double, with
+    // the given decimal separator.
+    static QString FormatFloat(double value, QChar decimalSeparator);
+    static QChar SystemDecimalSeparator();
+
+private:
+    void WriteBytes(const QByteArray &bytes);
+
+    QString fileName_;
+    QFile file_;
+    bool opened_ = false;
+};
+
+// The four power sets of the report: total, then phases a, b, c; each P, Q,
+// S, P/S, P(1), Q(1), S(1), cos φ(1).
+class TPowerCalculation
+{
+public:
+    struct TPhaseInput
+    {
+        float P = 0, Q = 0, U1 = 0, I1 = 0, PhiDegrees = 0;
+    };
+    using TPowerSet = std::array<float, 8>;
+    using TPowerBlock = std::array<TPowerSet, 4>;
+
+    static TPowerBlock Calculate(const std::array<TPhaseInput, 3> &phases, float pTotal, float qTotal);
+};
+
+// File names and device texts, shared by the CSV and oscillogram files.
+class TGenerateNameUtilities
+{
+public:
+    // The device texts follow the class of the chosen connection's device.
+    static QString DeviceFilePrefix(const QString &deviceClassName);
+    static QString DeviceTypeText(const QString &deviceClassName);
+    static QString CsvFileName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
+    // Creates the folder and removes an old file of that name; shows its own
+    // errors through the sink.
+    static bool PrepareFile(const QString &fileName, const TErrorSink &showError);
+};
+
+class TDataStorageSaver
+{
+public:
+    TDataStorageSaver(const QString &fileName, const std::vector<float> &values, int deviceNumber,
+                      const QDateTime &moment, const QString &deviceClassName);
+    ~TDataStorageSaver();
+
+    bool Save();
+
+private:
+    float V(int index) const;
+    TCsvFile::TMatrix NominalsBlock() const;
+    TCsvFile::TMatrix FrequencyBlock() const;
+    TCsvFile::TMatrix MainBlock() const;
+    TCsvFile::TMatrix PowerBlock() const;
+
+    std::unique_ptr<TCsvFile> file_;
+    std::vector<float> values_;
+    int deviceNumber_;
+    QDateTime moment_;
+    QString deviceClassName_;
+};
+
+class TFileUtilities
+{
+public:
+    TFileUtilities(int deviceNumber, std::vector<float> values, QString deviceClassName,
+                   QDateTime moment = QDateTime::currentDateTime());
+
+    QString GetFileName() const;
+    bool SaveToFile(const QString &fileName, const TErrorSink &showError = {}) const;
+
+private:
+    std::vector<float> values_;
+    int deviceNumber_;
+    QString deviceClassName_;
+    QDateTime moment_;
+};
