@@ -1,0 +1,68 @@
+#include "engine/RequestThreadManager.h"
+
+#include "common/WindowMessages.h"
+#include "engine/UnitCommons.h"
+
+TRequestThreadManager::TRequestThreadManager(TCommons &commons) : commons_(commons) {}
+
+TRequestThreadManager::~TRequestThreadManager()
+{
+    if (RunState() == rsRunning)
+        Stop();
+    WaitForThread();
+}
+
+void TRequestThreadManager::Start()
+{
+    if (RunState() != rsStopped)
+        return;
+    // the previous run has said it stopped; let its thread finish unwinding
+    WaitForThread();
+    {
+        std::lock_guard lock(statusMutex_);
+        statusText_.clear();
+    }
+    severity_ = svInformation;
+    SetRunState(rsRunning);
+    thread_ = CreateThread();
+    if (thread_)
+        thread_->start();
+    else
+        SetRunState(rsStopped);
+}
+
+void TRequestThreadManager::Stop() { runState_ = rsStopRequested; }
+
+void TRequestThreadManager::SetRunState(TRunState state)
+{
+    if (runState_.exchange(state) == state || state == rsStopRequested)
+        return;
+    if (!PostWindowMessage(commons_.Window(), WM_POLL_STATE_CHANGED))
+        postError_ = 1400; // no window to post to
+}
+
+void TRequestThreadManager::ReportStatus(const QString &text, TSeverity severity)
+{
+    {
+        std::lock_guard lock(statusMutex_);
+        statusText_ = text;
+    }
+    severity_ = severity;
+    commons_.PostStatus(text);
+}
+
+QString TRequestThreadManager::StatusText() const
+{
+    std::lock_guard lock(statusMutex_);
+    return statusText_;
+}
+
+bool TRequestThreadManager::WaitForThread(unsigned long ms)
+{
+    if (!thread_)
+        return true;
+    if (!thread_->wait(ms))
+        return false;
+    thread_.reset();
+    return true;
+}
