@@ -1,0 +1,91 @@
+#include "Meter.h"
+
+namespace MeterSim {
+
+namespace {
+
+QDateTime WholeSeconds(QDateTime moment)
+{
+    const QTime t = moment.time();
+    moment.setTime(QTime(t.hour(), t.minute(), t.second()));
+    return moment;
+}
+
+} // namespace
+
+int FirmwareNumber(const QByteArray &text)
+{
+    constexpr int kInvalid = 409;
+    if (text.size() < 5)
+        return kInvalid;
+    const QByteArray digits = text.at(2) == '.' ? text.left(2) + text.mid(3, 2) : text.mid(1, 3);
+    bool ok = false;
+    const int value = digits.toInt(&ok);
+    return ok && value >= 0 && value <= 65535 ? value : kInvalid;
+}
+
+TMeter::TMeter(const TMeterConfig &config)
+    : config_(config), firmware_(MeterSim::FirmwareText(config.Firmware)),
+      model_(config.Nominals, config.Seed, config.ChannelFaults),
+      fastClock_(WholeSeconds(QDateTime::currentDateTime()))
+{
+}
+
+bool TMeter::OffersOscillogram(int deviceType) const
+{
+    return deviceType != kTypeM7 && deviceType != kTypeR5AS;
+}
+
+QDateTime TMeter::Now() const
+{
+    return config_.FastClock ? fastClock_ : WholeSeconds(QDateTime::currentDateTime());
+}
+
+QDateTime TMeter::ReadClock(bool frozen)
+{
+    if (frozen && lastReading_.isValid())
+        return lastReading_;
+    if (config_.FastClock && lastReading_.isValid())
+        fastClock_ = fastClock_.addSecs(1);
+    lastReading_ = Now();
+    return lastReading_;
+}
+
+TSpectrum TMeter::Measure()
+{
+    // One measurement per second of meter time, so the data block and an
+    // oscillogram taken in the same second describe the same signals.
+    const QDateTime now = Now();
+    if (now != measuredAt_) {
+        measured_ = model_.At(static_cast<double>(now.toSecsSinceEpoch()));
+        measuredAt_ = now;
+    }
+    return measured_;
+}
+
+QByteArray TMeter::DateTimeAnswer(bool frozenClock)
+{
+    return BuildDateTimeAnswer(ReadClock(frozenClock), firmware_, config_.Nominals.SecondaryCurrent);
+}
+
+QByteArray TMeter::SettingsAnswer() const
+{
+    return BuildSettingsAnswer(config_.Nominals);
+}
+
+QByteArray TMeter::IntervalsAnswer() const
+{
+    return BuildIntervalsAnswer(DefaultLimitPeriods());
+}
+
+QByteArray TMeter::DataAnswer()
+{
+    return BuildDataAnswer(Evaluate(Measure(), config_.Nominals));
+}
+
+TComtradeRecord TMeter::RecordOscillogram(int deviceNumber)
+{
+    return BuildComtrade(Measure(), config_.Nominals, QStringLiteral("Tarvel"), deviceNumber, Now());
+}
+
+} // namespace MeterSim

@@ -1,0 +1,75 @@
+#pragma once
+
+// The simulated meter as a whole: its settings, its clock and the network it
+// measures. Shared by every link; each link keeps its own session state.
+
+#include "Answers.h"
+#include "Comtrade.h"
+#include "MeterModel.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace MeterSim {
+
+// Device type codes of the meter variants; the first two record no oscillograms.
+constexpr int kTypeM7 = 10;
+constexpr int kTypeR5AS = 11;
+constexpr int kTypeM7SQ = 12;
+constexpr int kTypeR5AS2020 = 15;
+// Firmware from this version on records oscillograms.
+constexpr int kFirstOscillogramFirmware = 2218;
+
+struct TMeterConfig
+{
+    TNominals Nominals;
+    QString Firmware = QStringLiteral("2218");
+    // Empty: answer whatever number or type the request names.
+    std::optional<int> DeviceNumber;
+    std::optional<int> DeviceType;
+    std::optional<QString> Password;
+    bool FastClock = false;
+    bool ChannelFaults = true;
+    int OscillogramChunk = 4096;
+    quint32 Seed = 1;
+};
+
+// The firmware version number as the far end reads it from the five-character
+// text: "22.18" gives 2218; a text that is no number gives 409.
+int FirmwareNumber(const QByteArray &text);
+
+class TMeter
+{
+public:
+    explicit TMeter(const TMeterConfig &config);
+
+    const TMeterConfig &Config() const { return config_; }
+    const QByteArray &FirmwareText() const { return firmware_; }
+    bool OffersOscillogram(int deviceType) const;
+
+    // The clock as a date-time answer shows it. A fast clock moves on by one
+    // second per reading; a frozen reading repeats the previous one.
+    QDateTime ReadClock(bool frozen);
+    // Where the clock stands now, without moving a fast clock.
+    QDateTime Now() const;
+
+    QByteArray DateTimeAnswer(bool frozenClock);
+    QByteArray SettingsAnswer() const;
+    QByteArray IntervalsAnswer() const;
+    QByteArray DataAnswer();
+    TComtradeRecord RecordOscillogram(int deviceNumber);
+
+private:
+    TSpectrum Measure();
+
+    TMeterConfig config_;
+    QByteArray firmware_;
+    TMeterModel model_;
+    QDateTime fastClock_;
+    QDateTime lastReading_;
+    TSpectrum measured_;
+    QDateTime measuredAt_;
+};
+
+} // namespace MeterSim
