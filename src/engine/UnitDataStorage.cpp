@@ -74,16 +74,17 @@ void TDataStorageWriter::WriteNominals(std::span<const float> block)
 {
     CheckPreConditions(block.size() == static_cast<size_t>(NominalsCount), "TDataStorageWriter.WriteNominals");
 
-    // The three nominals are announced one by one: the window shows them in
-    // its own fields.
-    StoreValue(UnomPhase, block[UnomPhase], true);
-    StoreValue(UnomLine, block[UnomLine], true);
-    StoreValue(Inom, block[Inom], true);
     {
         TRecordValues::TBlockWrite write(values_, TRecordBlock::Nominals);
         for (int i = 0; i < NominalsCount; ++i)
             write.Put(i, block[i]);
     }
+    // The three nominals are also announced one by one (the window shows them
+    // in fields of their own); they are stored with the block above so that a
+    // snapshot never holds new nominals beside old limits.
+    Post(WM_VALUE_CHANGED, UnomPhase);
+    Post(WM_VALUE_CHANGED, UnomLine);
+    Post(WM_VALUE_CHANGED, Inom);
 
     const double phase = block[UnomPhase];
     const double line = block[UnomLine];
@@ -214,19 +215,13 @@ int TDataStorageManager::ClassifyAgainstLimits(int slot, const TLimitDescriptor 
 
 bool TDataStorageManager::InLimitPeriod() const
 {
-    constexpr double msPerDay = 86400000.0;
+    constexpr qint64 msPerDay = 86400000;
     const double moment = DeviceDateTime();
     if (!std::isfinite(moment))
         return false;
+    // Times are compared to the millisecond: closer than that counts as equal.
     const double dayFraction = std::fabs(moment) - std::floor(std::fabs(moment));
-    const double t = dayFraction * msPerDay;
-
-    // Times less than one millisecond apart count as equal.
-    auto compare = [](double a, double b) {
-        if (std::fabs(a - b) < 1.0)
-            return 0;
-        return a < b ? -1 : 1;
-    };
+    const qint64 t = std::min<qint64>(std::llround(dayFraction * msPerDay), msPerDay - 1);
 
     for (int k = 0; k < TimeIntervalCount; ++k) {
         const uint32_t packed = timeIntervals_[k].load(std::memory_order_relaxed);
@@ -239,9 +234,9 @@ bool TDataStorageManager::InLimitPeriod() const
         // An entry that is no time of day (garbled answer) never matches.
         if (startHour > 23 || startMinute > 59 || endMinute > 59)
             continue;
-        const double start = (startHour * 60.0 + startMinute) * 60000.0;
-        const double end = endHour > 23 ? msPerDay - 1.0 : (endHour * 60.0 + endMinute) * 60000.0;
-        if (compare(t, start) >= 0 && compare(t, end) < 0)
+        const qint64 start = (startHour * 60 + startMinute) * qint64(60000);
+        const qint64 end = endHour > 23 ? msPerDay - 1 : (endHour * 60 + endMinute) * qint64(60000);
+        if (t >= start && t < end)
             return true;
     }
     return false;
