@@ -30,7 +30,7 @@ TEST(MemIniFile, KeepsUnknownSectionsAndWritesCp1251WithCrLf)
     WriteAll(path, Cp1251::Encode(u"; a comment\n[Своё]\nключ = значение \r\nlone\n\n[FORMPOSITION]\nMainForm=0A0b\n"));
 
     TMemIniFile ini(path);
-    EXPECT_EQ(ini.ReadString(QStringLiteral("своё"), QStringLiteral("КЛЮЧ"), {}), QStringLiteral("значение"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("своё"), QStringLiteral("КЛЮЧ"), {}), QStringLiteral(" значение"));
     QByteArray bytes;
     ASSERT_TRUE(ini.ReadBinary(QStringLiteral("formposition"), QStringLiteral("mainform"), bytes));
     EXPECT_EQ(bytes, QByteArray("\x0A\x0B"));
@@ -38,7 +38,7 @@ TEST(MemIniFile, KeepsUnknownSectionsAndWritesCp1251WithCrLf)
     ini.WriteBinary(QStringLiteral("FORMPOSITION"), QStringLiteral("MainForm"), QByteArray("\xAB\x01", 2));
     ASSERT_TRUE(ini.UpdateFile());
 
-    EXPECT_EQ(ReadAll(path), Cp1251::Encode(u"[Своё]\r\nключ=значение\r\nlone\r\n\r\n"
+    EXPECT_EQ(ReadAll(path), Cp1251::Encode(u"[Своё]\r\nключ= значение\r\nlone\r\n\r\n"
                                             u"[FORMPOSITION]\r\nMainForm=AB01\r\n\r\n"
                                             u"[Подключения]\r\nВыбрано=-1\r\n\r\n"));
     EXPECT_EQ(TMemIniFile(path).ReadInteger(QStringLiteral("Подключения"), QStringLiteral("Выбрано"), 5), -1);
