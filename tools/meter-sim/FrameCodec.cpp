@@ -105,12 +105,19 @@ std::optional<TFrame> TRequestReader::Next()
         if (buffer_.size() < kMinFrameSize)
             return std::nullopt;
 
-        const qsizetype total = kMinFrameSize + U16At(buffer_, 4);
-        if (buffer_.size() < total)
-            return std::nullopt;
+        if (!CompleteAt(0)) {
+            // Headers are full of zero bytes, so debris can look like the start
+            // of a long frame. A verified frame further on wins over waiting.
+            const qsizetype found = FindVerifiedFrame();
+            if (found < 0)
+                return std::nullopt;
+            counters_.SkippedBytes += static_cast<quint64>(found);
+            buffer_.remove(0, found);
+        }
 
+        const qsizetype total = FrameSizeAt(0);
         const QByteArrayView frameBytes = QByteArrayView(buffer_).first(total);
-        if (Checksum(frameBytes.first(total - 1)) != static_cast<uint8_t>(frameBytes[total - 1])) {
+        if (!VerifiedAt(0)) {
             ++counters_.ChecksumErrors;
             ++counters_.SkippedBytes;
             buffer_.remove(0, 1);
@@ -119,12 +126,40 @@ std::optional<TFrame> TRequestReader::Next()
 
         TFrame frame;
         frame.Header = DecodeHeader(frameBytes);
-        frame.Data = QByteArray(frameBytes.sliced(kHeaderSize, total - kMinFrameSize).data(),
-                                total - kMinFrameSize);
+        frame.Data = frameBytes.sliced(kHeaderSize, total - kMinFrameSize).toByteArray();
         buffer_.remove(0, total);
         ++counters_.Frames;
         return frame;
     }
+}
+
+qsizetype TRequestReader::FrameSizeAt(qsizetype position) const
+{
+    return kMinFrameSize + U16At(buffer_, position + 4);
+}
+
+bool TRequestReader::CompleteAt(qsizetype position) const
+{
+    return buffer_.size() - position >= kMinFrameSize && buffer_.size() - position >= FrameSizeAt(position);
+}
+
+bool TRequestReader::VerifiedAt(qsizetype position) const
+{
+    const qsizetype total = FrameSizeAt(position);
+    const QByteArrayView frame = QByteArrayView(buffer_).sliced(position, total);
+    return Checksum(frame.first(total - 1)) == static_cast<uint8_t>(frame[total - 1]);
+}
+
+qsizetype TRequestReader::FindVerifiedFrame() const
+{
+    constexpr qsizetype kLookahead = 1024;
+    const qsizetype last = std::min(buffer_.size() - kMinFrameSize, kLookahead);
+    for (qsizetype position = 1; position <= last; ++position) {
+        if (PlausibleRequestStart(QByteArrayView(buffer_).sliced(position)) && CompleteAt(position)
+            && VerifiedAt(position))
+            return position;
+    }
+    return -1;
 }
 
 void TRequestReader::DiscardPartial()

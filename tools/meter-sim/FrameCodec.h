@@ -73,6 +73,13 @@ public:
     const TCounters &Counters() const { return counters_; }
 
 private:
+    qsizetype FrameSizeAt(qsizetype position) const;
+    bool CompleteAt(qsizetype position) const;
+    bool VerifiedAt(qsizetype position) const;
+    // Position of the first complete frame with a right checksum after the
+    // start, within a bounded distance; -1 if there is none.
+    qsizetype FindVerifiedFrame() const;
+
     QByteArray buffer_;
     TCounters counters_;
 };
