@@ -58,9 +58,9 @@ THeader BuildHeader(const TFields &fields)
     return header;
 }
 
-QByteArray BuildFrame(TFields fields, std::span<const quint8> data)
+QByteArray BuildFrame(TFields fields, std::span<const quint8> data, std::size_t maxData)
 {
-    if (data.size() > kMaxRequestData)
+    if (data.size() > std::min(maxData, kMaxAnswerData))
         throw ERangeError(QStringLiteral("Слишком длинная посылка: %1 байт данных.").arg(data.size()));
     fields.DataLength = static_cast<quint16>(data.size());
     QByteArray frame(static_cast<qsizetype>(kHeaderSize + data.size()), Qt::Uninitialized);

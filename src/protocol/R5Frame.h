@@ -80,8 +80,9 @@ struct TFields
 // 25 bytes: the fields, then the checksum of those 24 bytes.
 THeader BuildHeader(const TFields &fields);
 // A whole frame: the header fields with DataLength = data size, the data,
-// the checksum. More than kMaxRequestData bytes raise ERangeError.
-QByteArray BuildFrame(TFields fields, std::span<const quint8> data);
+// the checksum. More than maxData bytes raise ERangeError (answers, as a
+// meter or a test builds them, may carry up to kMaxAnswerData).
+QByteArray BuildFrame(TFields fields, std::span<const quint8> data, std::size_t maxData = kMaxRequestData);
 TFields ReadFields(std::span<const quint8> header); // at least 24 bytes
 
 quint16 GetU16(std::span<const quint8> bytes, std::size_t offset);

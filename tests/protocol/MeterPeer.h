@@ -13,7 +13,7 @@ inline QByteArray Answer(const QByteArray &request, quint16 errorField, const QB
 {
     R5Frame::TFields f = R5Frame::ReadFields(Span(request));
     f.ErrorField = errorField;
-    return R5Frame::BuildFrame(f, Span(data));
+    return R5Frame::BuildFrame(f, Span(data), R5Frame::kMaxAnswerData);
 }
 
 // A meter that answers request frames through a responder: it returns the
