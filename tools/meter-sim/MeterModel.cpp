@@ -89,7 +89,7 @@ TSpectrum TMeterModel::At(double t)
     s.Frequency = nominals_.Frequency + 0.025 * Wave(t, 240) + 0.008 * Wave(t, 37) + Noise(0.001);
 
     const double inom = nominals_.PrimaryCurrent();
-    const double load = 0.55 + 0.2 * Wave(t, 900) + 0.05 * Wave(t, 61);
+    const double load = 0.55 + 0.2 * Wave(t, 900) + 0.04 * Wave(t, 240);
     const double fundamentalAngles[3] = {0.0, -120.0 + 0.4 * Wave(t, 300), 120.0 + 0.3 * Wave(t, 420, 1.0)};
 
     for (int p = 0; p < 3; ++p) {
@@ -99,7 +99,7 @@ TSpectrum TMeterModel::At(double t)
         s.U[p][1] = Polar(u1, uAngle);
 
         const double shift = 28.0 + 6.0 * Wave(t, 500, p);  // current lags: an inductive load
-        const double i1 = inom * load * (1.0 + 0.04 * Wave(t, 45, 1.3 * p) + Noise(0.001));
+        const double i1 = inom * load * (1.0 + 0.03 * Wave(t, 180, 1.3 * p) + Noise(0.001));
         const double iAngle = uAngle - shift;
         s.I[p][1] = Polar(i1, iAngle);
 
