@@ -35,6 +35,8 @@ bool TSimProcess::Start(const QStringList &arguments)
         process_.waitForReadyRead(100);
     }
     const QByteArray line = process_.readLine().trimmed();
+    if (line.startsWith("SERIAL "))
+        return true;
     if (!line.startsWith("LISTENING ")) {
         error_ = QString::fromLatin1(line);
         return false;
@@ -51,20 +53,21 @@ bool TClient::Connect(quint16 port)
 
 void TClient::Send(const QByteArray &bytes)
 {
-    socket_.write(bytes);
-    socket_.waitForBytesWritten(kPeerTimeoutMs);
+    device_->write(bytes);
+    device_->waitForBytesWritten(kPeerTimeoutMs);
 }
 
 bool TClient::ReadAtLeast(qsizetype count)
 {
     const QDeadlineTimer deadline(kPeerTimeoutMs);
     while (buffer_.size() < count) {
-        buffer_.append(socket_.readAll());
+        buffer_.append(device_->readAll());
         if (buffer_.size() >= count)
             break;
-        if (deadline.hasExpired() || socket_.state() != QAbstractSocket::ConnectedState)
+        const bool lost = device_ == &socket_ ? socket_.state() != QAbstractSocket::ConnectedState : !device_->isOpen();
+        if (deadline.hasExpired() || lost)
             return false;
-        socket_.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        device_->waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
     }
     return true;
 }

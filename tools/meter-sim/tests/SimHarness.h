@@ -28,7 +28,8 @@ class TSimProcess
 public:
     ~TSimProcess();
     // Starts the simulator with the given options; false (with the reason in
-    // Error()) when it did not report a listening port.
+    // Error()) when it did not report a listening port (or, with --tty only,
+    // its serial line).
     bool Start(const QStringList &arguments);
     quint16 Port() const { return port_; }
     const QString &Error() const { return error_; }
@@ -40,9 +41,13 @@ private:
     QString error_;
 };
 
+// The monitor's side of a link: a TCP connection, or any open device.
 class TClient
 {
 public:
+    TClient() : device_(&socket_) {}
+    explicit TClient(QIODevice *device) : device_(device) {}
+
     bool Connect(quint16 port);
     QTcpSocket &Socket() { return socket_; }
 
@@ -56,6 +61,7 @@ private:
     bool ReadAtLeast(qsizetype count);
 
     QTcpSocket socket_;
+    QIODevice *device_;
     QByteArray buffer_;
 };
 
