@@ -52,9 +52,11 @@ void TRecordValues::CopyBlock(TRecordBlock block, std::span<float> dest) const
             std::this_thread::yield();
             continue;
         }
+        // Acquire loads: a value from a write that began after `before` was
+        // read makes that write's odd counter visible below, so the copy is
+        // retried.
         for (int i = 0; i < size; ++i)
-            dest[i] = slots_[first + i].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+            dest[i] = slots_[first + i].load(std::memory_order_acquire);
         if (sequence.load(std::memory_order_relaxed) == before)
             return;
     }
@@ -77,9 +79,10 @@ uint32_t TRecordValues::Version(TRecordBlock block) const
 TRecordValues::TBlockWrite::TBlockWrite(TRecordValues &values, TRecordBlock block)
     : values_(values), sequence_(values.sequence_[static_cast<int>(block)]), lock_(values.writeLock_)
 {
+    // Odd while the block is written; the release stores of Put order it
+    // before every value of this write.
     const uint32_t current = sequence_.load(std::memory_order_relaxed);
     sequence_.store(current + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
 }
 
 TRecordValues::TBlockWrite::~TBlockWrite()

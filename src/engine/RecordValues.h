@@ -3,9 +3,10 @@
 // The value array of the measurement record, shared by the polling thread
 // (the only writer) and the window and savers (readers).
 //
-// Every slot is a relaxed std::atomic<float>: on the targets we build for a
-// relaxed load or store is the same single 32-bit move a plain float takes,
-// so decoding costs nothing extra, yet a reader never races on a slot.
+// Every slot is a std::atomic<float>: on the targets we build for its loads
+// and stores (release/acquire included) are the same single 32-bit moves a
+// plain float takes, so decoding costs nothing extra, yet a reader never
+// races on a slot.
 // Values are published per block (nominals, data, oscillogram); each block
 // has a sequence counter that is odd while a write is in progress, so a
 // reader that needs a whole block at once (CSV snapshot, oscillogram view)
@@ -61,10 +62,12 @@ public:
         TBlockWrite(const TBlockWrite &) = delete;
         TBlockWrite &operator=(const TBlockWrite &) = delete;
 
-        // The index must lie inside the block (unchecked: hot path).
+        // The index must lie inside the block (unchecked: hot path). A
+        // release store is a plain move on x86-64; it makes a reader that
+        // sees this value also see the block marked as being written.
         void Put(int index, float value)
         {
-            values_.slots_[index].store(value, std::memory_order_relaxed);
+            values_.slots_[index].store(value, std::memory_order_release);
         }
 
     private:
