@@ -24,7 +24,12 @@ void TRequestThreadManager::Start()
     }
     severity_ = svInformation;
     SetRunState(rsRunning);
-    thread_ = CreateThread();
+    try {
+        thread_ = CreateThread();
+    } catch (const std::exception &error) {
+        // settings that cannot make a run (a port out of range, say)
+        ReportStatus(QString::fromUtf8(error.what()), svError);
+    }
     if (thread_)
         thread_->start();
     else

@@ -7,7 +7,32 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <cstdint>
+
+class TMonitorR5Logger;
+class TConnectionSettings;
+class TCommons;
+
+// The polling thread's entries in the program log.
+class TRequestThreadLogger
+{
+public:
+    // The program log must be given (contract).
+    explicit TRequestThreadLogger(TMonitorR5Logger *log, TCommons *commons = nullptr);
+
+    // "Старт опроса" in the status line, then the settings block in the log.
+    void LogPollStart(const TConnectionSettings *settings);
+    // "Стоп опроса" in the log and the status line.
+    void LogPollStop();
+
+    // The items of the settings block.
+    static QStringList PollStartLines(const TConnectionSettings &settings);
+
+private:
+    TMonitorR5Logger *log_;
+    TCommons *commons_;
+};
 
 // The meter clock as the date-time answer carries it.
 struct TMeterClock

@@ -1,13 +1,17 @@
 #include "ui/FormMain.h"
 
 #include "common/WindowMessages.h"
+#include "engine/ConnectionSettings.h"
+#include "engine/RequestThreadManager.h"
 #include "engine/UnitCommons.h"
+#include "engine/UnitDataStorage.h"
 #include "ui/UnitMessage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +45,7 @@ void TMainForm::Initialize()
                        .arg(MONITOR_VERSION_PATCH));
     CreateEngine();
     pgctrlMain->setCurrentIndex(0);
+    qApp->installEventFilter(this);
 
     resize(kMinWidth, kMinHeight);
     if (const QScreen *screen = QApplication::primaryScreen()) {
@@ -104,6 +109,7 @@ void TMainForm::BuildToolBar()
     actExit->setToolTip(QStringLiteral("Выход"));
     actExit->setStatusTip(QStringLiteral("Закрыть приложение"));
     connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actRun, &QAction::triggered, this, &TMainForm::actRunExecute);
     connect(actSaveFile, &QAction::triggered, this, [this] { SaveMeasurements(); });
     bar->addAction(actRun);
     bar->addAction(actSaveFile);
@@ -179,15 +185,111 @@ bool TMainForm::event(QEvent *event)
     return QMainWindow::event(event);
 }
 
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F2 && !key->isAutoRepeat() &&
+            (event != lastF2Event_ || key->timestamp() != lastF2Timestamp_)) {
+            lastF2Event_ = event;
+            lastF2Timestamp_ = key->timestamp();
+            SaveMeasurements(); // the key goes on to its widget as well
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
 {
     switch (message.Number()) {
+    case WM_POLL_STATE_CHANGED:
+        OnPollStateChanged();
+        return true;
+    case WM_VALUE_CHANGED:
+        RefreshParameter(int(message.WParam()));
+        return true;
     case WM_STATUS_TEXT:
         lblLog->setText(message.Text());
+        return true;
+    case WM_NOMINALS_CHANGED:
+        RefreshNominals();
+        return true;
+    case WM_DATA_CHANGED:
+        RefreshData();
+        return true;
+    case WM_OSCILLOGRAM_CHANGED:
+        RefreshOscillogram();
         return true;
     default:
         return false;
     }
+}
+
+void TMainForm::OnPollStateChanged()
+{
+    TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
+    if (!manager)
+        return;
+    switch (manager->RunState()) {
+    case rsRunning:
+        SetRunningView(false);
+        break;
+    case rsStopped:
+        if ((manager->Severity() == svWarning || manager->Severity() == svError) && !stoppedByUser_)
+            ShowError(manager->StatusText(), this);
+        SetRunningView(true);
+        break;
+    case rsStopRequested:
+        break;
+    }
+}
+
+void TMainForm::SetRunningView(bool editable)
+{
+    edtPasswordFirstLevel->setEnabled(editable);
+    if (connectionFrame_)
+        connectionFrame_->setEnabled(editable);
+    if (actRun->data().toInt() != 0 || editable) {
+        actRun->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+        actRun->setData(0);
+    } else {
+        actRun->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+        actRun->setData(1);
+    }
+}
+
+void TMainForm::actRunExecute()
+{
+    if (actRun->data().toInt() != 0) {
+        stoppedByUser_ = true;
+        StopPolling();
+        return;
+    }
+    stoppedByUser_ = false;
+    if (commons_ && commons_->Store())
+        commons_->Store()->Clear();
+    StartPolling();
+    ShowDeviceNumber();
+}
+
+void TMainForm::StartPolling()
+{
+    if (ApplyStartSettings() && commons_ && commons_->Manager())
+        commons_->Manager()->Start();
+}
+
+void TMainForm::StopPolling()
+{
+    if (commons_ && commons_->Manager())
+        commons_->Manager()->Stop();
+}
+
+bool TMainForm::ApplyStartSettings()
+{
+    if (!commons_ || !commons_->Settings())
+        return false;
+    commons_->Settings()->Common.Password = edtPasswordFirstLevel->text();
+    return true;
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
@@ -201,5 +303,13 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::OnClosing()
 {
+    if (commons_ && commons_->Manager()) {
+        TRequestThreadManager *manager = commons_->Manager();
+        if (manager->RunState() == rsRunning)
+            StopPolling();
+        // the thread finishes its exchange in progress, bounded by the
+        // exchange time-outs; it never needs this thread to do so
+        manager->WaitForThread();
+    }
     commons_.reset();
 }

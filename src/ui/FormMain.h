@@ -32,14 +32,29 @@ public:
     static constexpr int kMinWidth = 840;
     static constexpr int kMinHeight = 665;
 
+    // Start or stop, by the running flag of actRun.
+    void actRunExecute();
+    void StartPolling();
+    void StopPolling();
+    void SetRunningView(bool editable);
+
 protected:
     virtual QString GetProgramTitle() const = 0;
     virtual void CreateEngine();
+    // Copies the operator's choices into the poll settings; false: no start.
+    virtual bool ApplyStartSettings();
     virtual void SaveMeasurements() {}
+    // Refresh hooks of the display, called for the record's messages.
+    virtual void RefreshParameter(int /*slot*/) {}
+    virtual void RefreshNominals() {}
+    virtual void RefreshData() {}
+    virtual void RefreshOscillogram() {}
+    virtual void ShowDeviceNumber() {}
     // Handles one engine notification; false when it is not this class's.
     virtual bool HandleWindowMessage(const TWindowMessageEvent &message);
 
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     virtual void OnClosing();
 
@@ -60,6 +75,8 @@ protected:
     QLabel *lblNomerDev = nullptr;
     QLabel *lblLog = nullptr;
     QLabel *statusPanels[3] = {};
+    // The connection settings frame of the "Интерфейс" page.
+    QWidget *connectionFrame_ = nullptr;
 
 private:
     void BuildLayout();
@@ -68,5 +85,12 @@ private:
     void BuildInterfacePage();
     QWidget *AddPage(const char *objectName, const QString &caption);
 
+    void OnPollStateChanged();
+
     bool closing_ = false;
+    bool stoppedByUser_ = false;
+    // F2 reaches the application filter once per widget it propagates to:
+    // remember the last one handled.
+    const QEvent *lastF2Event_ = nullptr;
+    quint64 lastF2Timestamp_ = 0;
 };

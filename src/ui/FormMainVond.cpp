@@ -10,7 +10,7 @@ QString TMainVondForm::GetProgramTitle() const { return ProgramTitle(); }
 
 void TMainVondForm::CreateEngine()
 {
-    commons_ = std::make_unique<TCommons>(nullptr, this);
+    commons_ = std::make_unique<TCommons>(&factory_, this);
     if (!commons_->Logger().Open())
         ShowInfo(QStringLiteral("Ведение лог-файла невозможно"), this);
     commons_->Logger().LogProgramStart();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RequestThreadVD.h"
 #include "ui/FormMain.h"
 
 // The main window of the meter family's monitor: creates its engine, gives
@@ -15,4 +16,7 @@ protected:
     QString GetProgramTitle() const override;
     void CreateEngine() override;
     void OnClosing() override;
+
+private:
+    TObjectsFactoryVD factory_;
 };
