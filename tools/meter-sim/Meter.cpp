@@ -25,7 +25,7 @@ int FirmwareNumber(const QByteArray &text)
 }
 
 TMeter::TMeter(const TMeterConfig &config)
-    : config_(config), firmware_(MeterSim::FirmwareText(config.Firmware)),
+    : config_(config), firmware_(FirmwareText(config.Firmware)),
       model_(config.Nominals, config.Seed, config.ChannelFaults),
       fastClock_(WholeSeconds(QDateTime::currentDateTime()))
 {

@@ -45,7 +45,8 @@ public:
     explicit TMeter(const TMeterConfig &config);
 
     const TMeterConfig &Config() const { return config_; }
-    const QByteArray &FirmwareText() const { return firmware_; }
+    // The five characters the date-time answer carries.
+    const QByteArray &Firmware() const { return firmware_; }
     bool OffersOscillogram(int deviceType) const;
 
     // The clock as a date-time answer shows it. A fast clock moves on by one

@@ -1,6 +1,8 @@
 #include "Session.h"
 
 #include <QtEndian>
+#include <algorithm>
+#include <iterator>
 
 namespace MeterSim {
 
@@ -19,6 +21,21 @@ constexpr quint8 kCmd1PasswordLow = 0x85;
 constexpr quint8 kCmd1PasswordHigh = 0x86;
 constexpr int kMaxPassword = 8;
 constexpr int kMaxOscPeriods = 20;
+
+// Fields every request carries with fixed values.
+QString MalformedHeader(const TFrameHeader &h)
+{
+    if (h.Lead[1] != 0 || h.Lead[2] != 0 || h.Lead[3] != 0)
+        return u"header bytes 1..3 are not 0"_s;
+    static constexpr quint8 kStartTime[6] = {0, 0, 0, 1, 1, 7};
+    if (!std::equal(std::begin(kStartTime), std::end(kStartTime), std::begin(h.StartTime)))
+        return u"start time is not 00 00 00 01 01 07"_s;
+    if (h.Param != 1)
+        return u"Param is %1, not 1"_s.arg(h.Param);
+    if (h.ErrorField != 0)
+        return u"request carries error field %1"_s.arg(h.ErrorField);
+    return {};
+}
 
 } // namespace
 
@@ -76,8 +93,8 @@ TReply TMeterSession::Handle(const TFrame &request, bool frozenClock)
         silent.Note = u"device type %1 is not ours (%2)"_s.arg(h.DeviceTypeCode).arg(*config.DeviceType);
         return silent;
     }
-    if (h.ErrorField != 0)
-        return ErrorReply(h, kErrBadFormat, u"request carries error field %1"_s.arg(h.ErrorField));
+    if (const QString fault = MalformedHeader(h); !fault.isEmpty())
+        return ErrorReply(h, kErrBadFormat, fault);
 
     const TRequestKind kind = Classify(h);
     if (kind == TRequestKind::Other) {
@@ -135,7 +152,7 @@ TReply TMeterSession::Oscillogram(const TFrame &request)
     const int type = meter_.Config().DeviceType.value_or(h.DeviceTypeCode);
     if (!meter_.OffersOscillogram(type))
         return ErrorReply(h, kErrBadCmd1, u"device type %1 records no oscillograms"_s.arg(type));
-    if (FirmwareNumber(meter_.FirmwareText()) < kFirstOscillogramFirmware)
+    if (FirmwareNumber(meter_.Firmware()) < kFirstOscillogramFirmware)
         return ErrorReply(h, kErrVersion, u"firmware too old for oscillograms"_s);
     if (request.Data.size() != 4 || h.IType != 1 || h.ICount < 1 || h.ICount > kMaxOscPeriods)
         return ErrorReply(h, kErrBadFormat, u"malformed oscillogram request"_s);

@@ -61,9 +61,19 @@ TEST(Session, RejectsWhatItDoesNotKnowWithTheMetersCodes)
     EXPECT_EQ(session.Handle(Request(0x01, 0x01, 2, 4)).Header.ErrorField, kErrDataMap);
     EXPECT_EQ(session.Handle(Request(0x0A, 0x0F, 2, 1)).Header.ErrorField, kErrBadFormat);
     EXPECT_EQ(session.Handle(Request(0x0A, 0x02, 1, 1, "x")).Header.ErrorField, kErrBadFormat);
+    // Fields with fixed values in every request.
     TFrame withError = DateTime();
     withError.Header.ErrorField = 5;
     EXPECT_EQ(session.Handle(withError).Header.ErrorField, kErrBadFormat);
+    TFrame withParam = DateTime();
+    withParam.Header.Param = 0;
+    EXPECT_EQ(session.Handle(withParam).Header.ErrorField, kErrBadFormat);
+    TFrame withStart = DateTime();
+    withStart.Header.StartTime[5] = 8;
+    EXPECT_EQ(session.Handle(withStart).Header.ErrorField, kErrBadFormat);
+    TFrame withLead = DateTime();
+    withLead.Header.Lead[2] = 1;
+    EXPECT_EQ(session.Handle(withLead).Header.ErrorField, kErrBadFormat);
     EXPECT_TRUE(session.Handle(Request(0x07, 0x01)).Data.isEmpty());
 }
 
