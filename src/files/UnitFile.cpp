@@ -212,10 +212,15 @@ QString TGenerateNameUtilities::CsvFileName(const QString &deviceClassName, int 
 {
     const QString folder = ProgramDocumentsFolder();
     QDir().mkpath(folder);
-    return folder + QStringLiteral("monitor_%1_%2_%3.csv")
-                        .arg(DeviceFilePrefix(deviceClassName))
-                        .arg(deviceNumber)
-                        .arg(moment.toString(QStringLiteral("yyMMdd_HHmmsszzz")));
+    return folder + CsvBaseName(deviceClassName, deviceNumber, moment);
+}
+
+QString TGenerateNameUtilities::CsvBaseName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment)
+{
+    return QStringLiteral("monitor_%1_%2_%3.csv")
+        .arg(DeviceFilePrefix(deviceClassName))
+        .arg(deviceNumber)
+        .arg(moment.toString(QStringLiteral("yyMMdd_HHmmsszzz")));
 }
 
 bool TGenerateNameUtilities::PrepareFile(const QString &fileName, const TErrorSink &showError)

@@ -75,6 +75,8 @@ public:
     static QString DeviceFilePrefix(const QString &deviceClassName);
     static QString DeviceTypeText(const QString &deviceClassName);
     static QString CsvFileName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
+    // The name alone, without a folder.
+    static QString CsvBaseName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
     // Creates the folder and removes an old file of that name; shows its own
     // errors through the sink.
     static bool PrepareFile(const QString &fileName, const TErrorSink &showError);

@@ -1,0 +1,141 @@
+#include "PollOptions.h"
+
+#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CcnCommonTypeAndConst.h"
+#include "catalogue/CcnConnectionClasses.h"
+#include "engine/RequestThreadVD.h"
+
+namespace {
+
+bool ToInt(const QString &text, qint64 low, qint64 high, qint64 &value)
+{
+    bool ok = false;
+    value = text.toLongLong(&ok);
+    return ok && value >= low && value <= high;
+}
+
+} // namespace
+
+QString TPollOptions::Usage()
+{
+    return QStringLiteral(
+        "Usage: raruzor-poll (--tcp HOST:PORT | --serial PORT[:BAUD]) [options]\n"
+        "Polls one meter with the monitor's engine, without a window.\n\n"
+        "  --tcp HOST:PORT         meter (or converter) on TCP/IP\n"
+        "  --serial PORT[:BAUD]    meter on a direct serial line (default 115200 bit/s)\n"
+        "  --device-type ID        dtM7, dtM7SQ, dtM7L12020, dtM7L22020, dtR5AS, dtR5AS2020 (dtM7SQ)\n"
+        "  --device-address N      device number in the frames (1)\n"
+        "  --factory-number N      factory number, used in file names (1)\n"
+        "  --password TEXT         first-level password (none)\n"
+        "  --attempts N            attempts per command (3)\n"
+        "  --connect-attempts N    attempts to open the channel (1)\n"
+        "  --cycles N              stop after N data cycles (0: until Ctrl+C)\n"
+        "  --csv-every K           write the CSV snapshot every K cycles into --out\n"
+        "  --out DIR               folder of the CSV snapshots (current folder)\n"
+        "  --save-oscillograms     also save every oscillogram as COMTRADE files\n"
+        "  --log FILE.log          program log (default: the monitor's log folder)\n"
+        "Prints every status text; exits with 1 when the run ended with an error.\n");
+}
+
+bool TPollOptions::Parse(const QStringList &arguments, QString &error)
+{
+    auto value = [&](int &i) -> QString {
+        if (i + 1 >= arguments.size()) {
+            error = QStringLiteral("%1 needs a value").arg(arguments[i]);
+            return {};
+        }
+        return arguments[++i];
+    };
+    for (int i = 1; i < arguments.size() && error.isEmpty(); ++i) {
+        const QString &name = arguments[i];
+        qint64 number = 0;
+        auto numberOf = [&](qint64 low, qint64 high) {
+            const QString text = value(i);
+            if (error.isEmpty() && !ToInt(text, low, high, number))
+                error = QStringLiteral("%1: %2 is not a number in %3..%4").arg(name, text).arg(low).arg(high);
+            return number;
+        };
+        if (name == QLatin1String("--tcp")) {
+            const QString target = value(i);
+            const int colon = target.lastIndexOf(u':');
+            if (colon <= 0 || !ToInt(target.mid(colon + 1), 1, 65535, number)) {
+                error = QStringLiteral("--tcp wants HOST:PORT");
+                break;
+            }
+            TcpHost = target.left(colon);
+            TcpPort = quint16(number);
+        } else if (name == QLatin1String("--serial")) {
+            const QString target = value(i);
+            const int colon = target.lastIndexOf(u':');
+            SerialPort = colon > 0 ? target.left(colon) : target;
+            if (colon > 0 && !ToInt(target.mid(colon + 1), 1, 4000000, number)) {
+                error = QStringLiteral("--serial wants PORT[:BAUD]");
+                break;
+            }
+            if (colon > 0)
+                SerialBaud = quint32(number);
+        } else if (name == QLatin1String("--device-type")) {
+            DeviceType = value(i);
+        } else if (name == QLatin1String("--device-address")) {
+            DeviceAddress = quint16(numberOf(0, 65535));
+        } else if (name == QLatin1String("--factory-number")) {
+            FactoryNumber = qint32(numberOf(0, 2147483647));
+        } else if (name == QLatin1String("--password")) {
+            Password = value(i);
+        } else if (name == QLatin1String("--attempts")) {
+            Attempts = int(numberOf(1, 1000));
+        } else if (name == QLatin1String("--connect-attempts")) {
+            ConnectAttempts = int(numberOf(1, 1000));
+        } else if (name == QLatin1String("--cycles")) {
+            Cycles = int(numberOf(0, 2147483647));
+        } else if (name == QLatin1String("--csv-every")) {
+            CsvEvery = int(numberOf(0, 2147483647));
+        } else if (name == QLatin1String("--out")) {
+            OutDir = value(i);
+        } else if (name == QLatin1String("--log")) {
+            LogFile = value(i);
+        } else if (name == QLatin1String("--save-oscillograms")) {
+            SaveOscillograms = true;
+        } else {
+            error = QStringLiteral("unknown option %1").arg(name);
+        }
+    }
+    if (error.isEmpty() && TcpHost.isEmpty() == SerialPort.isEmpty())
+        error = QStringLiteral("give exactly one of --tcp and --serial");
+    if (error.isEmpty() && !LogFile.isEmpty() && !LogFile.endsWith(QLatin1String(".log")))
+        error = QStringLiteral("--log wants a file name ending in .log");
+    return error.isEmpty();
+}
+
+std::shared_ptr<TccnConnection> TPollOptions::MakeConnection(QString &error) const
+{
+    const int type = IndexOfIdent(DeviceTypeIdents(), DeviceType);
+    if (type < 0 || !IsSupportedDeviceType(type)) {
+        error = QStringLiteral("--device-type: %1 is not a meter the monitor polls").arg(DeviceType);
+        return nullptr;
+    }
+    auto connection = std::make_shared<TccnConnection>();
+    auto device = CreateDevice(DeviceTypeClassNames().at(type));
+    device->FactoryNum = FactoryNumber;
+    connection->SetCustomDevice(std::move(device));
+
+    auto protocol = std::make_unique<TccnTarvelProtocol>();
+    protocol->DeviceAddress = DeviceAddress;
+    protocol->MaxAttemptCount = Attempts;
+    connection->SetCustomDeviceProtocol(std::move(protocol));
+
+    if (!TcpHost.isEmpty()) {
+        auto mode = std::make_unique<TccnDirectTCPIPConMode>();
+        mode->TCPIPInterface().IpAddress = TcpHost;
+        mode->TCPIPInterface().IpPort = TcpPort;
+        mode->MaxAttemptCountOnConnect = ConnectAttempts;
+        connection->SetCustomConMode(std::move(mode));
+    } else {
+        auto mode = std::make_unique<TccnDirect232ConMode>();
+        mode->ComPortInterface().PortName = SerialPort;
+        mode->ComPortInterface().Baudrate = SerialBaud;
+        mode->MaxAttemptCountOnConnect = ConnectAttempts;
+        connection->SetCustomConMode(std::move(mode));
+    }
+    return connection;
+}

@@ -1,0 +1,146 @@
+// raruzor-poll: the monitor's polling engine without a window, for
+// unattended recording and automation.
+
+#include "PollOptions.h"
+
+#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CcnConnectionClasses.h"
+#include "common/WindowMessages.h"
+#include "engine/ConnectionSettings.h"
+#include "engine/RequestThreadVD.h"
+#include "engine/UnitDataStorage.h"
+#include "files/UnitFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void OnSignal(int) { interrupted = true; }
+
+void Print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Takes the engine's messages in place of the main window.
+class TPoller : public QObject
+{
+public:
+    TPoller(const TPollOptions &options, QString deviceClass) : options_(options), deviceClass_(std::move(deviceClass)) {}
+
+    void SetCommons(TCommons *commons) { commons_ = commons; }
+
+    int exitCode = 0;
+
+    bool event(QEvent *event) override
+    {
+        auto *message = dynamic_cast<TWindowMessageEvent *>(event);
+        if (!message)
+            return QObject::event(event);
+        switch (message->Number()) {
+        case WM_STATUS_TEXT:
+            Print(message->Text());
+            break;
+        case WM_DATA_CHANGED:
+            OnCycle();
+            break;
+        case WM_POLL_STATE_CHANGED:
+            if (commons_->Manager()->RunState() == rsStopped) {
+                exitCode = commons_->Manager()->Severity() == svError ? 1 : 0;
+                QCoreApplication::exit(exitCode);
+            }
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+
+private:
+    void OnCycle()
+    {
+        ++cycles_;
+        if (options_.CsvEvery > 0 && cycles_ % options_.CsvEvery == 0)
+            SaveCsv();
+        if (options_.Cycles > 0 && cycles_ >= options_.Cycles)
+            commons_->Manager()->Stop();
+    }
+
+    void SaveCsv()
+    {
+        auto *manager = static_cast<TRequestThreadManagerVD *>(commons_->Manager());
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
+        const QString path = QDir(folder).filePath(
+            TGenerateNameUtilities::CsvBaseName(deviceClass_, manager->LastDeviceNumber(), now));
+        const TFileUtilities snapshot(manager->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_, now);
+        if (snapshot.SaveToFile(path, [](const QString &text) { Print(text); }))
+            Print(QStringLiteral("Последний файл: ") + path);
+        else
+            Print(QStringLiteral("Ошибка при сохранении в: ") + path);
+    }
+
+    const TPollOptions &options_;
+    TCommons *commons_ = nullptr;
+    QString deviceClass_;
+    int cycles_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+        std::fputs(TPollOptions::Usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    TPollOptions options;
+    QString error;
+    std::shared_ptr<TccnConnection> connection;
+    if (options.Parse(arguments, error))
+        connection = options.MakeConnection(error);
+    if (!connection) {
+        std::fprintf(stderr, "raruzor-poll: %s\n\n%s", error.toLocal8Bit().constData(),
+                     TPollOptions::Usage().toLocal8Bit().constData());
+        return 2;
+    }
+
+    TObjectsFactoryVD factory;
+    // the poller stands in for the window: the engine's messages go to it
+    TPoller poller(options, connection->CustomDevice()->ClassName());
+    auto commons = options.LogFile.isEmpty() ? std::make_unique<TCommons>(&factory, &poller)
+                                             : std::make_unique<TCommons>(&factory, &poller, options.LogFile);
+    poller.SetCommons(commons.get());
+    if (!commons->Logger().Open())
+        Print(QStringLiteral("Ведение лог-файла невозможно"));
+    commons->Logger().LogProgramStart();
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QTimer interruptWatch;
+    QObject::connect(&interruptWatch, &QTimer::timeout, [&] {
+        if (interrupted.exchange(false) && commons->Manager()->RunState() == rsRunning)
+            commons->Manager()->Stop();
+    });
+    interruptWatch.start(100);
+
+    commons->Settings()->SetConnection(connection);
+    commons->Settings()->Common.Password = options.Password;
+    commons->Manager()->SetSaveOscillograms(options.SaveOscillograms);
+    commons->Manager()->Start();
+    const int code = app.exec();
+    commons->Manager()->WaitForThread();
+    commons->Logger().LogProgramClose();
+    return code;
+}
