@@ -8,6 +8,10 @@ namespace MeterSim {
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+constexpr int kReopenMs = 1000;
+}
+
 TSimServer::TSimServer(const TMeterConfig &config, TFaultPlan faults, bool verbose, QObject *parent)
     : QObject(parent), trace_(verbose), meter_(config), faults_(std::move(faults))
 {
@@ -16,10 +20,9 @@ TSimServer::TSimServer(const TMeterConfig &config, TFaultPlan faults, bool verbo
 TSimServer::~TSimServer()
 {
     DropClient();
-    if (serialLink_) {
-        delete serialLink_;
+    delete serialLink_;
+    if (serial_)
         serial_->close();
-    }
 }
 
 bool TSimServer::Listen(const QHostAddress &address, quint16 port, QString *error)
@@ -92,12 +95,41 @@ bool TSimServer::OpenSerial(const QString &path, qint32 baudRate, QString *error
             *error = serial_->errorString();
         return false;
     }
-    connect(serial_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e != QSerialPort::NoError)
-            trace_.Line(u"tty: %1"_s.arg(serial_->errorString()));
-    });
+    // Queued: the port reports errors from inside a read of the link.
+    connect(serial_, &QSerialPort::errorOccurred, this, &TSimServer::OnSerialError, Qt::QueuedConnection);
+    reopenTimer_.setInterval(kReopenMs);
+    reopenTimer_.setSingleShot(true);
+    connect(&reopenTimer_, &QTimer::timeout, this, &TSimServer::ReopenSerial);
     AttachSerial();
     return true;
+}
+
+void TSimServer::OnSerialError(QSerialPort::SerialPortError error)
+{
+    if (!serial_->isOpen() || error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+        return;
+    trace_.Line(u"tty: %1"_s.arg(serial_->errorString()));
+    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError && error != QSerialPort::ResourceError)
+        return;
+    // The line is gone (the other end of a pty pair closed, an adapter was
+    // pulled): close it and keep trying to open it again, like a meter that
+    // waits for its cable.
+    trace_.Line(u"tty: line lost, reopening every %1 ms"_s.arg(kReopenMs));
+    delete serialLink_;
+    serialLink_ = nullptr;
+    serial_->close();
+    reopenTimer_.start();
+}
+
+void TSimServer::ReopenSerial()
+{
+    serial_->clearError();
+    if (!serial_->open(QIODevice::ReadWrite)) {
+        reopenTimer_.start();
+        return;
+    }
+    trace_.Line(u"tty: line open again"_s);
+    AttachSerial();
 }
 
 void TSimServer::AttachSerial()

@@ -12,9 +12,10 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
 #include <memory>
 
-class QSerialPort;
 class QTcpServer;
 class QTcpSocket;
 
@@ -37,6 +38,8 @@ private:
     void OnNewConnection();
     void DropClient();
     void AttachSerial();
+    void OnSerialError(QSerialPort::SerialPortError error);
+    void ReopenSerial();
 
     TTrace trace_;
     TMeter meter_;
@@ -46,6 +49,7 @@ private:
     TMeterLink *clientLink_ = nullptr;
     QSerialPort *serial_ = nullptr;
     TMeterLink *serialLink_ = nullptr;
+    QTimer reopenTimer_;
     quint64 connections_ = 0;
 };
 

@@ -243,8 +243,9 @@ TEST(SimProcess, SpeaksOverAPseudoTerminal)
     }
     ASSERT_EQ(ptys.size(), 2) << log.toStdString();
 
+    START_SIM(sim, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--tty"), ptys[0],
+              QStringLiteral("--verbose"));
     {
-        START_SIM(sim, QStringLiteral("--tty"), ptys[0]);
         QSerialPort line(ptys[1]);
         ASSERT_TRUE(line.open(QIODevice::ReadWrite)) << line.errorString().toStdString();
         TClient client(&line);
@@ -256,6 +257,27 @@ TEST(SimProcess, SpeaksOverAPseudoTerminal)
         EXPECT_TRUE(data->ChecksumOk);
         EXPECT_EQ(data->Data.size(), kDataAnswerSize);
     }
+
+    // The pty pair goes away: the simulator closes its end once instead of
+    // spinning on the error, and goes on serving TCP.
     socat.terminate();
-    socat.waitForFinished(kPeerTimeoutMs);
+    ASSERT_TRUE(socat.waitForFinished(kPeerTimeoutMs));
+    QProcess &process = sim.Process();
+    process.setReadChannel(QProcess::StandardError);
+    QByteArray trace;
+    const QDeadlineTimer lost(kPeerTimeoutMs);
+    while (!trace.contains("tty: line lost") && !lost.hasExpired()) {
+        process.waitForReadyRead(100);
+        trace += process.readAllStandardError();
+    }
+    ASSERT_TRUE(trace.contains("tty: line lost")) << trace.left(2000).toStdString();
+    TClient tcp;
+    ASSERT_TRUE(tcp.Connect(sim.Port()));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(tcp.Exchange(DataRequest()));
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(kPeerTimeoutMs));
+    trace += process.readAllStandardError();
+    EXPECT_EQ(trace.count("tty: line lost"), 1);
+    EXPECT_LE(trace.count("tty: "), 3) << trace.left(2000).toStdString();
 }
