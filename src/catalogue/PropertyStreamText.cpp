@@ -391,6 +391,8 @@ private:
         } else {
             component.ClassName = first.toLatin1();
         }
+        if (component.ClassName.size() > 255 || component.ObjectName.size() > 255)
+            Fail(u"слишком длинное имя объекта или класса"_s);
         for (;;) {
             SkipBlanks();
             if (AtEnd())
@@ -625,7 +627,12 @@ private:
                 ++pos_;
                 return v;
             }
-            v.Items.push_back(Value());
+            TStreamValue item = Value();
+            // In the binary form the Null tag ends a list: as an element it
+            // would cut the list short and corrupt what follows.
+            if (item.Tag == vaNull)
+                Fail(u"Null не может быть элементом списка"_s);
+            v.Items.push_back(std::move(item));
         }
     }
 

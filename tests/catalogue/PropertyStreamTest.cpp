@@ -376,9 +376,13 @@ TEST(PropertyStreamMalformed, TextSyntaxErrorsNameTheLine)
         "object T\r\n  P = ?\r\nend\r\n",
         "object T\r\n  P = 1\r\nend\r\nextra",
         "object T\r\n  P. = 1\r\nend\r\n",
+        "object T\r\n  P = (1 Null 2)\r\nend\r\n",
     };
     for (const char *text : bad)
         EXPECT_THROW(ParseText(QByteArray(text)), EPropertyStream) << text;
+    // Names are short strings in the binary form.
+    EXPECT_THROW(ParseText("object " + QByteArray(300, 'A') + "\r\nend\r\n"), EPropertyStream);
+    EXPECT_THROW(ParseText("object T\r\n  " + QByteArray(300, 'P') + " = 1\r\nend\r\n"), EPropertyStream);
     try {
         ParseText("object T\r\n  A = 1\r\n  P = ?\r\nend\r\n");
         FAIL();
