@@ -50,7 +50,7 @@ TPCASettings ConModeToPCASettings(const TccnCustomConMode *conMode)
     }
     if (const auto *tcp = dynamic_cast<const TccnTCPIPInterface *>(conMode->CustomCommInterface())) {
         if (tcp->IpPort < 0 || tcp->IpPort > 65535)
-            throw ERangeError(u"IP-порт %1 вне допустимого диапазона 0..65535"_s.arg(tcp->IpPort));
+            throw EccnRangeError(u"IP-порт %1 вне допустимого диапазона 0..65535"_s.arg(tcp->IpPort));
         TPCAEthernetRecord &record = settings.Ethernet;
         record.ChannelType = pcaEthernetTCP;
         record.IpAddress.SetText(tcp->IpAddress);

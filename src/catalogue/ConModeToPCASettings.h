@@ -9,12 +9,12 @@
 class TccnCustomConMode;
 
 // A value does not fit its field of the channel settings record.
-class ERangeError : public Exception
+class EccnRangeError : public Exception
 {
 public:
     using Exception::Exception;
 };
 
 // The all-zero record for no mode. Texts longer than their fields are cut;
-// a TCP port outside 0..65535 raises ERangeError.
+// a TCP port outside 0..65535 raises EccnRangeError.
 TPCASettings ConModeToPCASettings(const TccnCustomConMode *conMode);

@@ -103,7 +103,7 @@ TEST(ConModeToPCASettings, TcpAndItsPortRange)
 
     for (qint32 port : {65536, 2147483647, -1}) {
         tcp.TCPIPInterface().IpPort = port;
-        EXPECT_THROW(ConModeToPCASettings(&tcp), ERangeError) << port;
+        EXPECT_THROW(ConModeToPCASettings(&tcp), EccnRangeError) << port;
     }
 }
 
