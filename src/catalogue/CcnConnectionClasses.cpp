@@ -454,6 +454,10 @@ void TccnConnectionList::LoadBinary(QByteArrayView data)
     TccnStreamWrapper root(u"TccnConnectionListWrapper"_s, u"ConnectionList"_s, this);
     CcnStreaming::BinaryToObject(data, root);
     MigrateOldList();
+    // A hand-edited or damaged list may carry an FMaxID below its own
+    // identifiers; the next AddConnection would then issue one twice.
+    for (const auto &item : items_)
+        maxID_ = std::max(maxID_, item->ConID);
 }
 
 void TccnConnectionList::LoadBinaryWithPrefix(QByteArrayView data)

@@ -129,6 +129,25 @@ TEST(ConnectionList, IdentifiersAreIssuedOnceAndNeverReused)
     EXPECT_EQ(list.MaxID(), 2);
 }
 
+TEST(ConnectionList, ALoadedMaxIDNeverFallsBelowTheLoadedIdentifiers)
+{
+    TccnConnectionList list;
+    for (int i = 0; i < 3; ++i) {
+        auto c = Simple(dtM7, i);
+        list.AddConnection(*c);
+    }
+    QByteArray text = list.SaveToBytes(csfText);
+    ASSERT_TRUE(text.contains("ConnectionList.FMaxID = 2\r\n"));
+    text.replace("ConnectionList.FMaxID = 2\r\n", "ConnectionList.FMaxID = 0\r\n");
+    TccnConnectionList loaded;
+    loaded.LoadFromBytes(text, csfText);
+    EXPECT_EQ(loaded.MaxID(), 2);
+    auto c = Simple(dtM7, 9);
+    loaded.AddConnection(*c);
+    EXPECT_EQ(c->ConID, 3);
+    EXPECT_EQ(loaded.IndexOfConID(3), 3);
+}
+
 TEST(ConnectionList, ConnectionAssignKeepsPartsTheSourceLacks)
 {
     auto full = Simple(dtM7, 10);
