@@ -146,6 +146,13 @@ TEST(ConnectionList, ALoadedMaxIDNeverFallsBelowTheLoadedIdentifiers)
     loaded.AddConnection(*c);
     EXPECT_EQ(c->ConID, 3);
     EXPECT_EQ(loaded.IndexOfConID(3), 3);
+
+    // At the last identifier nothing is added rather than wrapping around.
+    text.replace("ConnectionList.FMaxID = 0\r\n", "ConnectionList.FMaxID = 2147483647\r\n");
+    loaded.LoadFromBytes(text, csfText);
+    EXPECT_FALSE(loaded.AddConnection(*c));
+    EXPECT_EQ(loaded.Count(), 3);
+    EXPECT_THROW(loaded.LoadFromBytes(text, 7), EccnConnectionList);
 }
 
 TEST(ConnectionList, ConnectionAssignKeepsPartsTheSourceLacks)
