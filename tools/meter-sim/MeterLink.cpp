@@ -9,7 +9,7 @@ namespace {
 // The far end writes a request in one go; a frame still incomplete after
 // this long is debris.
 constexpr int kQuietLineMs = 300;
-constexpr int kPieceGapMs = 5;
+constexpr int kPieceGapMs = 1;  // enough for each piece to leave as a segment of its own
 
 QString Hex(quint8 value)
 {
