@@ -5,7 +5,7 @@
 
 QString TFormatUtilities::FormatNumber(double value, int decimals)
 {
-    return FormatNumber(value, decimals, QLocale::system());
+    return FormatNumber(value, decimals, QLocale());
 }
 
 QString TFormatUtilities::FormatNumber(double value, int decimals, const QLocale &locale)

@@ -14,7 +14,9 @@ public:
     // Fixed-point with exactly `decimals` digits after the locale's decimal
     // separator, no thousands separator, at most 18 significant digits.
     // decimals is clamped to 0..18. NaN and infinities give "NAN", "INF",
-    // "-INF"; a value that rounds to zero has no minus sign.
+    // "-INF"; a value that rounds to zero has no minus sign. Without a
+    // locale: QLocale(), the operator's regional settings unless the
+    // program chose another default.
     static QString FormatNumber(double value, int decimals);
     static QString FormatNumber(double value, int decimals, const QLocale &locale);
 

@@ -84,6 +84,28 @@ int TStringWithIndexesDraw::IndexShift(int smallHeight)
     return static_cast<int>(std::lround(0.3 * smallHeight));
 }
 
+// Consecutive ordinary characters are drawn and measured as one run, so a
+// text without markup looks exactly like ordinary label text (kerning
+// included) and measurement always matches drawing.
+template <typename Run, typename Special>
+static void Walk(const QList<TIndexedChar> &items, Run run, Special special)
+{
+    QString pending;
+    for (const TIndexedChar &item : items) {
+        if (item.Kind == TIndexedCharKind::Normal) {
+            pending += item.Char;
+            continue;
+        }
+        if (!pending.isEmpty()) {
+            run(pending);
+            pending.clear();
+        }
+        special(item);
+    }
+    if (!pending.isEmpty())
+        run(pending);
+}
+
 void TStringWithIndexesDraw::DrawIndexedText(QPainter &painter, const QString &text, int y, int x) const
 {
     const QFont font = painter.font();
@@ -92,31 +114,27 @@ void TStringWithIndexesDraw::DrawIndexedText(QPainter &painter, const QString &t
     const QFontMetrics reduced = Metrics(small, painter.device());
     const int shift = IndexShift(reduced.height());
 
-    for (const TIndexedChar &item : Parse(text)) {
-        switch (item.Kind) {
-        case TIndexedCharKind::Normal:
-            painter.drawText(x, y + normal.ascent(), QString(item.Char));
-            x += CharAdvance(normal, item.Char);
-            break;
-        case TIndexedCharKind::Symbol: {
-            // Greek letters come from the current font; the extra pixel
-            // keeps the symbol apart from what follows.
-            const QChar greek = SymbolChar(item.Char);
-            painter.drawText(x, y + normal.ascent(), QString(greek));
-            x += CharAdvance(normal, greek) + 1;
-            break;
-        }
-        case TIndexedCharKind::Subscript:
-        case TIndexedCharKind::Superscript: {
+    Walk(
+        Parse(text),
+        [&](const QString &run) {
+            painter.drawText(x, y + normal.ascent(), run);
+            x += normal.horizontalAdvance(run);
+        },
+        [&](const TIndexedChar &item) {
+            if (item.Kind == TIndexedCharKind::Symbol) {
+                // Greek letters come from the current font; the extra pixel
+                // keeps the symbol apart from what follows.
+                const QChar greek = SymbolChar(item.Char);
+                painter.drawText(x, y + normal.ascent(), QString(greek));
+                x += CharAdvance(normal, greek) + 1;
+                return;
+            }
             const int top = item.Kind == TIndexedCharKind::Subscript ? y + shift : y - shift;
             painter.setFont(small);
             painter.drawText(x, top + reduced.ascent(), QString(item.Char));
             painter.setFont(font);
             x += CharAdvance(reduced, item.Char);
-            break;
-        }
-        }
-    }
+        });
 }
 
 int TStringWithIndexesDraw::IndexedTextWidth(const QFont &font, const QString &text, const QPaintDevice *device) const
@@ -124,20 +142,14 @@ int TStringWithIndexesDraw::IndexedTextWidth(const QFont &font, const QString &t
     const QFontMetrics normal = Metrics(font, device);
     const QFontMetrics reduced = Metrics(ReducedFont(font, device), device);
     int width = 0;
-    for (const TIndexedChar &item : Parse(text)) {
-        switch (item.Kind) {
-        case TIndexedCharKind::Normal:
-            width += CharAdvance(normal, item.Char);
-            break;
-        case TIndexedCharKind::Symbol:
-            width += CharAdvance(normal, SymbolChar(item.Char)) + 1;
-            break;
-        case TIndexedCharKind::Subscript:
-        case TIndexedCharKind::Superscript:
-            width += CharAdvance(reduced, item.Char);
-            break;
-        }
-    }
+    Walk(
+        Parse(text), [&](const QString &run) { width += normal.horizontalAdvance(run); },
+        [&](const TIndexedChar &item) {
+            if (item.Kind == TIndexedCharKind::Symbol)
+                width += CharAdvance(normal, SymbolChar(item.Char)) + 1;
+            else
+                width += CharAdvance(reduced, item.Char);
+        });
     return width;
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kRowHeight = 22;
 constexpr int kRowLabelWidth = 42;
-constexpr int kSingleWidth = 80;
+constexpr int kSingleWidth = 68;
 constexpr int kGroupMargin = 3;
 
 const QColor kPhaseColors[3] = {QColor(230, 205, 43), QColor(0, 128, 0), QColor(255, 0, 0)};
@@ -97,7 +97,7 @@ TParamsMainPage::TParamsMainPage(QWidget *parent) : QWidget(parent)
     right->addWidget(gbVectorDiagram, 1);
 
     auto *middle = new QHBoxLayout;
-    middle->setSpacing(4);
+    middle->setSpacing(2);
     middle->addLayout(left);
     middle->addLayout(right, 1);
 
