@@ -5,15 +5,47 @@
 
 namespace R5Frame {
 
+namespace {
+
+// One step of the checksum without the input byte: rotate right by one, and
+// XOR 0x1E when the bit rotated into bit 7 is set. The step is linear over
+// GF(2), so k steps over a byte can be tabulated (kSteps[k - 1]) and eight
+// input bytes folded in with eight independent look-ups instead of a chain of
+// eight dependent steps.
+constexpr quint8 Step(quint8 c)
+{
+    c = static_cast<quint8>((c >> 1) | (c << 7));
+    return (c & 0x80) ? static_cast<quint8>(c ^ 0x1E) : c;
+}
+
+constexpr auto kSteps = [] {
+    std::array<std::array<quint8, 256>, 8> t{};
+    for (int x = 0; x < 256; ++x) {
+        quint8 c = static_cast<quint8>(x);
+        for (int k = 0; k < 8; ++k) {
+            c = Step(c);
+            t[k][x] = c;
+        }
+    }
+    return t;
+}();
+
+} // namespace
+
 quint8 Checksum(std::span<const quint8> bytes)
 {
+    // Per byte b: c = Step(c ^ b); the result is c ^ 0xEB.
     quint8 c = 0;
-    for (quint8 b : bytes) {
-        c ^= b;
-        c = static_cast<quint8>((c >> 1) | (c << 7));
-        if (c & 0x80)
-            c ^= 0x1E;
+    const quint8 *p = bytes.data();
+    std::size_t n = bytes.size();
+    while (n >= 8) {
+        c = kSteps[7][c ^ p[0]] ^ kSteps[6][p[1]] ^ kSteps[5][p[2]] ^ kSteps[4][p[3]]
+          ^ kSteps[3][p[4]] ^ kSteps[2][p[5]] ^ kSteps[1][p[6]] ^ kSteps[0][p[7]];
+        p += 8;
+        n -= 8;
     }
+    while (n-- > 0)
+        c = kSteps[0][c ^ *p++];
     return c ^ 0xEB;
 }
 
