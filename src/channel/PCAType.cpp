@@ -2,6 +2,8 @@
 
 #include "common/Cp1251.h"
 
+#include <QFile>
+
 QString PCAErrorText(int code)
 {
     switch (code) {
@@ -72,4 +74,20 @@ TPCALinkKind PCALinkKind(const TPCASettings &settings)
 bool operator==(const TPCASettings &a, const TPCASettings &b)
 {
     return std::memcmp(a.Bytes, b.Bytes, sizeof a.Bytes) == 0;
+}
+
+QString PCAComPortName(const TPCASettings &settings)
+{
+    if (settings.ChannelType != pcaComPort)
+        return QString();
+    const TPCAShortString<255> &full = settings.ComPort.FullPortName;
+    if (full.Size() > 0)
+        return QFile::decodeName(full.Bytes());
+    return settings.ComPort.PortName.Text();
+}
+
+void PCASetComPortName(TPCASettings &settings, const QString &name)
+{
+    settings.ComPort.PortName.SetText(name);
+    settings.ComPort.FullPortName.SetBytes(QFile::encodeName(name));
 }

@@ -2,8 +2,10 @@
 
 // The channel settings record, the channel type and serial-mode codes, and the
 // channel error codes with their texts. The record is a flat, packed,
-// little-endian block of 527 bytes: it is copied by value everywhere and is
-// all a channel needs to be created.
+// little-endian block: its first 527 bytes keep their fixed layout, and a
+// serial record carries the full port name after them (device names such as
+// ttyUSB0 or /dev/serial/by-id/... do not fit the 6-character PortName). It is
+// copied by value everywhere and is all a channel needs to be created.
 
 #include <QByteArray>
 #include <QString>
@@ -123,6 +125,10 @@ struct TPCAComPortRecord
         TPCAPhoneDial Phone;           // 269, mode 1
         TPCAShortString<255> CallNumber; // 269, mode 2: the radio modem's call sign
     };
+    // 527: the whole port name (UTF-8, as the system names the device); when
+    // not empty it is the port opened, PortName then holds its first six
+    // characters only.
+    TPCAShortString<255> FullPortName;
 };
 
 // ChannelType = 2.
@@ -138,7 +144,7 @@ struct TPCAEthernetRecord
 // The channel settings record. Zero-initialise with `TPCASettings s{};`
 // (or PCAZeroSettings()); then fill the variant named by ChannelType.
 union TPCASettings {
-    quint8 Bytes[527];
+    quint8 Bytes[783];
     quint8 ChannelType;
     TPCAComPortRecord ComPort;
     TPCAEthernetRecord Ethernet;
@@ -153,8 +159,8 @@ extern template struct TPCAShortString<255>;
 static_assert(sizeof(TPCAShortString<6>) == 7);
 static_assert(sizeof(TPCAShortString<15>) == 16);
 static_assert(sizeof(TPCAShortString<255>) == 256);
-static_assert(sizeof(TPCASettings) == 527);
-static_assert(sizeof(TPCAComPortRecord) == 527);
+static_assert(sizeof(TPCASettings) == 783);
+static_assert(sizeof(TPCAComPortRecord) == 783);
 static_assert(sizeof(TPCAEthernetRecord) == 527);
 static_assert(offsetof(TPCAComPortRecord, PortName) == 1);
 static_assert(offsetof(TPCAComPortRecord, BaudRate) == 8);
@@ -165,12 +171,16 @@ static_assert(offsetof(TPCAComPortRecord, Phone) == 269);
 static_assert(offsetof(TPCAComPortRecord, CallNumber) == 269);
 static_assert(offsetof(TPCAComPortRecord, Phone) + offsetof(TPCAPhoneDial, PhoneNumber) == 270);
 static_assert(offsetof(TPCAComPortRecord, Phone) + offsetof(TPCAPhoneDial, ToneDial) == 526);
+static_assert(offsetof(TPCAComPortRecord, FullPortName) == 527);
 static_assert(offsetof(TPCAEthernetRecord, IpAddress) == 1);
 static_assert(offsetof(TPCAEthernetRecord, IpPort) == 17);
 static_assert(offsetof(TPCAEthernetRecord, Reserved) == 19);
 static_assert(offsetof(TPCAEthernetRecord, Unused) == 275);
 
 inline constexpr std::size_t kPCASettingsSize = sizeof(TPCASettings);
+// The part of every record with the fixed layout; a serial record's full port
+// name follows it.
+inline constexpr std::size_t kPCARecordSize = 527;
 // Bytes 1..274 of a TCP record: what a TCP channel keeps and returns.
 inline constexpr std::size_t kPCAEthernetKeptFirst = 1;
 inline constexpr std::size_t kPCAEthernetKeptEnd = 275;
@@ -183,3 +193,8 @@ TPCASettings PCAZeroSettings();
 TPCALinkKind PCALinkKind(const TPCASettings &settings);
 
 bool operator==(const TPCASettings &a, const TPCASettings &b);
+
+// The port a serial record names: FullPortName when it is set, else PortName.
+QString PCAComPortName(const TPCASettings &settings);
+// Sets both port name fields: the whole name, and its cut for PortName.
+void PCASetComPortName(TPCASettings &settings, const QString &name);
