@@ -13,7 +13,8 @@ TPCASettings ConModeToPCASettings(const TccnCustomConMode *conMode)
     if (const auto *port = dynamic_cast<const TccnComPortInterface *>(conMode->CustomCommInterface())) {
         TPCAComPortRecord &record = settings.ComPort;
         record.ChannelType = pcaComPort;
-        record.PortName.SetText(port->PortName);
+        // The whole name goes along: a cut one would open another port or none.
+        PCASetComPortName(settings, port->PortName);
         record.BaudRate = port->Baudrate;
     }
     if (dynamic_cast<const TccnDirect232ConMode *>(conMode)) {
