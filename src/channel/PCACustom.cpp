@@ -1,5 +1,6 @@
 #include "channel/PCACustom.h"
 
+#include "channel/PCAComPort.h"
 #include "channel/PCAEthernetTCP.h"
 
 #include <QDeadlineTimer>
@@ -144,27 +145,11 @@ int TPCACustom::CheckDevice()
     return pceDeviceUnknown;
 }
 
-namespace {
-
-// Stands in for the serial channel until it is built: it exists, so the
-// engine reports its error text instead of an unknown channel type.
-class TPCAComPortPending final : public TPCACustom
-{
-public:
-    explicit TPCAComPortPending(const TPCASettings &settings) : TPCACustom(settings)
-    {
-        SetLastError(settings.ChannelType == pcaComPort ? pceNotImplemented : pceBadType);
-    }
-    void Purge() override {}
-};
-
-} // namespace
-
 std::unique_ptr<TPCACustom> CreatePCA(const TPCASettings &settings)
 {
     switch (settings.ChannelType) {
     case pcaComPort:
-        return std::make_unique<TPCAComPortPending>(settings);
+        return std::make_unique<TPCAComPort>(settings);
     case pcaEthernetTCP:
         return std::make_unique<TPCAEthernetTCP>(settings);
     default:
