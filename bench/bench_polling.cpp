@@ -1,0 +1,238 @@
+// Polling cycles per second against the meter simulator in fast-clock mode:
+// the whole engine (executor, decoder, record, messages, log) next to a
+// minimal client that sends the same requests with the same pacing through
+// the bare driver and throws the answers away. Both use a meter without
+// oscillograms, so a cycle is: date-time requests until the meter clock has
+// moved on by 3 s (100 ms apart), then the data request.
+//
+// The simulator is found through TARVEL_METER_SIM, else beside the build's
+// tools folder.
+
+#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CcnConnectionClasses.h"
+#include "common/WindowMessages.h"
+#include "engine/ConnectionSettings.h"
+#include "engine/RequestThreadVD.h"
+#include "protocol/R5Commands.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+void EnsureApplication()
+{
+    static int argc = 1;
+    static char name[] = "bench_polling";
+    static char *argv[] = {name, nullptr};
+    static std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+}
+
+QString SimulatorPath()
+{
+    const QString fromEnv = qEnvironmentVariable("TARVEL_METER_SIM");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString beside = QFileInfo(self).dir().filePath(QStringLiteral("../tools/meter-sim/tarvel-meter-sim"));
+    return QFileInfo::exists(beside) ? QFileInfo(beside).canonicalFilePath() : QString();
+}
+
+class TSimulator
+{
+public:
+    TSimulator()
+    {
+        const QString path = SimulatorPath();
+        if (path.isEmpty())
+            return;
+        process_.start(path, {"--port", "0", "--fast-clock", "--no-channel-faults", "--die-with-parent"});
+        if (!process_.waitForStarted(15000))
+            return;
+        QByteArray out;
+        QDeadlineTimer deadline(15000);
+        while (!out.contains('\n') && !deadline.hasExpired() && process_.state() == QProcess::Running) {
+            process_.waitForReadyRead(200);
+            out += process_.readAllStandardOutput();
+        }
+        const qsizetype at = out.indexOf("LISTENING ");
+        if (at >= 0)
+            port_ = quint16(out.mid(at + 10).trimmed().toUInt());
+    }
+    ~TSimulator()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(10000))
+            process_.kill();
+        process_.waitForFinished(10000);
+    }
+    quint16 Port() const { return port_; }
+
+private:
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+std::shared_ptr<TccnConnection> Connection(quint16 port)
+{
+    auto connection = std::make_shared<TccnConnection>();
+    connection->SetCustomDevice(std::make_unique<TccnM7Dev>());
+    connection->SetCustomDeviceProtocol(std::make_unique<TccnTarvelProtocol>());
+    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
+    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
+    mode->TCPIPInterface().IpPort = port;
+    connection->SetCustomConMode(std::move(mode));
+    return connection;
+}
+
+class TDataCounter : public QObject
+{
+public:
+    std::atomic<int> cycles{0};
+    bool event(QEvent *e) override
+    {
+        if (auto *message = dynamic_cast<TWindowMessageEvent *>(e)) {
+            if (message->Number() == WM_DATA_CHANGED)
+                ++cycles;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+void BM_EnginePollingCycle(benchmark::State &state)
+{
+    EnsureApplication();
+    TSimulator sim;
+    if (sim.Port() == 0) {
+        state.SkipWithError("meter simulator not found (set TARVEL_METER_SIM)");
+        return;
+    }
+    QTemporaryDir dir;
+    TObjectsFactoryVD factory;
+    TDataCounter window;
+    TCommons commons(&factory, &window, dir.filePath(QStringLiteral("bench.log")));
+    commons.Logger().Open();
+    commons.Settings()->SetConnection(Connection(sim.Port()));
+    commons.Manager()->Start();
+    auto waitFor = [&](int cycles) {
+        QDeadlineTimer deadline(30000);
+        while (window.cycles < cycles && !deadline.hasExpired()) {
+            QCoreApplication::sendPostedEvents(&window);
+            QThread::msleep(1);
+        }
+        return window.cycles >= cycles;
+    };
+    if (!waitFor(1)) {
+        state.SkipWithError("the engine did not poll");
+        return;
+    }
+    for (auto _ : state) {
+        if (!waitFor(window.cycles + 1)) {
+            state.SkipWithError("the engine stopped polling");
+            break;
+        }
+    }
+    commons.Manager()->Stop();
+    commons.Manager()->WaitForThread();
+    state.counters["cycles_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_EnginePollingCycle)->UseRealTime()->MinTime(5.0)->Unit(benchmark::kMillisecond);
+
+// The same requests and pauses on the bare driver, in a thread of its own
+// as the engine's.
+class TMinimalClient : public QThread
+{
+public:
+    explicit TMinimalClient(quint16 port) : port_(port) {}
+    std::atomic<int> cycles{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> failed{false};
+
+protected:
+    void run() override
+    {
+        TPCASettings settings{};
+        settings.Ethernet.ChannelType = pcaEthernetTCP;
+        settings.Ethernet.IpAddress.SetText(u"127.0.0.1");
+        settings.Ethernet.IpPort = port_;
+        auto driver = CreateR5Driver(TR5DriverKind::M7, settings);
+        driver->SetDeviceNumber(1);
+        if (!driver->Channel() || driver->Channel()->Connect() != 0) {
+            failed = true;
+            return;
+        }
+        TR5Commands commands(driver.get());
+        TR5DataCommand *data = commands.DataCommand();
+        data->SetDescriptor({1, 1, 2, 3});
+        QDateTime last;
+        while (!stop) {
+            commands.DateTimeCommand()->Execute();
+            if (commands.DateTimeCommand()->ErrorCode() != 0) {
+                failed = true;
+                return;
+            }
+            const QDateTime now = commands.DateTimeCommand()->DateTime();
+            if (last.isValid() && std::llabs(last.msecsTo(now)) < 2984) {
+                QThread::msleep(100);
+                continue;
+            }
+            last = now;
+            data->Execute();
+            if (data->ErrorCode() != 0) {
+                failed = true;
+                return;
+            }
+            ++cycles;
+        }
+    }
+
+private:
+    quint16 port_;
+};
+
+void BM_MinimalClientPollingCycle(benchmark::State &state)
+{
+    EnsureApplication();
+    TSimulator sim;
+    if (sim.Port() == 0) {
+        state.SkipWithError("meter simulator not found (set TARVEL_METER_SIM)");
+        return;
+    }
+    TMinimalClient client(sim.Port());
+    client.start();
+    auto waitFor = [&](int cycles) {
+        QDeadlineTimer deadline(30000);
+        while (client.cycles < cycles && !client.failed && !deadline.hasExpired())
+            QThread::msleep(1);
+        return client.cycles >= cycles;
+    };
+    if (!waitFor(1)) {
+        state.SkipWithError("the minimal client did not poll");
+    } else {
+        for (auto _ : state) {
+            if (!waitFor(client.cycles + 1)) {
+                state.SkipWithError("the minimal client stopped polling");
+                break;
+            }
+        }
+    }
+    client.stop = true;
+    client.wait();
+    state.counters["cycles_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MinimalClientPollingCycle)->UseRealTime()->MinTime(5.0)->Unit(benchmark::kMillisecond);
+
+} // namespace
