@@ -57,14 +57,9 @@ std::optional<QHostAddress> TPCAEthernetTCP::ParseAddress(const QString &text)
 
 int TPCAEthernetTCP::Connect()
 {
-    if (!hasSocket_) {
-        if (kept_.ChannelType != pcaEthernetTCP) {
-            // Created from a bad record: there is nothing to connect to.
-            SetLastError(pceSocketCreate);
-            return -1;
-        }
-        hasSocket_ = true;
-    }
+    // A channel made from a bad record kept nothing: its empty address text
+    // fails the conversion below.
+    hasSocket_ = true;
     const auto address = ParseAddress(IpAddress());
     if (!address) {
         SetLastError(pceBadAddress);

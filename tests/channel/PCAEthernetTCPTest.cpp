@@ -167,6 +167,19 @@ TEST(PCAEthernetTCPLink, RefusedConnectFailsWith19AndCanBeRetried)
     EXPECT_EQ(channel.LastError(), 22);
 }
 
+TEST(PCAEthernetTCPLink, UnreachableAddressFailsWithinTheConnectLimit)
+{
+    // A documentation-only network: either no route at once, or no answer
+    // until the bounded connect gives up. Never a hang.
+    TPCASettings s = LoopbackRecord(502);
+    s.Ethernet.IpAddress.SetText(u"192.0.2.1");
+    TPCAEthernetTCP channel(s);
+    ASSERT_EQ(channel.LastError(), 0);
+    EXPECT_EQ(channel.Connect(), -1);
+    EXPECT_EQ(channel.LastError(), 19);
+    EXPECT_FALSE(channel.IsConnected());
+}
+
 TEST(PCAEthernetTCPLink, DisconnectThenConnectMakesANewConnection)
 {
     TLoopbackPeer peer([](QTcpSocket &socket, int connection) {

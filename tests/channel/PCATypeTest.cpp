@@ -179,6 +179,8 @@ TEST(PCAEthernetTCPCreation, RefusesForeignRecordsAndBadAddresses)
     TPCAEthernetTCP wrongType(serial);
     EXPECT_EQ(wrongType.LastError(), 4);
     EXPECT_EQ(wrongType.Handle(), -1);
+    EXPECT_EQ(wrongType.Connect(), -1);
+    EXPECT_EQ(wrongType.LastError(), 21); // nothing kept, so no address
 
     for (const char *bad : {"256.1.1.1", "1.2.3.999", "255.255.255.255", "1.2.3", "1.2.3.4.5", "", "localhost",
                             " 1.2.3.4", "1.2.3.4 ", "1..3.4", "1.2.3.-4", "1.2.3.0004"}) {
@@ -191,6 +193,7 @@ TEST(PCAEthernetTCPCreation, RefusesForeignRecordsAndBadAddresses)
         EXPECT_EQ(out.Ethernet.IpAddress.Length, 0) << bad;
         // And it cannot be connected.
         EXPECT_EQ(channel.Connect(), -1) << bad;
+        EXPECT_EQ(channel.LastError(), 21) << bad;
     }
     for (const char *good : {"0.0.0.0", "127.0.0.1", "255.255.255.254", "10.01.1.1"}) {
         TPCAEthernetTCP channel(TcpRecord(QString::fromLatin1(good), 80));

@@ -1,0 +1,77 @@
+#pragma once
+
+// A pair of connected pseudo-terminals made by socat, standing in for a
+// serial cable: what is written to one end comes out of the other. Ptys carry
+// bytes but no modem lines. Skips cleanly where socat is missing.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QString>
+
+namespace testpty {
+
+class TPtyPair
+{
+public:
+    TPtyPair()
+    {
+        const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
+        if (socat.isEmpty())
+            return;
+        process_.start(socat, {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"),
+                               QStringLiteral("pty,raw,echo=0")});
+        if (!process_.waitForStarted(15000))
+            return;
+        // socat names both ends on stderr ("N PTY is /dev/pts/3") before it
+        // starts moving data.
+        static const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
+        QByteArray err;
+        QDeadlineTimer deadline(15000);
+        while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+            process_.waitForReadyRead(200);
+            err += process_.readAllStandardError();
+            if (err.contains("starting data transfer"))
+                break;
+        }
+        auto it = ptyLine.globalMatch(QString::fromLocal8Bit(err));
+        if (it.hasNext())
+            first_ = it.next().captured(1);
+        if (it.hasNext())
+            second_ = it.next().captured(1);
+    }
+
+    ~TPtyPair()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(10000)) {
+            process_.kill();
+            process_.waitForFinished(10000);
+        }
+    }
+
+    TPtyPair(const TPtyPair &) = delete;
+    TPtyPair &operator=(const TPtyPair &) = delete;
+
+    bool Ready() const { return !first_.isEmpty() && !second_.isEmpty(); }
+    const QString &First() const { return first_; }
+    const QString &Second() const { return second_; }
+
+private:
+    QProcess process_;
+    QString first_;
+    QString second_;
+};
+
+} // namespace testpty
+
+#define REQUIRE_PTY(pair)                                                                                              \
+    do {                                                                                                               \
+        if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())                                        \
+            GTEST_SKIP() << "socat is not installed";                                                                  \
+        ASSERT_TRUE((pair).Ready()) << "socat made no pty pair";                                                       \
+    } while (false)
