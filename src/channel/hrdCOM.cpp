@@ -252,7 +252,8 @@ QStringList COMPortNames(const QString &deviceDirectory, const QStringList &repo
             const qulonglong number = com.captured(1).toULongLong(&ok);
             if (!ok || number == 0)
                 continue;
-        } else if (name.startsWith(u"COM", Qt::CaseInsensitive)) {
+        } else if (name.startsWith(u"COM", Qt::CaseInsensitive) || name.startsWith(u"LPT", Qt::CaseInsensitive)) {
+            // Not a numbered serial port (COM0, COMX) or a printer port.
             continue;
         }
         names << name;

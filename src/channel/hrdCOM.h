@@ -80,7 +80,7 @@ std::unique_ptr<IComLine> CreateSystemComLine();
 // exist only while the adapter is plugged in) together with `reported` (the
 // ports the system's port enumeration knows, e.g. ttyS0 or COM3), without
 // repeats, in natural order: ttyUSB2 before ttyUSB10. "COM" names are kept
-// only with a number above 0.
+// only with a number above 0; printer ports (LPT) are left out.
 QStringList COMPortNames(const QString &deviceDirectory, const QStringList &reported);
 
 // Clears `list` and fills it with the computer's serial ports. A null list is

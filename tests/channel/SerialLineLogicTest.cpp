@@ -310,7 +310,7 @@ TEST_F(SerialLine, PhoneModemSetUpInitAndToneDial)
     EXPECT_EQ(port->Connect(), 0);
     EXPECT_EQ(port->LastError(), 0);
     EXPECT_EQ(Since(), (QStringList{"write ATV0E0Q0&C1&D2\\r", "read 2500", "write ATX3\\r", "read 2500",
-                                    "write ATdt8-812-5551234\\r", "read 45000"}));
+                                    "write ATdt8-812-5551234\\r", "read 45000", "clear"}));
     ASSERT_EQ(line->writes.size(), 3);
     EXPECT_EQ(line->writes[0].size(), 15);
 
@@ -362,7 +362,7 @@ TEST_F(SerialLine, PhoneModemRefusalsAndNoCarrier)
     EXPECT_EQ(port->Connect(), -1);
     EXPECT_EQ(port->LastError(), 16);
     EXPECT_EQ(PCAErrorText(16), QStringLiteral("Не удалось установить соединение с модемом."));
-    EXPECT_EQ(Since().mid(4), (QStringList{"write +++", "read 1000", "DTR 0", "RTS 0"}));
+    EXPECT_EQ(Since().mid(4), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0"}));
 }
 
 TEST_F(SerialLine, CarrierLossFailsReadsAndWritesAtOnce)
@@ -402,7 +402,7 @@ TEST_F(SerialLine, PhoneModemHangUpOnDisconnectAndDestruction)
     EXPECT_EQ(port->Disconnect(), 0);
     // The escape goes unanswered: still a clean hang-up.
     EXPECT_EQ(port->LastError(), 0);
-    EXPECT_EQ(Since(), (QStringList{"write +++", "read 1000", "DTR 0", "RTS 0"}));
+    EXPECT_EQ(Since(), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0"}));
 
     port.reset();
     const QStringList last = Since();
@@ -418,14 +418,15 @@ TEST_F(SerialLine, RadioModemCallsWithAndWithoutInit)
     ModemThatConnects("c ");
     Make(RadioRecord(QStringLiteral("RK-17")));
     EXPECT_EQ(port->Connect(), 0);
-    EXPECT_EQ(Since(), (QStringList{"write c RK-17\\r", "read 45000"}));
+    EXPECT_EQ(Since(), (QStringList{"write c RK-17\\r", "read 45000", "clear"}));
 
     line = std::make_shared<TLineScript>();
     ModemThatConnects("c ");
     Make(RadioRecord(QStringLiteral("RK-17"), QStringLiteral("MYCALL BASE")));
     line->answers = {QByteArray("MYCALL was ...\r\ncmd:")};
     EXPECT_EQ(port->Connect(), 0);
-    EXPECT_EQ(Since(), (QStringList{"write MYCALL BASE\\r", "read 5000", "write c RK-17\\r", "read 45000"}));
+    EXPECT_EQ(Since(),
+              (QStringList{"write MYCALL BASE\\r", "read 5000", "write c RK-17\\r", "read 45000", "clear"}));
 
     line = std::make_shared<TLineScript>();
     ModemThatConnects("c ");
@@ -443,8 +444,9 @@ TEST_F(SerialLine, RadioModemHangUpSequence)
     // No carrier after the call: hung up, then 16.
     EXPECT_EQ(port->Connect(), -1);
     EXPECT_EQ(port->LastError(), 16);
-    const QStringList hangUp{"write \\x03\\x03\\x03", "read 1000", "write D\\r", "read 1000", "DTR 0", "RTS 0"};
-    EXPECT_EQ(Since().mid(2), hangUp);
+    const QStringList hangUp{"write \\x03\\x03\\x03", "read 1000", "clear", "write D\\r", "read 1000", "clear",
+                             "DTR 0", "RTS 0"};
+    EXPECT_EQ(Since().mid(3), hangUp);
     EXPECT_EQ(port->Disconnect(), 0);
     EXPECT_EQ(Since(), hangUp);
 }
