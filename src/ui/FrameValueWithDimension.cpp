@@ -48,15 +48,25 @@ QString TValueWithDimensionFrame::DimensionText() const
 void TValueWithDimensionFrame::Show(const QString &number, const QString &dimension, const QColor &background,
                                    int status)
 {
-    QFont f = lblValue->font();
-    f.setBold(TFormatUtilities::StatusBold(status));
-    lblValue->setFont(f);
+    // A data block refreshes every frame; only what changed is touched, so
+    // an unchanged frame costs no relayout or repaint.
+    const bool bold = TFormatUtilities::StatusBold(status);
+    if (lblValue->font().bold() != bold) {
+        QFont f = lblValue->font();
+        f.setBold(bold);
+        lblValue->setFont(f);
+    }
+    const QColor color = TFormatUtilities::StatusColor(status);
     QPalette p = lblValue->palette();
-    p.setColor(QPalette::WindowText, TFormatUtilities::StatusColor(status));
-    p.setColor(QPalette::Window, background);
-    lblValue->setPalette(p);
-    lblValue->setText(number);
-    lblDimension->setText(dimension);
+    if (p.color(QPalette::WindowText) != color || p.color(QPalette::Window) != background) {
+        p.setColor(QPalette::WindowText, color);
+        p.setColor(QPalette::Window, background);
+        lblValue->setPalette(p);
+    }
+    if (lblValue->text() != number)
+        lblValue->setText(number);
+    if (lblDimension->text() != dimension)
+        lblDimension->setText(dimension);
 }
 
 void TValueWithDimensionFrame::ShowPlainValue(int decimals, bool meaningful, const QColor &background, int status,

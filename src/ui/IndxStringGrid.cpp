@@ -362,6 +362,7 @@ QSize TCustomIxStringGrid::sizeHint() const
 
 int TCustomIxStringGrid::ColumnX(int col) const
 {
+    col = std::clamp(col, 0, colCount_);
     int x = 0;
     for (int c = 0; c < std::min(col, fixedCols_); ++c)
         x += colWidths_[c] + kGridLineWidth;
@@ -376,6 +377,7 @@ int TCustomIxStringGrid::ColumnX(int col) const
 
 int TCustomIxStringGrid::RowY(int row) const
 {
+    row = std::clamp(row, 0, rowCount_);
     int y = 0;
     for (int r = 0; r < std::min(row, fixedRows_); ++r)
         y += rowHeights_[r] + kGridLineWidth;
@@ -567,11 +569,17 @@ void TCustomIxStringGrid::SetCurrentCell(int col, int row)
     if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_)
         return;
     current_ = QPoint(col, row);
-    if (row < topRow_)
+    if (row < topRow_) {
         SetTopRow(row);
-    else
-        while (row > topRow_ && RowY(row) + RowHeight(row) > viewport()->height() && topRow_ < rowCount_ - 1)
+    } else {
+        // scroll down until the row is in full view or the grid can go no further
+        while (row > topRow_ && RowY(row) + RowHeight(row) > viewport()->height()) {
+            const int before = topRow_;
             SetTopRow(topRow_ + 1);
+            if (topRow_ == before)
+                break;
+        }
+    }
     if (col < leftCol_)
         SetLeftCol(col);
     viewport()->update();

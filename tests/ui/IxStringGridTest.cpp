@@ -223,3 +223,19 @@ TEST_F(IxStringGridTest, FixedRowStaysWhileRowsScroll)
 }
 
 } // namespace
+
+namespace {
+
+TEST(IxStringGridWithoutRoom, SelectingAFarRowScrollsAsFarAsItCanAndReturns)
+{
+    TIxStringGrid grid;
+    grid.SetRowCount(50);
+    grid.resize(120, 10); // not even one scrolling row fits
+    grid.show();
+    grid.SetCurrentCell(1, 49);
+    EXPECT_EQ(grid.CurrentCell(), QPoint(1, 49));
+    EXPECT_GT(grid.TopRow(), 1);
+    EXPECT_TRUE(grid.CellRect(1, 200).isValid()); // beyond the grid: clamped, no read past the widths
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+// Cost on the window's thread of one data block: refreshing the bindings of
+// slots 286..2754 of the "Основные" page (every value changing, so each
+// frame really redraws its text), and measuring indexed text as the grids do
+// for every cell they paint.
+
+#include "engine/DataStorageIndex.h"
+#include "engine/UnitDataStorage.h"
+#include "ui/IndxDraw.h"
+#include "ui/ParamsControls.h"
+#include "ui/ParamsMainPage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <vector>
+
+namespace {
+
+QApplication &App()
+{
+    static int argc = 1;
+    static char name[] = "bench_ui_bindings";
+    static char *argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // never destroyed: it must outlive the benchmark library's own statics
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+void BM_MainPageDataBlock(benchmark::State &state)
+{
+    App();
+    TDataStorageManagerVD record;
+    std::vector<float> nominals(VDSlot::NominalsCount, 0.0f);
+    nominals[VDSlot::UnomPhase] = 57.7f;
+    nominals[VDSlot::UnomLine] = 100.0f;
+    nominals[VDSlot::Inom] = 5.0f;
+    record.WriteNominals(nominals);
+    record.SetDeviceDateTime(45000.5);
+    TParamsControlsManager manager(record, nullptr, nullptr);
+    TParamsMainPage page;
+    page.SetUnits();
+    page.CreateBindings(manager);
+
+    float step = 0;
+    for (auto _ : state) {
+        step += 0.01f;
+        for (int slot = VDSlot::Urms; slot < VDSlot::DataEnd; ++slot)
+            record.StoreValue(slot, 50.0f + step, false);
+        manager.RefreshRange(VDSlot::Urms, VDSlot::DataEnd - 1);
+    }
+}
+BENCHMARK(BM_MainPageDataBlock)->Unit(benchmark::kMicrosecond);
+
+void BM_IndexedTextMeasure(benchmark::State &state)
+{
+    App();
+    const TStringWithIndexesDraw draw;
+    const QFont font = QApplication::font();
+    const QString header = QStringLiteral("U~s~g~(~n~)~A~B, кВ");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(draw.IndexedTextWidth(font, header));
+        benchmark::DoNotOptimize(draw.IndexedTextHeight(font, header));
+    }
+}
+BENCHMARK(BM_IndexedTextMeasure);
+
+} // namespace
