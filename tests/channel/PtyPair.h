@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 
 namespace testpty {
 
@@ -67,7 +68,61 @@ private:
     QString second_;
 };
 
+// The project's meter simulator serving one end of a pty pair. Only usable
+// where the build knows the simulator (MONITOR_SIM_PATH).
+class TSerialSim
+{
+public:
+    explicit TSerialSim(const QString &tty, const QStringList &arguments = {})
+    {
+#ifdef MONITOR_SIM_PATH
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(MONITOR_SIM_PATH),
+                       QStringList{QStringLiteral("--tty"), tty, QStringLiteral("--die-with-parent")} + arguments);
+        if (!process_.waitForStarted(15000))
+            return;
+        // Serving once it names the line: bytes sent before would be lost.
+        QByteArray out;
+        QDeadlineTimer deadline(15000);
+        while (!out.contains("SERIAL ") && !deadline.hasExpired() && process_.state() == QProcess::Running) {
+            process_.waitForReadyRead(200);
+            out += process_.readAllStandardOutput();
+        }
+        serving_ = out.contains("SERIAL ");
+#else
+        Q_UNUSED(tty);
+        Q_UNUSED(arguments);
+#endif
+    }
+
+    ~TSerialSim()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(10000)) {
+            process_.kill();
+            process_.waitForFinished(10000);
+        }
+    }
+
+    TSerialSim(const TSerialSim &) = delete;
+    TSerialSim &operator=(const TSerialSim &) = delete;
+
+    bool Serving() const { return serving_; }
+
+private:
+    QProcess process_;
+    bool serving_ = false;
+};
+
 } // namespace testpty
+
+#ifdef MONITOR_SIM_PATH
+#define REQUIRE_SERIAL_SIM(sim) ASSERT_TRUE((sim).Serving()) << "the meter simulator does not serve the pty"
+#else
+#define REQUIRE_SERIAL_SIM(sim) GTEST_SKIP() << "no meter simulator in this build"
+#endif
 
 #define REQUIRE_PTY(pair)                                                                                              \
     do {                                                                                                               \
