@@ -241,6 +241,22 @@ TEST(PCAEthernetTCPLink, WorksFromAWorkerThreadWithoutEventLoopOrWarnings)
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
 
+TEST(PCAEthernetTCPLink, WriteToAPeerThatNeverReadsGivesUpWith12AndDropsTheHalfSentFrame)
+{
+    QSemaphore done;
+    TLoopbackPeer peer([&](QTcpSocket &, int) { done.tryAcquire(1, testpeer::kPeerWaitMs); });
+    TPCAEthernetTCP channel(LoopbackRecord(peer.Start()));
+    ASSERT_EQ(channel.Connect(), 0);
+    // Far more than the socket buffers of both ends hold.
+    const QByteArray huge(64 * 1024 * 1024, 'h');
+    quint32 written = 1;
+    EXPECT_EQ(channel.Write(huge.constData(), static_cast<quint32>(huge.size()), written), -1);
+    EXPECT_EQ(channel.LastError(), 12);
+    EXPECT_EQ(written, 0u);
+    EXPECT_FALSE(channel.IsConnected());
+    done.release();
+}
+
 TEST(PCAEthernetTCPLink, LargeWriteCompletesAndArrivesWhole)
 {
     const QByteArray big(200000, 'z');
