@@ -2,6 +2,8 @@
 
 #include "protocol/R5Commands.h"
 
+#include <QDeadlineTimer>
+
 #include <algorithm>
 #include <cstring>
 
@@ -62,13 +64,25 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
         R5Frame::TAnswerScanner scanner(request, [this](std::span<const quint8> a, std::span<const quint8> r) {
             return MatchesRequest(a, r);
         });
+        // A line that trickles noise would keep the byte-by-byte search going
+        // read after read; the whole search gets the data time-out.
+        QDeadlineTimer slideDeadline(QDeadlineTimer::Forever);
         while (!scanner.Finished()) {
             const std::size_t wanted = scanner.Wanted();
             if (readBuffer_.size() < wanted)
                 readBuffer_.resize(wanted);
+            int timeoutMs = scanner.InData() ? timeouts.DataMs : timeouts.HeaderMs;
+            if (scanner.Phase() == R5Frame::TAnswerScanner::TPhase::Sliding) {
+                if (slideDeadline.isForever())
+                    slideDeadline.setRemainingTime(timeouts.DataMs);
+                if (slideDeadline.hasExpired()) {
+                    scanner.FeedNothing();
+                    continue;
+                }
+                timeoutMs = static_cast<int>(std::min<qint64>(timeoutMs, slideDeadline.remainingTime()));
+            }
             quint32 got = 0;
-            const int rc = channel->Read(readBuffer_.data(), static_cast<quint32>(wanted),
-                                         scanner.InData() ? timeouts.DataMs : timeouts.HeaderMs, got);
+            const int rc = channel->Read(readBuffer_.data(), static_cast<quint32>(wanted), timeoutMs, got);
             if (rc != 0 || got == 0)
                 scanner.FeedNothing();
             else

@@ -247,6 +247,28 @@ TEST(R5DriverExchange, LinkFailuresEndWithTheirCodes)
     EXPECT_EQ(noChannel.ErrorCode(), 254);
 }
 
+TEST(R5DriverExchange, NoiseTrickledForeverEndsTheHeaderSearchWithinTheDataTimeOut)
+{
+    // One stray byte every 100 ms: each read succeeds, so only a bound on
+    // the whole search ends it.
+    testpeer::TLoopbackPeer peer([](QTcpSocket &socket, int) {
+        testpeer::ReadFrame(socket);
+        testpeer::WriteAll(socket, QByteArray(25, '\x5A'));
+        while (socket.state() == QAbstractSocket::ConnectedState) {
+            testpeer::WriteAll(socket, QByteArray(1, '\x5A'));
+            socket.waitForReadyRead(100);
+            socket.readAll();
+        }
+    });
+    TM7 driver(LoopbackRecord(peer.Start()));
+    ASSERT_EQ(driver.Channel()->Connect(), 0);
+    qint32 expected = 0;
+    EXPECT_FALSE(driver.Exchange({}, expected, {}, nullptr, 1, 1, 2, 3));
+    EXPECT_EQ(driver.ErrorCode(), 252);
+    EXPECT_GT(driver.Counters().SkippedBytes, 0u);
+    driver.Channel()->Disconnect();
+}
+
 TEST(R5DriverPassword, FrameLayoutAcceptanceAndRefusals)
 {
     TScriptedMeter meter([](const QByteArray &request, int index) {
