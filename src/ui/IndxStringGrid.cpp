@@ -511,6 +511,25 @@ void TCustomIxStringGrid::DrawCell(QPainter &painter, int col, int row, bool fix
 
 void TCustomIxStringGrid::UpdateScrollBars()
 {
+    // Showing or hiding a bar resizes the viewport, which asks for this again:
+    // the nested request is redone here, a bounded number of times, so two
+    // bars that keep pushing each other in and out cannot recurse forever.
+    if (updatingBars_) {
+        barsPending_ = true;
+        return;
+    }
+    updatingBars_ = true;
+    for (int pass = 0; pass < 3; ++pass) {
+        barsPending_ = false;
+        UpdateScrollBarsOnce();
+        if (!barsPending_)
+            break;
+    }
+    updatingBars_ = false;
+}
+
+void TCustomIxStringGrid::UpdateScrollBarsOnce()
+{
     const QSize area = viewport()->size();
     int fixedW = 0, fixedH = 0;
     for (int c = 0; c < fixedCols_; ++c)
@@ -531,8 +550,7 @@ void TCustomIxStringGrid::UpdateScrollBars()
 
     topRow_ = std::clamp(topRow_, fixedRows_, maxTop);
     leftCol_ = std::clamp(leftCol_, fixedCols_, maxLeft);
-    QSignalBlocker v(verticalScrollBar());
-    QSignalBlocker h(horizontalScrollBar());
+    // not blocked: the scroll area shows or hides a bar on its range signal
     verticalScrollBar()->setRange(0, maxTop - fixedRows_);
     verticalScrollBar()->setPageStep(std::max(1, rowCount_ - maxTop));
     verticalScrollBar()->setValue(topRow_ - fixedRows_);

@@ -138,6 +138,7 @@ private:
     void DrawCell(QPainter &painter, int col, int row, bool fixed);
     int CellAt(const QPoint &pos, bool column) const;
     void UpdateScrollBars();
+    void UpdateScrollBarsOnce();
 
     int colCount_ = 5;
     int rowCount_ = 5;
@@ -157,6 +158,8 @@ private:
     QPoint current_{1, 1};
     TStringWithIndexesDraw draw_;
     TDrawCellHook drawCellHook_;
+    bool updatingBars_ = false;
+    bool barsPending_ = false;
 };
 
 class TIxStringGrid : public TCustomIxStringGrid

@@ -1,6 +1,8 @@
 #include "ui/IndxStringGrid.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QScrollBar>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -236,6 +238,26 @@ TEST(IxStringGridWithoutRoom, SelectingAFarRowScrollsAsFarAsItCanAndReturns)
     EXPECT_EQ(grid.CurrentCell(), QPoint(1, 49));
     EXPECT_GT(grid.TopRow(), 1);
     EXPECT_TRUE(grid.CellRect(1, 200).isValid()); // beyond the grid: clamped, no read past the widths
+}
+
+} // namespace
+
+namespace {
+
+TEST(IxStringGridScrollBars, FollowTheRoomTheGridGets)
+{
+    TIxStringGrid grid;
+    grid.SetColCount(4);
+    grid.SetRowCount(50);
+    grid.resize(100, 100);
+    grid.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(grid.horizontalScrollBar()->isVisible());
+    grid.resize(400, 300); // every column fits now, the rows still do not
+    QApplication::processEvents();
+    EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(grid.verticalScrollBar()->isVisible());
+    EXPECT_EQ(grid.LeftCol(), 1);
 }
 
 } // namespace
