@@ -72,6 +72,18 @@ TEST(R5DriverTimeouts, ByLinkKindAndTheSafeFallback)
     TM7 tcp(LoopbackRecord(1));
     EXPECT_EQ(tcp.Timeouts().HeaderMs, 1000);
     EXPECT_EQ(tcp.Timeouts().DataMs, 5000);
+    const struct { quint8 mode; int header; int data; } serial[] = {
+        {cpmDirect, 1000, 5000}, {cpmPhoneModem, 2000, 10000}, {cpmRadioModem, 15000, 30000}, {cpmOptoAttach, 1000, 5000}};
+    for (const auto &row : serial) {
+        TPCASettings s{};
+        s.ComPort.ChannelType = pcaComPort;
+        PCASetComPortName(s, QStringLiteral("/dev/null-port"));
+        s.ComPort.BaudRate = 9600;
+        s.ComPort.Mode = row.mode;
+        TM7 driver(s);
+        EXPECT_EQ(driver.Timeouts().HeaderMs, row.header) << int(row.mode);
+        EXPECT_EQ(driver.Timeouts().DataMs, row.data) << int(row.mode);
+    }
     TM7 none(TPCASettings{});
     EXPECT_EQ(none.Timeouts().HeaderMs, 15000);
     EXPECT_EQ(none.Timeouts().DataMs, 30000);
