@@ -71,11 +71,54 @@ private:
     const TccnConnectionListFrame *frame_;
 };
 
+// Header texts centred both ways with the cells' 2-pixel inset instead of
+// the style's wider padding, so the default widths hold their captions.
+class TccnConnectionGridHeader : public QHeaderView
+{
+public:
+    explicit TccnConnectionGridHeader(QWidget *parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        if (!rect.isValid())
+            return;
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.rect = rect;
+        option.section = logicalIndex;
+        option.text.clear();
+        option.state |= QStyle::State_Raised;
+        painter->save();
+        style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
+        painter->setPen(palette().color(QPalette::ButtonText));
+        painter->setClipRect(rect.adjusted(kTextInset, 0, -kTextInset, 0));
+        const QRect textRect = rect.adjusted(kTextInset, kTextInset, -kTextInset, -kTextInset);
+        const QString text = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+        // A caption wider than its column takes the row's second line.
+        const bool fits = painter->fontMetrics().horizontalAdvance(text) <= textRect.width();
+        painter->drawText(textRect, Qt::AlignCenter | (fits ? Qt::TextSingleLine : Qt::TextWordWrap), text);
+        painter->restore();
+    }
+};
+
 std::pair<int, qint64> NodeKey(const QTreeWidgetItem *node)
 {
     if (!node)
         return {-1, -1};
     return {node->data(0, kKeyTypeRole).toInt(), node->data(0, kKeyNumberRole).toLongLong()};
+}
+
+// The width two-column parameter lines need.
+int ParamLinesWidth(const QFontMetrics &metrics, const QStringList &lines, int gap)
+{
+    int labelWidth = 0, valueWidth = 0;
+    for (const QString &line : lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        labelWidth = qMax(labelWidth, metrics.horizontalAdvance(eq < 0 ? line : line.left(eq)));
+        valueWidth = qMax(valueWidth, eq < 0 ? 0 : metrics.horizontalAdvance(line.mid(eq + 1)));
+    }
+    return lines.isEmpty() ? 0 : labelWidth + gap + valueWidth;
 }
 
 // "label: =value" lines drawn as two columns: the labels, then the values
@@ -172,6 +215,10 @@ void TccnConnectionListFrame::BuildLayout()
     tvDevice->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvDevice->setSelectionMode(QAbstractItemView::SingleSelection);
     tvDevice->setMinimumWidth(40);
+    // Long type names scroll instead of being cut off.
+    tvDevice->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tvDevice->header()->setStretchLastSection(false);
+    tvDevice->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(tvDevice, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *current) {
         if (updating_ || !current)
             return;
@@ -182,6 +229,15 @@ void TccnConnectionListFrame::BuildLayout()
 
     grdConnection = new QTableWidget(splitter);
     grdConnection->setObjectName(u"grdConnection"_s);
+    {
+        // The default column widths were made for a small font: the grid
+        // stays a point below the window's.
+        QFont font = grdConnection->font();
+        if (font.pointSizeF() > 8)
+            font.setPointSizeF(qMax(8.0, font.pointSizeF() - 1));
+        grdConnection->setFont(font);
+    }
+    grdConnection->setHorizontalHeader(new TccnConnectionGridHeader(grdConnection));
     grdConnection->setColumnCount(kColumnCount);
     grdConnection->setHorizontalHeaderLabels(
         {u"А"_s, u"Измеритель"_s, u"Протокол"_s, u"Тип подключения"_s, u"Параметры подключения"_s});
@@ -691,7 +747,10 @@ void TccnConnectionListFrame::DrawCell(QPainter *painter, const QStyleOptionView
             const QStringList portLines =
                 mode->CustomCommInterface() ? mode->CustomCommInterface()->GetParamsList() : QStringList();
             if (mode->ConModeType() == cmtPhoneModem232 || mode->ConModeType() == cmtRadioModem232) {
-                const int portWidth = painter->font().bold() ? kPortPartWidthBold : kPortPartWidth;
+                // The port part is 80 (bold 95) pixels, wider when the font
+                // needs it so the port and rate are not cut.
+                const int portWidth = qMax(painter->font().bold() ? kPortPartWidthBold : kPortPartWidth,
+                                           ParamLinesWidth(painter->fontMetrics(), portLines, kParamGap));
                 const QRect portPart(inner.left(), inner.top(), qMin(portWidth, inner.width()), inner.height());
                 DrawParamLines(painter, portPart, portLines, kParamGap);
                 const QStringList modemLines =

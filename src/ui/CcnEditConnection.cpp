@@ -75,9 +75,9 @@ TccnEditConnectionFrame::TccnEditConnectionFrame(QWidget *parent, bool readOnly,
     cbDeviceType->setObjectName(u"cbDeviceType"_s);
     cbProtocolType->setObjectName(u"cbProtocolType"_s);
     cbConModeType->setObjectName(u"cbConModeType"_s);
-    layout->addWidget(gbDevice, 30);
-    layout->addWidget(gbProtocol, 31);
-    layout->addWidget(gbConMode, 39);
+    layout->addWidget(gbDevice, 1);
+    layout->addWidget(gbProtocol, 1);
+    layout->addWidget(gbConMode, 1);
 
     gbProtocol->setEnabled(false);
     gbConMode->setEnabled(false);
@@ -120,6 +120,8 @@ QGroupBox *TccnEditConnectionFrame::CreateGroup(const QString &caption, const QS
     combo->setEditable(false);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     combo->setMinimumContentsLength(8);
+    combo->setSizePolicy(QSizePolicy::Ignored, combo->sizePolicy().verticalPolicy());
+    group->setMinimumWidth(120);
     layout->addWidget(combo);
     panel = new QWidget(group);
     auto *panelLayout = new QVBoxLayout(panel);
@@ -198,6 +200,8 @@ void TccnEditConnectionFrame::ShowFrame(TccnCustomEditFrame *frame, QWidget *pan
     frame->LoadFromObject(object);
     frame->SetReadOnly(readOnly_);
     frame->show();
+    if (auto *form = dynamic_cast<TccnEditConnectionForm *>(parentWidget()))
+        form->FitToContents();
 }
 
 void TccnEditConnectionFrame::FillDeviceCombo()
@@ -474,8 +478,15 @@ TccnEditConnectionForm::TccnEditConnectionForm(QWidget *parent, bool readOnly,
     connect(btnOk, &QPushButton::clicked, this, [this] { TryAccept(); });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(kClientWidth, hint.width()), qMax(kClientHeight, hint.height()));
+    FitToContents();
+}
+
+void TccnEditConnectionForm::FitToContents()
+{
+    // The width is fixed; a frame with many fields may only make it taller.
+    if (QLayout *own = layout())
+        own->activate();
+    setFixedSize(kClientWidth, qMax(kClientHeight, sizeHint().height()));
 }
 
 bool TccnEditConnectionForm::TryAccept()

@@ -174,6 +174,8 @@ public:
     bool TryAccept();
     // Runs the dialog modally (or through the test hook).
     int Execute();
+    // Height for the frames now shown (the width stays).
+    void FitToContents();
 
     static constexpr int kClientWidth = 684;
     static constexpr int kClientHeight = 392;

@@ -19,10 +19,12 @@ TccnCustomEditFrame::TccnCustomEditFrame(QWidget *parent) : QFrame(parent)
     form_ = new QFormLayout(this);
     form_->setContentsMargins(4, 4, 4, 4);
     form_->setHorizontalSpacing(6);
-    form_->setVerticalSpacing(4);
+    form_->setVerticalSpacing(3);
     form_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form_->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    form_->setRowWrapPolicy(QFormLayout::DontWrapRows);
+    // Three groups share the dialog's fixed width: labels go above their
+    // fields so that neither is cut.
+    form_->setRowWrapPolicy(QFormLayout::WrapAllRows);
 }
 
 void TccnCustomEditFrame::SetReadOnly(bool readOnly)
@@ -83,6 +85,13 @@ QComboBox *TccnCustomEditFrame::AddPickList(const QString &label, const QString 
 
 void TccnCustomEditFrame::AddRow(const QString &label, QWidget *field)
 {
+    // The dialog has a fixed width shared by three groups: entry fields take
+    // what their labels leave rather than widening the dialog.
+    if (qobject_cast<QLineEdit *>(field) || qobject_cast<QAbstractSpinBox *>(field) ||
+        qobject_cast<QComboBox *>(field)) {
+        field->setSizePolicy(QSizePolicy::Ignored, field->sizePolicy().verticalPolicy());
+        field->setMinimumWidth(kMinimumFieldWidth);
+    }
     form_->addRow(label, field);
     fields_ << field;
 }

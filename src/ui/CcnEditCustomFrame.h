@@ -32,6 +32,8 @@ public:
     // A context for contract checks: class name + "." + method.
     virtual QString ClassName() const { return QStringLiteral("TccnCustomEditFrame"); }
 
+    static constexpr int kMinimumFieldWidth = 64;
+
 protected:
     virtual void DoLoad(TccnPersistent &object) = 0;
     virtual void DoSave(TccnPersistent &object) = 0;
