@@ -544,3 +544,29 @@ TEST_F(SerialLine, DestructionDisconnectsThenCloses)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SerialRecord, TheFullPortNameFollowsTheFixedPartAndLeavesItAsItWas)
+{
+    TPCASettings s{};
+    s.ComPort.ChannelType = pcaComPort;
+    PCASetComPortName(s, QStringLiteral("/dev/ttyUSB10"));
+    // The six-character field keeps its cut; the whole name starts at byte 527.
+    EXPECT_EQ(s.Bytes[1], 6);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(s.Bytes + 2), 6), QByteArray("/dev/t"));
+    EXPECT_EQ(s.Bytes[527], 13);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(s.Bytes + 528), 13), QByteArray("/dev/ttyUSB10"));
+    for (std::size_t i = 8; i < kPCARecordSize; ++i)
+        ASSERT_EQ(s.Bytes[i], 0) << i;
+    EXPECT_EQ(PCAComPortName(s), QStringLiteral("/dev/ttyUSB10"));
+
+    // Without the full name the short field is the name; a TCP record names no port.
+    s.ComPort.FullPortName.Clear();
+    EXPECT_EQ(PCAComPortName(s), QStringLiteral("/dev/t"));
+    TPCASettings tcp{};
+    tcp.Ethernet.ChannelType = pcaEthernetTCP;
+    EXPECT_TRUE(PCAComPortName(tcp).isEmpty());
+}
+
+} // namespace
