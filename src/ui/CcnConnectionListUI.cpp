@@ -246,6 +246,8 @@ void TccnConnectionListFrame::BuildLayout()
     grdConnection->horizontalHeader()->setHighlightSections(false);
     grdConnection->horizontalHeader()->setStretchLastSection(false);
     grdConnection->horizontalHeader()->setFixedHeight(kRowHeight);
+    // Stored widths are taken as they are, down to the 20-pixel mark column.
+    grdConnection->horizontalHeader()->setMinimumSectionSize(4);
     grdConnection->verticalHeader()->hide();
     grdConnection->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grdConnection->setSelectionBehavior(QAbstractItemView::SelectRows);

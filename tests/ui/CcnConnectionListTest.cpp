@@ -1,5 +1,6 @@
 #include "CcnTestSupport.h"
 
+#include "common/UnitDbC.h"
 #include "common/cmnKnownFoldersFunc.h"
 #include "ui/CcnConnectionListUI.h"
 #include "ui/CcnEditDeviceFrame.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTest>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -375,6 +377,77 @@ TEST_F(ConnectionListFrameTest, MovingToAnotherRowReportsTheChange)
     EXPECT_EQ(changed.count(), 1);
 }
 
+TEST_F(ConnectionListFrameTest, MarksChooseConnectionsWhenCheckModeIsOn)
+{
+    options->CheckMode = true;
+    list.UIParams().ConnectionGridParams.StatusColWidth = 0; // stored as hidden
+    auto frame = Create();
+    QTableWidget *grid = frame->ConnectionGrid();
+    EXPECT_FALSE(grid->isColumnHidden(TccnConnectionListFrame::colStatus));
+    EXPECT_EQ(grid->columnWidth(TccnConnectionListFrame::colStatus), 20);
+
+    QString message;
+    EXPECT_FALSE(frame->ValidateChosen(message));
+    EXPECT_EQ(message, u"Нет выбранных подключений"_s);
+
+    // A click in the mark column and the space bar toggle the marks.
+    QSignalSpy changed(frame.get(), &TccnConnectionListFrame::ConnectionChanged);
+    const QRect cell = grid->visualRect(grid->model()->index(2, TccnConnectionListFrame::colStatus));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    grid->setFocus();
+    grid->setCurrentCell(0, 1);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(changed.count(), 2);
+    // In list order, not in the order of marking.
+    EXPECT_EQ(frame->ChosenConIDs(), (QList<qint32>{1, 3}));
+    EXPECT_EQ(frame->CurrentConID(), 1);
+    EXPECT_TRUE(frame->ValidateChosen(message));
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(frame->ChosenConIDs(), QList<qint32>{3});
+
+    frame->ConnectionGrid()->setColumnWidth(TccnConnectionListFrame::colStatus, 26);
+    TccnConnectionList other;
+    frame->StoreLayout(other);
+    EXPECT_EQ(other.UIParams().ConnectionGridParams.StatusColWidth, 26);
+
+    // Replacing the list clears the marks of the old one.
+    TccnConnectionList replacement;
+    frame->SetConnectionList(&replacement);
+    EXPECT_FALSE(list.FindByConID(3)->Selected);
+}
+
+TEST_F(ConnectionListFrameTest, ContractsRefuseMissingParts)
+{
+    try {
+        TccnConnectionListFrame frame(nullptr, options.get(), nullptr);
+        FAIL() << "created without a list";
+    } catch (const EPreConditions &error) {
+        EXPECT_EQ(error.Message(), u"Не задан список подключений. Предусловия не выполнены."_s);
+    }
+    try {
+        TccnConnectionListFrame frame(nullptr, nullptr, &list);
+        FAIL() << "created without options";
+    } catch (const EPreConditions &error) {
+        EXPECT_EQ(error.Message(), u"Не заданы входные настройки для UI-списка покдлючений. Предусловия не выполнены."_s);
+    }
+    auto frame = Create();
+    EXPECT_THROW(frame->EditInDialog(TccnConnectionListFrame::TEditKind::Delete, list.Items(0)), EPreConditions);
+    EXPECT_THROW(frame->EditInDialog(TccnConnectionListFrame::TEditKind::Change, nullptr), EPreConditions);
+    TccnConnection connection;
+    EXPECT_THROW(TccnEditConnectionFrame(nullptr, false, nullptr, &connection), EPreConditions);
+    EXPECT_THROW(TccnEditConnectionFrame(nullptr, false, options.get(), nullptr), EPreConditions);
+    TccnEditTarvelDeviceFrame deviceFrame;
+    try {
+        deviceFrame.LoadFromObject(nullptr);
+        FAIL() << "loaded nothing";
+    } catch (const EPreConditions &error) {
+        EXPECT_EQ(error.Message(), u"Не задан изменяемый объект. Предусловия не выполнены."_s);
+    }
+    // An object of another family is refused too.
+    auto protocol = CreateDeviceProtocolByType(dptTarvel);
+    EXPECT_THROW(deviceFrame.SaveToObject(protocol.get()), EPreConditions);
+}
+
 // --- Files -------------------------------------------------------------------------------------------------
 
 class ConnectionListFileTest : public ConnectionListFrameTest
@@ -442,6 +515,16 @@ TEST_F(ConnectionListFileTest, SaveChoosesTheFormByName)
         frame->SaveAction()->trigger();
     }
     EXPECT_EQ(Read(binary), list.SaveToBytes(csfBinary));
+
+    // A place that cannot be written ends in an error box, not in a report
+    // of success.
+    recorder.messages.clear();
+    {
+        auto script = Choose(dir.filePath(u"no/such/folder/list.ccnn"_s));
+        frame->SaveAction()->trigger();
+    }
+    ASSERT_EQ(recorder.messages.size(), 1);
+    EXPECT_EQ(recorder.messages[0].Icon, QMessageBox::Critical);
 
     // A cancelled dialog writes nothing and says nothing.
     recorder.messages.clear();
