@@ -128,10 +128,8 @@ int TPCACustom::Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &byt
             // state tells a quiet line from a closed one.
             if (device->bytesAvailable() > 0 || LinkClosed())
                 continue;
-            if (!deadline.hasExpired()) {
-                lastError_ = pceRead;
-                return -1;
-            }
+            // Time-out, or a failure of the wait itself: either way a read
+            // error, with nothing left pending.
             break;
         }
     }
