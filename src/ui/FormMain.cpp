@@ -5,6 +5,11 @@
 #include "engine/RequestThreadManager.h"
 #include "engine/UnitCommons.h"
 #include "engine/UnitDataStorage.h"
+#include "ui/FrameConnectionSettings.h"
+#include "ui/FrameValueWithDimension.h"
+#include "ui/ParamsControls.h"
+#include "ui/ParamsMainPage.h"
+#include "ui/ProgramIniFile.h"
 #include "ui/UnitMessage.h"
 
 #include <QAction>
@@ -16,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -45,7 +51,11 @@ void TMainForm::Initialize()
                        .arg(MONITOR_VERSION_PATCH));
     CreateEngine();
     pgctrlMain->setCurrentIndex(0);
+    CreateBindings();
+    paramsMainPage_->SetUnits();
+    TParamsMainPage::SetNominalUnits(vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
     qApp->installEventFilter(this);
+    ConnectionSettingsFrame1->Initialize();
 
     resize(kMinWidth, kMinHeight);
     if (const QScreen *screen = QApplication::primaryScreen()) {
@@ -78,7 +88,62 @@ void TMainForm::BuildLayout()
     setCentralWidget(pgctrlMain);
 
     BuildInterfacePage();
+    auto *mainLayout = new QVBoxLayout(tbshtParamsMain);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    auto *scroll = new QScrollArea(tbshtParamsMain);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    paramsMainPage_ = new TParamsMainPage(scroll);
+    scroll->setWidget(paramsMainPage_);
+    mainLayout->addWidget(scroll);
     BuildStatusBar();
+}
+
+void TMainForm::BuildNominalFrames(QToolBar *bar)
+{
+    auto *nominals = new QWidget(bar);
+    nominals->setObjectName(QStringLiteral("clbrNominal"));
+    auto *layout = new QHBoxLayout(nominals);
+    layout->setContentsMargins(6, 0, 6, 0);
+    auto addFrame = [&](const QString &caption, const char *name) {
+        layout->addWidget(new QLabel(caption, nominals));
+        auto *frame = new TValueWithDimensionFrame(nominals);
+        frame->setObjectName(QLatin1String(name));
+        layout->addWidget(frame);
+        return frame;
+    };
+    vwdfNominal_Uf = addFrame(QStringLiteral("Uном ф"), "vwdfNominal_Uf");
+    vwdfNominal_Umf = addFrame(QStringLiteral("U ном мф"), "vwdfNominal_Umf");
+    vwdfNominal_I = addFrame(QStringLiteral("I ном"), "vwdfNominal_I");
+    bar->addWidget(nominals);
+    bar->addSeparator();
+}
+
+void TMainForm::CreateBindings()
+{
+    if (!commons_ || !commons_->Store())
+        return;
+    bindings_ = std::make_unique<TParamsControlsManager>(*commons_->Store(), &commons_->Logger(), this);
+    paramsMainPage_->CreateBindings(*bindings_);
+    TParamsMainPage::BindNominals(*bindings_, vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
+}
+
+void TMainForm::RefreshParameter(int slot)
+{
+    if (bindings_)
+        bindings_->RefreshParameter(slot);
+}
+
+void TMainForm::RefreshData()
+{
+    if (bindings_)
+        bindings_->RefreshRange(286, 2754);
+}
+
+void TMainForm::RefreshOscillogram()
+{
+    if (bindings_)
+        bindings_->RefreshRange(2755, 14274);
 }
 
 QWidget *TMainForm::AddPage(const char *objectName, const QString &caption)
@@ -128,6 +193,7 @@ void TMainForm::BuildToolBar()
     addressLayout->addWidget(lblNomerDev);
     bar->addWidget(address);
     bar->addSeparator();
+    BuildNominalFrames(bar);
 
     lblLog = new QLabel(bar);
     lblLog->setObjectName(QStringLiteral("lblLog"));
@@ -170,7 +236,8 @@ void TMainForm::BuildInterfacePage()
     passwordRow->addWidget(edtPasswordFirstLevel);
     passwordRow->addStretch(1);
     layout->addWidget(gbRequestThreadManagement);
-    layout->addStretch(1);
+    ConnectionSettingsFrame1 = new TConnectionSettingsFrame(tbshtInterface);
+    layout->addWidget(ConnectionSettingsFrame1, 1);
 }
 
 bool TMainForm::event(QEvent *event)
@@ -247,8 +314,8 @@ void TMainForm::OnPollStateChanged()
 void TMainForm::SetRunningView(bool editable)
 {
     edtPasswordFirstLevel->setEnabled(editable);
-    if (connectionFrame_)
-        connectionFrame_->setEnabled(editable);
+    if (ConnectionSettingsFrame1)
+        ConnectionSettingsFrame1->setEnabled(editable);
     if (actRun->data().toInt() != 0 || editable) {
         actRun->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
         actRun->setData(0);
@@ -301,8 +368,22 @@ void TMainForm::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!firstActivation_)
+        return;
+    firstActivation_ = false;
+    if (ConnectionSettingsFrame1->IniFile())
+        RestoreWindowPlacement(*ConnectionSettingsFrame1->IniFile(), *this, QStringLiteral("MainForm"));
+    ConnectionSettingsFrame1->ShowSelected();
+}
+
 void TMainForm::OnClosing()
 {
+    // the frame writes the INI file when it goes; the placement goes first
+    if (ConnectionSettingsFrame1->IniFile())
+        SaveWindowPlacement(*ConnectionSettingsFrame1->IniFile(), *this, QStringLiteral("MainForm"));
     if (commons_ && commons_->Manager()) {
         TRequestThreadManager *manager = commons_->Manager();
         if (manager->RunState() == rsRunning)
@@ -311,5 +392,6 @@ void TMainForm::OnClosing()
         // exchange time-outs; it never needs this thread to do so
         manager->WaitForThread();
     }
+    bindings_.reset(); // it reads the record that goes with the engine
     commons_.reset();
 }

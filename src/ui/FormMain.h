@@ -10,9 +10,14 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
+class QToolBar;
 class QGroupBox;
 class QWidget;
 class TCommons;
+class TConnectionSettingsFrame;
+class TParamsControlsManager;
+class TParamsMainPage;
+class TValueWithDimensionFrame;
 class TWindowMessageEvent;
 
 class TMainForm : public QMainWindow
@@ -44,16 +49,17 @@ protected:
     // Copies the operator's choices into the poll settings; false: no start.
     virtual bool ApplyStartSettings();
     virtual void SaveMeasurements() {}
-    // Refresh hooks of the display, called for the record's messages.
-    virtual void RefreshParameter(int /*slot*/) {}
+    // Refresh of the display, called for the record's messages.
+    virtual void RefreshParameter(int slot);
     virtual void RefreshNominals() {}
-    virtual void RefreshData() {}
-    virtual void RefreshOscillogram() {}
+    virtual void RefreshData();
+    virtual void RefreshOscillogram();
     virtual void ShowDeviceNumber() {}
     // Handles one engine notification; false when it is not this class's.
     virtual bool HandleWindowMessage(const TWindowMessageEvent &message);
 
     bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     virtual void OnClosing();
@@ -75,19 +81,27 @@ protected:
     QLabel *lblNomerDev = nullptr;
     QLabel *lblLog = nullptr;
     QLabel *statusPanels[3] = {};
+    TParamsMainPage *paramsMainPage_ = nullptr;
+    TValueWithDimensionFrame *vwdfNominal_Uf = nullptr;
+    TValueWithDimensionFrame *vwdfNominal_Umf = nullptr;
+    TValueWithDimensionFrame *vwdfNominal_I = nullptr;
+    std::unique_ptr<TParamsControlsManager> bindings_;
     // The connection settings frame of the "Интерфейс" page.
-    QWidget *connectionFrame_ = nullptr;
+    TConnectionSettingsFrame *ConnectionSettingsFrame1 = nullptr;
 
 private:
     void BuildLayout();
     void BuildToolBar();
     void BuildStatusBar();
     void BuildInterfacePage();
+    void BuildNominalFrames(QToolBar *bar);
+    void CreateBindings();
     QWidget *AddPage(const char *objectName, const QString &caption);
 
     void OnPollStateChanged();
 
     bool closing_ = false;
+    bool firstActivation_ = true;
     bool stoppedByUser_ = false;
     // F2 reaches the application filter once per widget it propagates to:
     // remember the last one handled.

@@ -1,6 +1,19 @@
 #include "ui/FormMainVond.h"
 
+#include "catalogue/CcnConnectionClasses.h"
+#include "common/UnitDbC.h"
+#include "common/WindowMessages.h"
 #include "common/cmnKnownFoldersFunc.h"
+#include "engine/ConnectionSettings.h"
+#include "engine/UnitDataStorage.h"
+#include "files/UnitFile.h"
+#include "ui/CcnConnectionListUI.h"
+#include "ui/FrameConnectionSettings.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QDir>
+#include <QStatusBar>
 #include "engine/UnitCommons.h"
 #include "ui/UnitMessage.h"
 
@@ -22,4 +35,96 @@ void TMainVondForm::OnClosing()
     if (commons_)
         commons_->Logger().LogProgramClose();
     TMainForm::OnClosing();
+}
+
+bool TMainVondForm::ApplyStartSettings()
+{
+    try {
+        if (!TMainForm::ApplyStartSettings())
+            return false;
+        // an empty table or a connection this program cannot poll is said
+        // to the operator by the list window
+        if (!ConnectionSettingsFrame1->ListFrame() || !ConnectionSettingsFrame1->ListFrame()->CheckChosen())
+            return false;
+        TccnConnection *connection = ConnectionSettingsFrame1->GetSelectedConnection();
+        if (!connection)
+            return false;
+        ConnectionSettingsFrame1->SetSelected(*connection);
+        SetVondSettings(*connection);
+        return true;
+    } catch (const std::exception &) {
+        ShowError(QStringLiteral("Ошибка при анализе пользовательских настроек подключения."), this);
+        return false;
+    }
+}
+
+void TMainVondForm::SetVondSettings(const TccnConnection &connection)
+{
+    auto *settings = dynamic_cast<TConnectionSettingsVD *>(commons_->Settings());
+    const TccnCustomDevice *device = connection.CustomDevice();
+    CheckPreConditions(settings != nullptr && device != nullptr && IsSupportedDeviceType(device->DeviceType()),
+                       "TMainVondForm.SetVondSettings");
+    settings->SetConnection(std::shared_ptr<TccnConnection>(connection.Clone()));
+}
+
+void TMainVondForm::ShowDeviceNumber()
+{
+    const TConnectionSettings *settings = commons_ ? commons_->Settings() : nullptr;
+    if (settings && settings->Connection() && settings->Connection()->CustomDevice())
+        lblNomerDev->setText(QString::number(settings->Connection()->CustomDevice()->FactoryNum));
+}
+
+QString TMainVondForm::DeviceClassForFiles() const
+{
+    const TccnConnectionList *list = ConnectionSettingsFrame1->ConnectionList();
+    const TccnConnection *connection = list ? list->FindByConID(ConnectionSettingsFrame1->SelectedConID()) : nullptr;
+    if (!connection && ConnectionSettingsFrame1->ListFrame())
+        connection = ConnectionSettingsFrame1->ListFrame()->CurrentConnection();
+    return connection && connection->CustomDevice() ? connection->CustomDevice()->ClassName() : QString();
+}
+
+void TMainVondForm::SaveMeasurements()
+{
+    if (!commons_ || !commons_->Store())
+        return;
+    auto *manager = dynamic_cast<TRequestThreadManagerVD *>(commons_->Manager());
+    const TFileUtilities saver(manager ? manager->LastDeviceNumber() : 0, commons_->Store()->SnapshotData(),
+                               DeviceClassForFiles());
+    const QString fileName = saver.GetFileName();
+    const bool saved = saver.SaveToFile(fileName, [this](const QString &text) { ShowError(text, this); });
+    const QString prefix = saved ? QStringLiteral("Последний файл: ") : QStringLiteral("Ошибка при сохранении в: ");
+    QLabel *panel = statusPanels[2];
+    const int available = statusBar()->width() - statusPanels[0]->width() - statusPanels[1]->width() -
+                          panel->fontMetrics().horizontalAdvance(prefix) - 10;
+    const QString shown = panel->fontMetrics().elidedText(QDir::toNativeSeparators(fileName), Qt::ElideMiddle,
+                                                          std::max(available, 40));
+    panel->setText(prefix + shown);
+    panel->setToolTip(prefix + fileName);
+    statusBar()->setToolTip(prefix + fileName);
+}
+
+bool TMainVondForm::HandleWindowMessage(const TWindowMessageEvent &message)
+{
+    switch (message.Number()) {
+    case WM_DEVICE_TIME_CHANGED:
+        ShowDeviceTime();
+        return true;
+    default:
+        return TMainForm::HandleWindowMessage(message);
+    }
+}
+
+void TMainVondForm::ShowDeviceTime()
+{
+    const double moment = commons_ && commons_->Store() ? commons_->Store()->DeviceDateTime() : 0;
+    QString text = QStringLiteral("Дата/время начала опроса: ");
+    if (moment > 0) {
+        const QDateTime dateTime = TDataStorageManager::DecodeDateTime(moment);
+        const QLocale locale;
+        text += locale.toString(dateTime.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                dateTime.time().toString(QStringLiteral("HH:mm:ss"));
+    } else {
+        text += QStringLiteral("__:__:__");
+    }
+    statusPanels[0]->setText(text);
 }
