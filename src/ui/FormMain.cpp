@@ -109,6 +109,7 @@ void TMainForm::BuildNominalFrames(QToolBar *bar)
         layout->addWidget(new QLabel(caption, nominals));
         auto *frame = new TValueWithDimensionFrame(nominals);
         frame->setObjectName(QLatin1String(name));
+        frame->setFixedWidth(frame->fontMetrics().horizontalAdvance(QStringLiteral("00000.000 кВ")) + 12);
         layout->addWidget(frame);
         return frame;
     };
@@ -195,11 +196,26 @@ void TMainForm::BuildToolBar()
     bar->addSeparator();
     BuildNominalFrames(bar);
 
-    lblLog = new QLabel(bar);
+    // The last status text gets a line of its own: beside the nominals it
+    // would have no room left at the minimum window width.
+    addToolBarBreak(Qt::TopToolBarArea);
+    auto *logBar = new QToolBar(this);
+    logBar->setObjectName(QStringLiteral("clbLog"));
+    logBar->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, logBar);
+    lblLog = new QLabel(logBar);
     lblLog->setObjectName(QStringLiteral("lblLog"));
     lblLog->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblLog->setMinimumWidth(50);
-    bar->addWidget(lblLog);
+    lblLog->setContentsMargins(6, 2, 6, 2);
+    logBar->addWidget(lblLog);
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // the status text takes the width its bar has, whatever its length
+    lblLog->setFixedWidth(std::max(50, width() - 20));
 }
 
 void TMainForm::BuildStatusBar()

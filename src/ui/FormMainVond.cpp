@@ -127,4 +127,6 @@ void TMainVondForm::ShowDeviceTime()
         text += QStringLiteral("__:__:__");
     }
     statusPanels[0]->setText(text);
+    // the design width, or more where this system's date format needs it
+    statusPanels[0]->setFixedWidth(std::max(275, statusPanels[0]->fontMetrics().horizontalAdvance(text) + 12));
 }
