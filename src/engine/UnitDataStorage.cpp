@@ -173,8 +173,9 @@ bool TDataStorageManager::IsMeaningful(int kind, int channel, int harmonicOrder)
         if (!phaseChannel || harmonicOrder < 2 || harmonicOrder > 50)
             return false;
         const int offset = HarmonicCount * channel + (harmonicOrder - 2);
-        return voltageOk() && values_.Get(KUn + offset) > 0.1 && currentOk()
-            && values_.Get(KIn + offset) > 0.1;
+        // a meter's 0.1 % arrives as the float 0.1f: compared in float it counts as too small
+        return voltageOk() && values_.Get(KUn + offset) > 0.1f && currentOk()
+            && values_.Get(KIn + offset) > 0.1f;
     }
     default:
         return DeviceDateTime() > 0;

@@ -258,6 +258,8 @@ TEST(DataStorage, MeaningfulnessAndChannelStatus)
     const int ki7 = VDSlot::KIn + 49 * 1 + 5;
     store.StoreValue(ku7, 0.2f, false);
     EXPECT_FALSE(store.IsMeaningful(6, 1, 7));
+    store.StoreValue(ki7, 0.1f, false); // exactly 0.1 % as the meter sends it: still too small
+    EXPECT_FALSE(store.IsMeaningful(6, 1, 7));
     store.StoreValue(ki7, 0.11f, false);
     EXPECT_TRUE(store.IsMeaningful(6, 1, 7));
     EXPECT_FALSE(store.IsMeaningful(6, 1, 8));
