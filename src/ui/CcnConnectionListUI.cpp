@@ -831,7 +831,9 @@ bool TccnConnectionListFrame::EditInDialog(TEditKind kind, const TccnConnection 
 {
     CheckPreConditions(kind != TEditKind::Delete, u"Операция удаления в данной пр-ре не поддерживается");
     CheckPreConditions(kind != TEditKind::Change || start != nullptr, u"Не задан изменяемый объект");
-    if (start && list_->Count() == 0 && kind == TEditKind::Change)
+    // A copy or change needs a connection of the list; adding to an empty
+    // list comes without a start connection.
+    if (start && list_->Count() == 0)
         return false;
 
     auto working = std::make_unique<TccnConnection>();

@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QPushButton>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -330,6 +331,41 @@ TEST_F(EditConnectionTest, RefusedConnectionCannotBeOpened)
     EXPECT_EQ(readOnly.Frame()->DeviceTypeCombo()->count(), kDeviceTypeCount);
     EXPECT_FALSE(readOnly.Frame()->DeviceGroup()->isEnabled());
     EXPECT_EQ(readOnly.Frame()->DeviceTypeCombo()->currentData().toInt(), int(dtKL2));
+}
+
+TEST_F(EditConnectionTest, CancelAndEscapeWriteNothing)
+{
+    auto connection = MakeConnection(dtM7, 42, cmtDirect232, u"COM7"_s, 19200);
+    for (int way = 0; way < 2; ++way) {
+        auto form = Open(*connection);
+        auto *device = dynamic_cast<TccnEditCustomDeviceFrame *>(Frame(*form).DeviceFrame());
+        device->FactoryNumEdit()->setValue(43);
+        ChooseMode(*form, cmtDirectTCPIP);
+        if (way == 0)
+            QTest::mouseClick(form->CancelButton(), Qt::LeftButton);
+        else
+            QTest::keyClick(form.get(), Qt::Key_Escape);
+        EXPECT_EQ(form->result(), QDialog::Rejected);
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(connection->CustomDevice()->FactoryNum, 42);
+        EXPECT_EQ(connection->CustomConMode()->ConModeType(), cmtDirect232);
+    }
+    EXPECT_TRUE(recorder.messages.isEmpty());
+}
+
+TEST_F(EditConnectionTest, ReadOnlyFieldsCannotBeEdited)
+{
+    auto connection = MakeConnection(dtM7, 42, cmtPhoneModem232);
+    TccnEditConnectionForm form(nullptr, true, options.get(), connection.get());
+    EXPECT_FALSE(form.Frame()->ProtocolGroup()->isEnabled());
+    EXPECT_FALSE(form.Frame()->ConModeGroup()->isEnabled());
+    auto *device = dynamic_cast<TccnEditCustomDeviceFrame *>(form.Frame()->DeviceFrame());
+    EXPECT_TRUE(device->FactoryNumEdit()->isReadOnly());
+    EXPECT_TRUE(device->CommentEdit()->isReadOnly());
+    auto *phone = dynamic_cast<TccnEditPhoneModemFrame *>(ModeFrame(form).HardwareFrame());
+    EXPECT_TRUE(phone->PhoneNumberEdit()->isReadOnly());
+    EXPECT_FALSE(phone->ConnectTypeCombo()->isEnabled());
+    EXPECT_FALSE(ModeFrame(form).ComPortFrame()->PortCombo()->isEnabled());
 }
 
 TEST_F(EditConnectionTest, HistoryHoldsOneObjectPerClass)
