@@ -5,8 +5,9 @@
 // here throws and nothing talks to the user. Reads and writes are bounded by
 // their time-outs, so a stalled device costs at most that time per call.
 //
-// A channel belongs to the thread that connects it: the Qt I/O object behind
-// it is made on the first Connect, in the calling thread, and used there with
+// A channel belongs to the thread that makes and connects it: the Qt I/O
+// object behind it is made in that thread (the TCP socket on the first
+// Connect, the serial port when the channel is made) and used there with
 // blocking waits (no event loop needed).
 
 #include "channel/PCAType.h"
