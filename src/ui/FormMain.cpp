@@ -270,14 +270,16 @@ bool TMainForm::event(QEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (event->type() == QEvent::KeyPress && widget) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_F2 && !key->isAutoRepeat() &&
-            (event != lastF2Event_ || key->timestamp() != lastF2Timestamp_)) {
-            lastF2Event_ = event;
-            lastF2Timestamp_ = key->timestamp();
+        // A key the focused widget ignores goes on to its parents, each of
+        // which this filter sees: one press is counted at its first widget.
+        const bool propagating = event == lastF2Event_ && lastF2Receiver_ && widget->isAncestorOf(lastF2Receiver_);
+        if (key->key() == Qt::Key_F2 && !key->isAutoRepeat() && !propagating)
             SaveMeasurements(); // the key goes on to its widget as well
-        }
+        lastF2Event_ = event;
+        lastF2Receiver_ = widget;
     }
     return QMainWindow::eventFilter(watched, event);
 }

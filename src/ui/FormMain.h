@@ -4,6 +4,7 @@
 // meter-independent part; TMainVondForm supplies the engine and the title.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 class QAction;
@@ -107,5 +108,5 @@ private:
     // F2 reaches the application filter once per widget it propagates to:
     // remember the last one handled.
     const QEvent *lastF2Event_ = nullptr;
-    quint64 lastF2Timestamp_ = 0;
+    QPointer<QWidget> lastF2Receiver_;
 };

@@ -2,6 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+
+#include "ui/IndxLabel.h"
+
+#include <algorithm>
 
 namespace {
 TMessageDialogHook &DialogHook()
@@ -9,6 +15,30 @@ TMessageDialogHook &DialogHook()
     static TMessageDialogHook hook;
     return hook;
 }
+// The message is drawn with the indexed markup ("U~0" as U with subscript
+// 0): an indexed label takes the place of the box's own text label.
+void UseIndexedText(QMessageBox &box)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!label || !grid)
+        return;
+    const int index = grid->indexOf(label);
+    if (index < 0)
+        return;
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    auto *indexed = new TIxLabel(&box);
+    indexed->setObjectName(QStringLiteral("MainMessage"));
+    indexed->setLayoutDirection(label->layoutDirection());
+    indexed->SetWordWrap(true);
+    indexed->SetCaption(label->text());
+    const QSize text = label->sizeHint();
+    indexed->setMinimumSize(std::max(text.width(), 200), text.height() * 2);
+    label->hide();
+    grid->addWidget(indexed, row, column, rowSpan, columnSpan);
+}
+
 } // namespace
 
 void SetMessageDialogHook(TMessageDialogHook hook) { DialogHook() = std::move(hook); }
@@ -38,6 +68,7 @@ QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString
         return DialogHook()(text, type);
     QMessageBox box(type, title.isEmpty() ? QApplication::applicationDisplayName() : title,
                     text + QLatin1Char(' '), buttons, parent);
+    UseIndexedText(box);
     for (QAbstractButton *button : box.buttons()) {
         const QString caption = DialogButtonCaption(box.standardButton(button));
         if (!caption.isEmpty())

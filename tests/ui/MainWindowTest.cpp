@@ -2,14 +2,31 @@
 #include "common/UnitLog.h"
 #include "common/WindowMessages.h"
 #include "common/cmnKnownFoldersFunc.h"
+#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CcnConnectionClasses.h"
+#include "engine/DataStorageIndex.h"
+#include "engine/RequestThreadManager.h"
+#include "engine/UnitCommons.h"
+#include "engine/UnitDataStorage.h"
+#include "protocol/SimProcess.h"
+#include "ui/CcnConnectionListUI.h"
 #include "ui/FormMainVond.h"
+#include "ui/FrameConnectionSettings.h"
+#include "ui/ProgramIniFile.h"
 #include "ui/UnitMessage.h"
+
+#include <QAction>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QThread>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -50,6 +67,74 @@ protected:
 
     QStringList messages;
 };
+
+// The window with its protected parts open to the tests.
+class TestWindow : public TMainVondForm
+{
+public:
+    int saves = 0;
+    using TMainForm::actRun;
+    using TMainForm::ConnectionSettingsFrame1;
+    using TMainForm::edtPasswordFirstLevel;
+    using TMainForm::lblNomerDev;
+    using TMainForm::pgctrlMain;
+    using TMainForm::statusPanels;
+
+    TRequestThreadManager *Manager() { return Commons()->Manager(); }
+    TDataStorageManager *Store() { return Commons()->Store(); }
+    void CountSavesOnly() { countOnly_ = true; }
+
+protected:
+    void SaveMeasurements() override
+    {
+        ++saves;
+        if (!countOnly_)
+            TMainVondForm::SaveMeasurements();
+    }
+
+private:
+    bool countOnly_ = false;
+};
+
+std::unique_ptr<TccnConnection> TcpConnection(quint16 port, qint32 factoryNum, int attempts = 1)
+{
+    auto connection = std::make_unique<TccnConnection>();
+    auto device = std::make_unique<TccnM7Dev>();
+    device->FactoryNum = factoryNum;
+    connection->SetCustomDevice(std::move(device));
+    connection->SetCustomDeviceProtocol(std::make_unique<TccnTarvelProtocol>());
+    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
+    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
+    mode->TCPIPInterface().IpPort = port;
+    mode->MaxAttemptCountOnConnect = attempts;
+    connection->SetCustomConMode(std::move(mode));
+    return connection;
+}
+
+// A settings file as a previous run would have left it.
+void SeedSettings(const TccnConnection &connection)
+{
+    TProgramIniFile ini;
+    TccnConnectionList list;
+    auto copy = connection.Clone();
+    ASSERT_TRUE(list.AddConnection(*copy));
+    ini.WriteConnectionList(&list);
+    ini.WriteSelected(copy->ConID);
+    ini.WriteString(QStringLiteral("Своё"), QStringLiteral("ключ"), QStringLiteral("оставить"));
+    ASSERT_TRUE(ini.UpdateFile());
+}
+
+bool PumpUntil(const std::function<bool()> &condition, int ms = 30000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QApplication::processEvents();
+        if (condition())
+            return true;
+        QThread::msleep(5);
+    }
+    return condition();
+}
 
 } // namespace
 
@@ -94,4 +179,100 @@ TEST_F(MainWindowTest, RunsOnWithoutALogWhenItCannotBeOpened)
     }
     EXPECT_EQ(messages, QStringList{QStringLiteral("Ведение лог-файла невозможно")});
     EXPECT_TRUE(QFileInfo(LogPath()).isDir());
+}
+
+TEST_F(MainWindowTest, F2SavesOnceFromEveryPageAndControl)
+{
+    TestWindow window;
+    window.Initialize();
+    window.CountSavesOnly();
+    window.show();
+    for (int page = 0; page < window.pgctrlMain->count(); ++page) {
+        window.pgctrlMain->setCurrentIndex(page);
+        QTest::keyClick(window.pgctrlMain->currentWidget(), Qt::Key_F2);
+    }
+    QTest::keyClick(window.edtPasswordFirstLevel, Qt::Key_F2);
+    EXPECT_EQ(window.saves, window.pgctrlMain->count() + 1);
+    window.close();
+}
+
+TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
+{
+    testsim::TSimProcess sim({"--fast-clock"});
+    ASSERT_TRUE(sim.Started());
+    SeedSettings(*TcpConnection(sim.Port(), 4242));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    ASSERT_NE(window.ConnectionSettingsFrame1->ListFrame()->CurrentConnection(), nullptr);
+
+    window.Store()->StoreValue(VDSlot::Urms, 123.0f, false); // left from an earlier run
+    window.actRun->trigger();
+    EXPECT_EQ(window.Store()->Value(VDSlot::Urms), 0.0f) << "a start clears the record first";
+    EXPECT_EQ(window.lblNomerDev->text(), QStringLiteral("4242"));
+    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 1; }));
+    EXPECT_FALSE(window.edtPasswordFirstLevel->isEnabled());
+    EXPECT_FALSE(window.ConnectionSettingsFrame1->isEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return window.Store()->Value(VDSlot::Urms) > 0.0f; }));
+
+    // F2 while polling writes a snapshot and says where
+    window.statusPanels[2]->clear();
+    QTest::keyClick(&window, Qt::Key_F2);
+    EXPECT_TRUE(window.statusPanels[2]->text().startsWith(QStringLiteral("Последний файл: ")));
+    EXPECT_TRUE(window.statusPanels[0]->text().startsWith(QStringLiteral("Дата/время начала опроса: ")));
+
+    window.actRun->trigger(); // the operator stops
+    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+    EXPECT_TRUE(window.edtPasswordFirstLevel->isEnabled());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    window.close();
+}
+
+TEST_F(MainWindowTest, ARunThatFailsByItselfShowsItsErrorOnce)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    SeedSettings(*TcpConnection(port, 7, 2));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window.Manager()->RunState() == rsStopped && !messages.isEmpty(); }));
+    PumpUntil([] { return false; }, 200);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], window.Manager()->StatusText());
+    EXPECT_EQ(window.actRun->data().toInt(), 0);
+    window.close();
+}
+
+TEST_F(MainWindowTest, SettingsFileIsWrittenOnceAtTheEndAndKeepsForeignSections)
+{
+    const QString iniPath = ProgramDataFolder() + TProgramIniFile::DefaultFileName();
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        EXPECT_FALSE(QFile::exists(iniPath)) << "nothing is written before the end";
+        window.close();
+    }
+    TProgramIniFile written;
+    EXPECT_TRUE(written.ValueExists(QStringLiteral("Подключения"), QStringLiteral("Список")));
+    EXPECT_EQ(written.ReadSelected(), -1);
+    EXPECT_TRUE(written.ValueExists(QStringLiteral("FORMPOSITION"), QStringLiteral("MainForm")));
+    EXPECT_EQ(written.Sections().first(), QStringLiteral("FORMPOSITION"));
+
+    SeedSettings(*TcpConnection(5000, 1));
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        window.close();
+    }
+    TProgramIniFile again;
+    EXPECT_EQ(again.ReadString(QStringLiteral("Своё"), QStringLiteral("ключ"), {}), QStringLiteral("оставить"));
+    TccnConnectionList list;
+    again.ReadConnectionList(&list);
+    EXPECT_EQ(list.Count(), 1);
 }
