@@ -5,8 +5,6 @@
 // oscillograms, so a cycle is: date-time requests until the meter clock has
 // moved on by 3 s (100 ms apart), then the data request.
 //
-// The simulator is found through TARVEL_METER_SIM, else beside the build's
-// tools folder.
 
 #include "catalogue/CcnCatalogueObjects.h"
 #include "catalogue/CcnConnectionClasses.h"
@@ -14,14 +12,12 @@
 #include "engine/ConnectionSettings.h"
 #include "engine/RequestThreadVD.h"
 #include "protocol/R5Commands.h"
+#include "protocol/SimProcess.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -39,51 +35,6 @@ void EnsureApplication()
     if (QCoreApplication::instance() == nullptr)
         app = std::make_unique<QCoreApplication>(argc, argv);
 }
-
-QString SimulatorPath()
-{
-    const QString fromEnv = qEnvironmentVariable("TARVEL_METER_SIM");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString beside = QFileInfo(self).dir().filePath(QStringLiteral("../tools/meter-sim/tarvel-meter-sim"));
-    return QFileInfo::exists(beside) ? QFileInfo(beside).canonicalFilePath() : QString();
-}
-
-class TSimulator
-{
-public:
-    TSimulator()
-    {
-        const QString path = SimulatorPath();
-        if (path.isEmpty())
-            return;
-        process_.start(path, {"--port", "0", "--fast-clock", "--no-channel-faults", "--die-with-parent"});
-        if (!process_.waitForStarted(15000))
-            return;
-        QByteArray out;
-        QDeadlineTimer deadline(15000);
-        while (!out.contains('\n') && !deadline.hasExpired() && process_.state() == QProcess::Running) {
-            process_.waitForReadyRead(200);
-            out += process_.readAllStandardOutput();
-        }
-        const qsizetype at = out.indexOf("LISTENING ");
-        if (at >= 0)
-            port_ = quint16(out.mid(at + 10).trimmed().toUInt());
-    }
-    ~TSimulator()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(10000))
-            process_.kill();
-        process_.waitForFinished(10000);
-    }
-    quint16 Port() const { return port_; }
-
-private:
-    QProcess process_;
-    quint16 port_ = 0;
-};
 
 std::shared_ptr<TccnConnection> Connection(quint16 port)
 {
@@ -115,7 +66,7 @@ public:
 void BM_EnginePollingCycle(benchmark::State &state)
 {
     EnsureApplication();
-    TSimulator sim;
+    testsim::TSimProcess sim({"--fast-clock", "--no-channel-faults"});
     if (sim.Port() == 0) {
         state.SkipWithError("meter simulator not found (set TARVEL_METER_SIM)");
         return;
@@ -206,7 +157,7 @@ private:
 void BM_MinimalClientPollingCycle(benchmark::State &state)
 {
     EnsureApplication();
-    TSimulator sim;
+    testsim::TSimProcess sim({"--fast-clock", "--no-channel-faults"});
     if (sim.Port() == 0) {
         state.SkipWithError("meter simulator not found (set TARVEL_METER_SIM)");
         return;
