@@ -23,4 +23,10 @@ if timeout 60 "$poll" --tcp 127.0.0.1:1 --log "$work/refused.log" > "$work/refus
   echo "a refused port must end with an error exit"; exit 1
 fi
 grep -q "Стоп опроса" "$work/refused.txt"
+# a demo profile's settings: one chosen connection to the simulator
+"$poll" --tcp "127.0.0.1:$port" --device-type dtM7SQ --write-settings "$work/profile/monitor.ini"
+iconv -f CP1251 -t UTF-8 "$work/profile/monitor.ini" > "$work/ini.txt"
+grep -q '^\[Подключения\]' "$work/ini.txt"
+grep -q $'^Выбрано=0\r$' "$work/ini.txt"
+grep -q '^Список=6F626A656374' "$work/ini.txt"   # the list in its text form, hex-coded
 echo "poller: ok"

@@ -34,6 +34,8 @@ QString TPollOptions::Usage()
         "  --out DIR               folder of the CSV snapshots (current folder)\n"
         "  --save-oscillograms     also save every oscillogram as COMTRADE files\n"
         "  --log FILE.log          program log (default: the monitor's log folder)\n"
+        "  --write-settings FILE   do not poll: write a monitor settings file (.ini) whose\n"
+        "                          only connection, already chosen, is the one given\n"
         "Prints every status text; exits with 1 when the run ended with an error.\n");
 }
 
@@ -94,6 +96,8 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
             OutDir = value(i);
         } else if (name == QLatin1String("--log")) {
             LogFile = value(i);
+        } else if (name == QLatin1String("--write-settings")) {
+            WriteSettings = value(i);
         } else if (name == QLatin1String("--save-oscillograms")) {
             SaveOscillograms = true;
         } else {

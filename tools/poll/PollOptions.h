@@ -25,6 +25,9 @@ struct TPollOptions
     QString OutDir;
     bool SaveOscillograms = false;
     QString LogFile;
+    // Instead of polling: write a settings file of the monitor whose only
+    // connection, already chosen, is this one.
+    QString WriteSettings;
 
     // Fills the options; false with an error text for the user.
     bool Parse(const QStringList &arguments, QString &error);

@@ -5,6 +5,7 @@
 
 #include "catalogue/CcnCatalogueObjects.h"
 #include "catalogue/CcnConnectionClasses.h"
+#include "common/UnitIniFile.h"
 #include "common/WindowMessages.h"
 #include "engine/ConnectionSettings.h"
 #include "engine/RequestThreadVD.h"
@@ -13,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 #include <atomic>
 #include <csignal>
@@ -95,6 +97,25 @@ private:
     int cycles_ = 0;
 };
 
+// The monitor's settings file with this one connection chosen (a demo
+// profile, or a prepared laptop). An existing file keeps its other sections.
+int WriteSettings(const QString &fileName, const TccnConnection &connection)
+{
+    TccnConnectionList list;
+    auto copy = connection.Clone();
+    if (!list.AddConnection(*copy))
+        return 2;
+    TMemIniFile ini(fileName);
+    ini.WriteBinary(QStringLiteral("Подключения"), QStringLiteral("Список"), list.SaveToBytes(csfText));
+    ini.WriteInteger(QStringLiteral("Подключения"), QStringLiteral("Выбрано"), copy->ConID);
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    if (!ini.UpdateFile()) {
+        std::fprintf(stderr, "raruzor-poll: cannot write %s\n", fileName.toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -115,6 +136,9 @@ int main(int argc, char **argv)
                      TPollOptions::Usage().toLocal8Bit().constData());
         return 2;
     }
+
+    if (!options.WriteSettings.isEmpty())
+        return WriteSettings(options.WriteSettings, *connection);
 
     TObjectsFactoryVD factory;
     // the poller stands in for the window: the engine's messages go to it
