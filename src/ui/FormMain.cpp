@@ -24,6 +24,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -86,6 +87,7 @@ void TMainForm::BuildLayout()
     ts1 = AddPage("ts1", QStringLiteral("Мощность"));
     tbshtSignalsForms = AddPage("tbshtSignalsForms", QStringLiteral("Формы сигналов"));
     setCentralWidget(pgctrlMain);
+    pgctrlMain->setCornerWidget(lblLog, Qt::TopRightCorner);
 
     BuildInterfacePage();
     auto *mainLayout = new QVBoxLayout(tbshtParamsMain);
@@ -196,26 +198,27 @@ void TMainForm::BuildToolBar()
     bar->addSeparator();
     BuildNominalFrames(bar);
 
-    // The last status text gets a line of its own: beside the nominals it
-    // would have no room left at the minimum window width.
-    addToolBarBreak(Qt::TopToolBarArea);
-    auto *logBar = new QToolBar(this);
-    logBar->setObjectName(QStringLiteral("clbLog"));
-    logBar->setMovable(false);
-    addToolBar(Qt::TopToolBarArea, logBar);
-    lblLog = new QLabel(logBar);
+    // The last status text sits beside the page tabs: at the minimum window
+    // width the tool bar has no room left for it, and a line of its own
+    // would cost the pages their height.
+    lblLog = new QLabel(this);
     lblLog->setObjectName(QStringLiteral("lblLog"));
-    lblLog->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lblLog->setMinimumWidth(50);
-    lblLog->setContentsMargins(6, 2, 6, 2);
-    logBar->addWidget(lblLog);
+    lblLog->setContentsMargins(6, 0, 6, 0);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    // the status text takes the width its bar has, whatever its length
-    lblLog->setFixedWidth(std::max(50, width() - 20));
+    ShowStatusText(lblLog->toolTip());
+}
+
+void TMainForm::ShowStatusText(const QString &text)
+{
+    // the text takes the room beside the tabs; all of it is in the tool tip
+    const int room = std::max(50, pgctrlMain->width() - pgctrlMain->tabBar()->sizeHint().width() - 16);
+    lblLog->setFixedWidth(room);
+    lblLog->setText(lblLog->fontMetrics().elidedText(text, Qt::ElideRight, room - 12));
+    lblLog->setToolTip(text);
 }
 
 void TMainForm::BuildStatusBar()
@@ -294,7 +297,7 @@ bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
         RefreshParameter(int(message.WParam()));
         return true;
     case WM_STATUS_TEXT:
-        lblLog->setText(message.Text());
+        ShowStatusText(message.Text());
         return true;
     case WM_NOMINALS_CHANGED:
         RefreshNominals();

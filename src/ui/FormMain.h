@@ -101,6 +101,7 @@ private:
     QWidget *AddPage(const char *objectName, const QString &caption);
 
     void OnPollStateChanged();
+    void ShowStatusText(const QString &text);
 
     bool closing_ = false;
     bool firstActivation_ = true;
