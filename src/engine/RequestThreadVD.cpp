@@ -41,7 +41,7 @@ QString ChannelTarget(const TPCASettings &settings)
     if (settings.ChannelType == pcaEthernetTCP)
         return QStringLiteral("%1:%2").arg(settings.Ethernet.IpAddress.Text()).arg(settings.Ethernet.IpPort);
     if (settings.ChannelType == pcaComPort)
-        return settings.ComPort.PortName.Text();
+        return PCAComPortName(settings); // the full name, not the 6-character field
     return QString();
 }
 
