@@ -1,38 +1,29 @@
 #include "ui/CcnEditComPortFrame.h"
 
 #include "catalogue/CcnCatalogueObjects.h"
+#include "channel/hrdCOM.h"
 #include "common/UnitDbC.h"
 
 #include <QComboBox>
 #include <QFormLayout>
-#include <QCollator>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
-#include <QSerialPortInfo>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
-QStringList FillCOMPortList()
+namespace {
+
+// The serial devices the system has, in natural order (ttyUSB2 before ttyUSB10).
+QStringList SystemComPorts()
 {
     QStringList names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        if (!info.portName().isEmpty() && !names.contains(info.portName()))
-            names << info.portName();
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    static const QRegularExpression comName(u"^COM([1-9][0-9]*)$"_s, QRegularExpression::CaseInsensitiveOption);
-    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
-        const bool aCom = comName.match(a).hasMatch();
-        const bool bCom = comName.match(b).hasMatch();
-        if (aCom != bCom)
-            return aCom;
-        return collator.compare(a, b) < 0;
-    });
+    FillCOMPortList(&names);
     return names;
 }
+
+} // namespace
 
 const QStringList &TccnEditComPortFrame::EditableRates()
 {
@@ -56,7 +47,7 @@ TccnEditComPortFrame::TccnEditComPortFrame(TRateList rateList, QWidget *parent)
     cbPort->setObjectName(u"cbPort"_s);
     cbPort->setEditable(true);
     cbPort->setInsertPolicy(QComboBox::NoInsert);
-    cbPort->addItems(FillCOMPortList());
+    cbPort->addItems(SystemComPorts());
     AddRow(u"Com-порт"_s, cbPort);
 
     cbBaudrate = new QComboBox(this);

@@ -9,10 +9,6 @@
 
 class QComboBox;
 
-// The serial ports of this computer, COMn by number (COM2 before COM10) and
-// the other names after them in natural order.
-QStringList FillCOMPortList();
-
 class TccnEditComPortFrame : public TccnCustomEditFrame
 {
 public:
