@@ -80,7 +80,14 @@ QByteArray TMeter::IntervalsAnswer() const
 
 QByteArray TMeter::DataAnswer()
 {
-    return BuildDataAnswer(Evaluate(Measure(), config_.Nominals));
+    // A meter computes its values once a measurement: asked again within the
+    // same second it sends the same block (and the simulator saves the work).
+    const QDateTime now = Now();
+    if (now != dataAnswerAt_ || dataAnswer_.isEmpty()) {
+        dataAnswer_ = BuildDataAnswer(Evaluate(Measure(), config_.Nominals));
+        dataAnswerAt_ = now;
+    }
+    return dataAnswer_;
 }
 
 TComtradeRecord TMeter::RecordOscillogram(int deviceNumber)

@@ -71,6 +71,8 @@ private:
     QDateTime lastReading_;
     TSpectrum measured_;
     QDateTime measuredAt_;
+    QByteArray dataAnswer_;
+    QDateTime dataAnswerAt_;
 };
 
 } // namespace MeterSim
