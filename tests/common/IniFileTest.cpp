@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 QByteArray ReadAll(const QString &path)
@@ -68,12 +71,17 @@ TEST(MemIniFile, AFailedWriteKeepsThePreviousFile)
     const QString path = dir.filePath(QStringLiteral("monitor.ini"));
     WriteAll(path, "[a]\r\nb=1\r\n\r\n");
     TMemIniFile ini(path);
-    ini.WriteString(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("2"));
-    // a read-only folder stands for a full disk or a write-protected medium
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    ini.WriteString(QStringLiteral("a"), QStringLiteral("b"), QString(4096, u'x'));
+    // a file-size limit stands for a full disk (permissions do not stop root)
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const bool written = ini.UpdateFile();
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (written)
-        GTEST_SKIP() << "permissions are not enforced for this user";
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
     EXPECT_EQ(ReadAll(path), QByteArray("[a]\r\nb=1\r\n\r\n"));
 }
