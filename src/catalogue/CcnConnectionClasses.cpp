@@ -555,7 +555,9 @@ void TccnConnectionList::SaveToFile(const QString &fileName, int format) const
         throw EccnConnectionList(u"Сохранение в файл в неизвестном формате не поддерживается"_s);
     const QByteArray data = SaveToBytes(format);
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // unbuffered: a write error surfaces at write(), before commit() could
+    // rename a cut file into place
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EccnConnectionList(u"Не удалось создать файл %1: %2"_s.arg(fileName, file.errorString()));
     if (file.write(data) != data.size() || !file.commit())
         throw EccnConnectionList(u"Не удалось записать файл %1: %2"_s.arg(fileName, file.errorString()));

@@ -164,7 +164,9 @@ QByteArray TMemIniFile::ToBytes() const
 bool TMemIniFile::UpdateFile() const
 {
     QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly))
+    // unbuffered: a write error surfaces at write(), before commit() could
+    // rename a cut file into place
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = ToBytes();
     if (file.write(bytes) != bytes.size()) {

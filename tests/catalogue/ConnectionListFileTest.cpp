@@ -146,6 +146,26 @@ TEST(ConnectionListFile, AFailedWriteLeavesTheOldFileAsItWas)
     EXPECT_THROW(big.SaveToFile(dir.filePath(u"no/such/folder/x.ccnn"_s), csfBinary), EccnConnectionList);
 }
 
+TEST(ConnectionListFile, ASmallListCutByAFullDiskIsNotRenamedIntoPlace)
+{
+    // small enough to sit in a write buffer: the failure must still be seen
+    QTemporaryDir dir;
+    const QString name = dir.filePath(u"keep.ccnn"_s);
+    TccnConnectionList old;
+    FillList(old, 1);
+    old.SaveToFile(name, csfBinary);
+    const QByteArray before = ReadAll(name);
+    TccnConnectionList bigger;
+    FillList(bigger, 3);
+    ASSERT_LT(bigger.SaveToBytes(csfBinary).size(), 16000);
+    {
+        TFileSizeLimit limit(rlim_t(before.size() + 16));
+        ASSERT_TRUE(limit.Active());
+        EXPECT_THROW(bigger.SaveToFile(name, csfBinary), EccnConnectionList);
+    }
+    EXPECT_EQ(ReadAll(name), before);
+}
+
 TEST(ConnectionListFile, AFailedLoadNeverChangesTheFileItRead)
 {
     QTemporaryDir dir;
