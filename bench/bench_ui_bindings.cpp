@@ -54,6 +54,39 @@ void BM_MainPageDataBlock(benchmark::State &state)
 }
 BENCHMARK(BM_MainPageDataBlock)->Unit(benchmark::kMicrosecond);
 
+// The same block with the page on screen, painted at once after the
+// refresh, as the window does it: the whole cost against a 16.7 ms frame.
+void BM_MainPageDataBlockWithRepaint(benchmark::State &state)
+{
+    App();
+    TDataStorageManagerVD record;
+    std::vector<float> nominals(VDSlot::NominalsCount, 0.0f);
+    nominals[VDSlot::UnomPhase] = 57.7f;
+    nominals[VDSlot::UnomLine] = 100.0f;
+    nominals[VDSlot::Inom] = 5.0f;
+    record.WriteNominals(nominals);
+    record.SetDeviceDateTime(45000.5);
+    TParamsControlsManager manager(record, nullptr, nullptr);
+    TParamsMainPage page;
+    page.SetUnits();
+    page.CreateBindings(manager);
+    page.resize(836, 560);
+    page.show();
+    QApplication::processEvents();
+
+    float step = 0;
+    for (auto _ : state) {
+        step += 0.01f;
+        for (int slot = VDSlot::Urms; slot < VDSlot::DataEnd; ++slot)
+            record.StoreValue(slot, 50.0f + step, false);
+        manager.RefreshRange(VDSlot::Urms, VDSlot::DataEnd - 1);
+        page.repaint();
+    }
+    state.counters["share_of_16.7ms_frame"] =
+        benchmark::Counter(state.iterations() * 16.7e-3, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_MainPageDataBlockWithRepaint)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 void BM_IndexedTextMeasure(benchmark::State &state)
 {
     App();
