@@ -201,31 +201,43 @@ TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
     testsim::TSimProcess sim({"--fast-clock"});
     ASSERT_TRUE(sim.Started());
     SeedSettings(*TcpConnection(sim.Port(), 4242));
-    TestWindow window;
-    window.Initialize();
-    window.show();
-    ASSERT_NE(window.ConnectionSettingsFrame1->ListFrame()->CurrentConnection(), nullptr);
+    qint32 chosen = -1;
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        ASSERT_NE(window.ConnectionSettingsFrame1->ListFrame()->CurrentConnection(), nullptr);
 
-    window.Store()->StoreValue(VDSlot::Urms, 123.0f, false); // left from an earlier run
-    window.actRun->trigger();
-    EXPECT_EQ(window.Store()->Value(VDSlot::Urms), 0.0f) << "a start clears the record first";
-    EXPECT_EQ(window.lblNomerDev->text(), QStringLiteral("4242"));
-    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 1; }));
-    EXPECT_FALSE(window.edtPasswordFirstLevel->isEnabled());
-    EXPECT_FALSE(window.ConnectionSettingsFrame1->isEnabled());
-    ASSERT_TRUE(PumpUntil([&] { return window.Store()->Value(VDSlot::Urms) > 0.0f; }));
+        window.Store()->StoreValue(VDSlot::Urms, 123.0f, false); // left from an earlier run
+        window.actRun->trigger();
+        EXPECT_EQ(window.Store()->Value(VDSlot::Urms), 0.0f) << "a start clears the record first";
+        EXPECT_EQ(window.lblNomerDev->text(), QStringLiteral("4242"));
+        ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 1; }));
+        EXPECT_FALSE(window.edtPasswordFirstLevel->isEnabled());
+        EXPECT_FALSE(window.ConnectionSettingsFrame1->isEnabled());
+        ASSERT_TRUE(PumpUntil([&] { return window.Store()->Value(VDSlot::Urms) > 0.0f; }));
 
-    // F2 while polling writes a snapshot and says where
-    window.statusPanels[2]->clear();
-    QTest::keyClick(&window, Qt::Key_F2);
-    EXPECT_TRUE(window.statusPanels[2]->text().startsWith(QStringLiteral("Последний файл: ")));
-    EXPECT_TRUE(window.statusPanels[0]->text().startsWith(QStringLiteral("Дата/время начала опроса: ")));
+        // F2 while polling writes a snapshot and says where
+        window.statusPanels[2]->clear();
+        QTest::keyClick(&window, Qt::Key_F2);
+        EXPECT_TRUE(window.statusPanels[2]->text().startsWith(QStringLiteral("Последний файл: ")));
+        EXPECT_TRUE(window.statusPanels[0]->text().startsWith(QStringLiteral("Дата/время начала опроса: ")));
 
-    window.actRun->trigger(); // the operator stops
-    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
-    EXPECT_TRUE(window.edtPasswordFirstLevel->isEnabled());
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
-    window.close();
+        window.actRun->trigger(); // the operator stops
+        ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+        EXPECT_TRUE(window.edtPasswordFirstLevel->isEnabled());
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+        chosen = window.ConnectionSettingsFrame1->SelectedConID();
+        window.close();
+    }
+    // the settings file is written anew at the end with the same list and choice
+    TProgramIniFile ini;
+    TccnConnectionList list;
+    ini.ReadConnectionList(&list);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Items(0)->CustomDevice()->FactoryNum, 4242);
+    EXPECT_EQ(ini.ReadSelected(), chosen);
+    EXPECT_EQ(chosen, list.Items(0)->ConID);
 }
 
 TEST_F(MainWindowTest, ARunThatFailsByItselfShowsItsErrorOnce)
