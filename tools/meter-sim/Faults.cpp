@@ -80,9 +80,9 @@ QString TFaultSet::Describe() const
     return parts.join(u", "_s);
 }
 
-std::optional<QString> TFaultPlan::Add(const QString &spec)
+std::optional<QString> TFaultPlan::Add(const QString &text)
 {
-    const QStringList items = spec.split(u',', Qt::SkipEmptyParts);
+    const QStringList items = text.split(u',', Qt::SkipEmptyParts);
     if (items.isEmpty())
         return u"empty fault rule"_s;
 

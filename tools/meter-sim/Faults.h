@@ -72,7 +72,7 @@ public:
     explicit TFaultPlan(quint32 seed = 1) : random_(seed) {}
 
     // Parses one rule; on failure returns the reason.
-    std::optional<QString> Add(const QString &spec);
+    std::optional<QString> Add(const QString &text);
     bool IsEmpty() const { return rules_.isEmpty(); }
 
     TFaultSet Decide(TRequestKind kind);

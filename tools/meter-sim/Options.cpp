@@ -176,9 +176,9 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         o.Meter.Seed = static_cast<quint32>(value);
     }
     o.Faults = TFaultPlan(o.Meter.Seed);
-    for (const QString &spec : p.values(fault)) {
-        if (const auto error = o.Faults.Add(spec)) {
-            Fail(u"--fault %1: %2"_s.arg(spec, *error));
+    for (const QString &rule : p.values(fault)) {
+        if (const auto error = o.Faults.Add(rule)) {
+            Fail(u"--fault %1: %2"_s.arg(rule, *error));
             return bad();
         }
     }
