@@ -8,6 +8,7 @@
 #include "engine/DataStorageIndex.h"
 #include "engine/RequestThreadVD.h"
 #include "engine/UnitDataStorage.h"
+#include "engine/PollingFixture.h"
 #include "protocol/SimProcess.h"
 
 #include <QCoreApplication>
@@ -21,39 +22,6 @@
 #include <functional>
 
 namespace {
-
-// The main window's stand-in: records every message with its text.
-class Window : public QObject
-{
-public:
-    struct TMessage
-    {
-        int Number;
-        QString Text;
-    };
-    std::vector<TMessage> messages;
-
-    bool event(QEvent *e) override
-    {
-        if (auto *message = dynamic_cast<TWindowMessageEvent *>(e)) {
-            messages.push_back({message->Number(), message->Text()});
-            return true;
-        }
-        return QObject::event(e);
-    }
-    int Count(int number) const
-    {
-        return int(std::count_if(messages.begin(), messages.end(), [&](const TMessage &m) { return m.Number == number; }));
-    }
-    QStringList StatusTexts() const
-    {
-        QStringList texts;
-        for (const auto &m : messages)
-            if (m.Number == WM_STATUS_TEXT)
-                texts << m.Text;
-        return texts;
-    }
-};
 
 template <class TDevice = TccnM7SQDev>
 std::shared_ptr<TccnConnection> TcpConnection(quint16 port, int attemptsOnConnect = 1, int maxAttempts = 3)
@@ -74,45 +42,9 @@ std::shared_ptr<TccnConnection> TcpConnection(quint16 port, int attemptsOnConnec
     return connection;
 }
 
-class PollingRun : public ::testing::Test
+class PollingRun : public engine_test::PollingFixture
 {
 protected:
-    void SetUp() override
-    {
-        commons = std::make_unique<TCommons>(&factory, &window, dir.filePath(QStringLiteral("poll.log")));
-        ASSERT_TRUE(commons->Logger().Open());
-    }
-
-    void TearDown() override
-    {
-        if (commons && commons->Manager()) {
-            commons->Manager()->Stop();
-            EXPECT_TRUE(commons->Manager()->WaitForThread(30000));
-        }
-        commons.reset();
-    }
-
-    void Start(std::shared_ptr<TccnConnection> connection, const QString &password = {})
-    {
-        commons->Settings()->SetConnection(std::move(connection));
-        commons->Settings()->Common.Password = password;
-        commons->Manager()->Start();
-    }
-
-    // Delivers the posted messages until the condition holds or time is up.
-    bool PumpUntil(const std::function<bool()> &condition, int ms = 30000)
-    {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
-            QCoreApplication::sendPostedEvents(&window);
-            if (condition())
-                return true;
-            QThread::msleep(10);
-        }
-        QCoreApplication::sendPostedEvents(&window);
-        return condition();
-    }
-
     bool Stopped() { return commons->Manager()->RunState() == rsStopped && window.Count(WM_POLL_STATE_CHANGED) >= 2; }
 
     QString Log() const
@@ -122,11 +54,6 @@ protected:
     }
 
     TDataStorageManager &Store() { return *commons->Store(); }
-
-    QTemporaryDir dir;
-    TObjectsFactoryVD factory;
-    Window window;
-    std::unique_ptr<TCommons> commons;
 };
 
 } // namespace

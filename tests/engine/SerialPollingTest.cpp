@@ -6,6 +6,7 @@
 #include "channel/PtyPair.h"
 #include "common/WindowMessages.h"
 #include "engine/ConnectionSettings.h"
+#include "engine/PollingFixture.h"
 #include "engine/RequestThreadVD.h"
 
 #include <QCoreApplication>
@@ -17,33 +18,6 @@
 #include <functional>
 
 namespace {
-
-class SerialWindow : public QObject
-{
-public:
-    std::vector<std::pair<int, QString>> messages;
-
-    bool event(QEvent *e) override
-    {
-        if (auto *message = dynamic_cast<TWindowMessageEvent *>(e)) {
-            messages.emplace_back(message->Number(), message->Text());
-            return true;
-        }
-        return QObject::event(e);
-    }
-    int Count(int number) const
-    {
-        return int(std::count_if(messages.begin(), messages.end(), [&](const auto &m) { return m.first == number; }));
-    }
-    QStringList StatusTexts() const
-    {
-        QStringList texts;
-        for (const auto &m : messages)
-            if (m.first == WM_STATUS_TEXT)
-                texts << m.second;
-        return texts;
-    }
-};
 
 std::shared_ptr<TccnConnection> CableConnection(const QString &port, int maxAttempts)
 {
@@ -62,45 +36,7 @@ std::shared_ptr<TccnConnection> CableConnection(const QString &port, int maxAtte
     return connection;
 }
 
-class SerialPolling : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        commons = std::make_unique<TCommons>(&factory, &window, dir.filePath(QStringLiteral("serial.log")));
-        ASSERT_TRUE(commons->Logger().Open());
-    }
-    void TearDown() override
-    {
-        if (commons && commons->Manager()) {
-            commons->Manager()->Stop();
-            EXPECT_TRUE(commons->Manager()->WaitForThread(30000));
-        }
-        commons.reset();
-    }
-    void Start(std::shared_ptr<TccnConnection> connection)
-    {
-        commons->Settings()->SetConnection(std::move(connection));
-        commons->Manager()->Start();
-    }
-    bool PumpUntil(const std::function<bool()> &condition, int ms = 30000)
-    {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
-            QCoreApplication::sendPostedEvents(&window);
-            if (condition())
-                return true;
-            QThread::msleep(10);
-        }
-        QCoreApplication::sendPostedEvents(&window);
-        return condition();
-    }
-
-    QTemporaryDir dir;
-    TObjectsFactoryVD factory;
-    SerialWindow window;
-    std::unique_ptr<TCommons> commons;
-};
+using SerialPolling = engine_test::PollingFixture;
 
 TEST_F(SerialPolling, DataCyclesOverACable)
 {
