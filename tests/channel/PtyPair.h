@@ -4,9 +4,8 @@
 // serial cable: what is written to one end comes out of the other. Ptys carry
 // bytes but no modem lines. Skips cleanly where socat is missing.
 
-#include <QByteArray>
-#include <QDeadlineTimer>
-#include <QProcess>
+#include "support/ChildProcess.h"
+
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
@@ -22,21 +21,12 @@ public:
         const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
         if (socat.isEmpty())
             return;
-        process_.start(socat, {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"),
-                               QStringLiteral("pty,raw,echo=0")});
-        if (!process_.waitForStarted(15000))
-            return;
         // socat names both ends on stderr ("N PTY is /dev/pts/3") before it
         // starts moving data.
+        const QByteArray err = process_.StartAndWaitFor(
+            socat, {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"), QStringLiteral("pty,raw,echo=0")},
+            "starting data transfer", QProcess::StandardError);
         static const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
-        QByteArray err;
-        QDeadlineTimer deadline(15000);
-        while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
-            process_.waitForReadyRead(200);
-            err += process_.readAllStandardError();
-            if (err.contains("starting data transfer"))
-                break;
-        }
         auto it = ptyLine.globalMatch(QString::fromLocal8Bit(err));
         if (it.hasNext())
             first_ = it.next().captured(1);
@@ -44,26 +34,12 @@ public:
             second_ = it.next().captured(1);
     }
 
-    ~TPtyPair()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
-    }
-
-    TPtyPair(const TPtyPair &) = delete;
-    TPtyPair &operator=(const TPtyPair &) = delete;
-
     bool Ready() const { return !first_.isEmpty() && !second_.isEmpty(); }
     const QString &First() const { return first_; }
     const QString &Second() const { return second_; }
 
 private:
-    QProcess process_;
+    testsupport::TChildProcess process_;
     QString first_;
     QString second_;
 };
@@ -76,18 +52,10 @@ public:
     explicit TSerialSim(const QString &tty, const QStringList &arguments = {})
     {
 #ifdef MONITOR_SIM_PATH
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(MONITOR_SIM_PATH),
-                       QStringList{QStringLiteral("--tty"), tty, QStringLiteral("--die-with-parent")} + arguments);
-        if (!process_.waitForStarted(15000))
-            return;
         // Serving once it names the line: bytes sent before would be lost.
-        QByteArray out;
-        QDeadlineTimer deadline(15000);
-        while (!out.contains("SERIAL ") && !deadline.hasExpired() && process_.state() == QProcess::Running) {
-            process_.waitForReadyRead(200);
-            out += process_.readAllStandardOutput();
-        }
+        const QByteArray out = process_.StartAndWaitFor(
+            QStringLiteral(MONITOR_SIM_PATH),
+            QStringList{QStringLiteral("--tty"), tty, QStringLiteral("--die-with-parent")} + arguments, "SERIAL ");
         serving_ = out.contains("SERIAL ");
 #else
         Q_UNUSED(tty);
@@ -95,24 +63,10 @@ public:
 #endif
     }
 
-    ~TSerialSim()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
-    }
-
-    TSerialSim(const TSerialSim &) = delete;
-    TSerialSim &operator=(const TSerialSim &) = delete;
-
     bool Serving() const { return serving_; }
 
 private:
-    QProcess process_;
+    testsupport::TChildProcess process_;
     bool serving_ = false;
 };
 

@@ -3,10 +3,7 @@
 // Starts the project's meter simulator on a free loopback port and stops it
 // again. Only usable where the build knows the simulator (MONITOR_SIM_PATH).
 
-#include <QByteArray>
-#include <QDeadlineTimer>
-#include <QProcess>
-#include <QStringList>
+#include "support/ChildProcess.h"
 
 namespace testsim {
 
@@ -23,41 +20,19 @@ public:
     {
         if (program.isEmpty())
             return;
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(program, QStringList{QStringLiteral("--port"), QStringLiteral("0"),
-                                            QStringLiteral("--die-with-parent")} + arguments);
-        if (!process_.waitForStarted(15000))
-            return;
-        QByteArray out;
-        QDeadlineTimer deadline(15000);
-        while (!out.contains('\n') && !deadline.hasExpired() && process_.state() == QProcess::Running) {
-            process_.waitForReadyRead(200);
-            out += process_.readAllStandardOutput();
-        }
+        const QByteArray out = process_.StartAndWaitFor(
+            program, QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--die-with-parent")} + arguments,
+            "\n");
         const qsizetype at = out.indexOf("LISTENING ");
         if (at >= 0)
             port_ = static_cast<quint16>(out.mid(at + 10).trimmed().toUInt());
     }
 
-    ~TSimProcess()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
-    }
-
-    TSimProcess(const TSimProcess &) = delete;
-    TSimProcess &operator=(const TSimProcess &) = delete;
-
     bool Started() const { return port_ != 0; }
     quint16 Port() const { return port_; }
 
 private:
-    QProcess process_;
+    testsupport::TChildProcess process_;
     quint16 port_ = 0;
 };
 
