@@ -1,20 +1,14 @@
 // Protocol costs: building, checksumming and parsing frames; and a whole data
 // exchange with the meter simulator over loopback TCP next to a raw socket
 // echo of the same byte counts (25 bytes out, 4619 back).
-//
-// The simulator is found through TARVEL_METER_SIM, else beside the build's
-// tools folder (../tools/meter-sim/tarvel-meter-sim from this program).
 
 #include "protocol/R5Commands.h"
 #include "protocol/R5Frame.h"
+#include "protocol/SimProcess.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -108,51 +102,20 @@ void EnsureApplication()
         app = std::make_unique<QCoreApplication>(argc, argv);
 }
 
-QString SimulatorPath()
+// Writes the request and reads until the whole answer is in; false when it
+// does not come.
+bool RoundTrip(QTcpSocket &socket, const QByteArray &request, QByteArray &answer)
 {
-    const QString fromEnv = qEnvironmentVariable("TARVEL_METER_SIM");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString beside = QFileInfo(self).dir().filePath(QStringLiteral("../tools/meter-sim/tarvel-meter-sim"));
-    return QFileInfo::exists(beside) ? QFileInfo(beside).canonicalFilePath() : QString();
+    socket.write(request);
+    socket.waitForBytesWritten(1000);
+    qsizetype got = 0;
+    while (got < answer.size()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(5000))
+            return false;
+        got += socket.read(answer.data() + got, answer.size() - got);
+    }
+    return true;
 }
-
-class TSimulator
-{
-public:
-    TSimulator()
-    {
-        const QString path = SimulatorPath();
-        if (path.isEmpty())
-            return;
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(path, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--die-with-parent")});
-        if (!process_.waitForStarted(15000))
-            return;
-        QByteArray out;
-        QDeadlineTimer deadline(15000);
-        while (!out.contains('\n') && !deadline.hasExpired() && process_.state() == QProcess::Running) {
-            process_.waitForReadyRead(200);
-            out += process_.readAllStandardOutput();
-        }
-        const qsizetype at = out.indexOf("LISTENING ");
-        if (at >= 0)
-            port_ = static_cast<quint16>(out.mid(at + 10).trimmed().toUInt());
-    }
-    ~TSimulator()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(10000))
-            process_.kill();
-        process_.waitForFinished(10000);
-    }
-    quint16 Port() const { return port_; }
-
-private:
-    QProcess process_;
-    quint16 port_ = 0;
-};
 
 TPCASettings LoopbackRecord(quint16 port)
 {
@@ -166,9 +129,9 @@ TPCASettings LoopbackRecord(quint16 port)
 void BM_ExchangeWithSimulator(benchmark::State &state)
 {
     EnsureApplication();
-    TSimulator sim;
+    testsim::TSimProcess sim;
     if (sim.Port() == 0) {
-        state.SkipWithError("meter simulator not found (set TARVEL_METER_SIM)");
+        state.SkipWithError("meter simulator not found");
         return;
     }
     TM7 driver(LoopbackRecord(sim.Port()));
@@ -196,9 +159,9 @@ BENCHMARK(BM_ExchangeWithSimulator)->UseRealTime()->MinTime(2.0);
 void BM_RawRequestToSimulator(benchmark::State &state)
 {
     EnsureApplication();
-    TSimulator sim;
+    testsim::TSimProcess sim;
     if (sim.Port() == 0) {
-        state.SkipWithError("meter simulator not found (set TARVEL_METER_SIM)");
+        state.SkipWithError("meter simulator not found");
         return;
     }
     QTcpSocket socket;
@@ -212,15 +175,7 @@ void BM_RawRequestToSimulator(benchmark::State &state)
     const qsizetype answerSize = 25 + kDataAnswerSize;
     QByteArray in(answerSize, '\0');
     for (auto _ : state) {
-        socket.write(request);
-        socket.waitForBytesWritten(1000);
-        qsizetype got = 0;
-        while (got < answerSize) {
-            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(5000))
-                break;
-            got += socket.read(in.data() + got, answerSize - got);
-        }
-        if (got != answerSize) {
+        if (!RoundTrip(socket, request, in)) {
             state.SkipWithError("short answer");
             break;
         }
@@ -292,15 +247,7 @@ void BM_RawSocketEcho(benchmark::State &state)
     const qsizetype answerSize = 25 + kDataAnswerSize;
     QByteArray in(answerSize, '\0');
     for (auto _ : state) {
-        socket.write(request);
-        socket.waitForBytesWritten(1000);
-        qsizetype got = 0;
-        while (got < answerSize) {
-            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(5000))
-                break;
-            got += socket.read(in.data() + got, answerSize - got);
-        }
-        if (got != answerSize) {
+        if (!RoundTrip(socket, request, in)) {
             state.SkipWithError("short echo");
             break;
         }
