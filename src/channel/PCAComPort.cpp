@@ -317,20 +317,29 @@ int TPCAComPort::Connect()
     }
 }
 
-int TPCAComPort::DialPhoneModem()
+bool TPCAComPort::ModemLineDecided(int &result)
 {
-    SetLastError(pceNotImplemented);
     const TComSignals lines = line_->Signals();
     if (!lines.Cts) {
         SetLastError(pceModemNotFound);
-        return -1;
+        result = -1;
+        return true;
     }
     if (lines.Carrier) {
         // The line is still up from the last call.
         SetLastError(pceOk);
-        return 0;
+        result = 0;
+        return true;
     }
     SetLastError(pceModemNoCarrier);
+    return false;
+}
+
+int TPCAComPort::DialPhoneModem()
+{
+    SetLastError(pceNotImplemented);
+    if (int result = 0; ModemLineDecided(result))
+        return result;
     // Numeric results, no echo, results on, DCD follows the carrier, hang up
     // when DTR drops.
     if (!ModemSetupAccepted(SendCommand(QByteArrayLiteral("ATV0E0Q0&C1&D2\r"), kModemCommandMs))) {
@@ -361,16 +370,8 @@ int TPCAComPort::DialPhoneModem()
 int TPCAComPort::ConnectRadioModem()
 {
     SetLastError(pceNotImplemented);
-    const TComSignals lines = line_->Signals();
-    if (!lines.Cts) {
-        SetLastError(pceModemNotFound);
-        return -1;
-    }
-    if (lines.Carrier) {
-        SetLastError(pceOk);
-        return 0;
-    }
-    SetLastError(pceModemNoCarrier);
+    if (int result = 0; ModemLineDecided(result))
+        return result;
     const QByteArray init = kept_.ComPort.InitString.Bytes();
     if (!init.isEmpty() && !AnswerContains(SendCommand(init + '\r', kRadioInitMs), "cmd:")) {
         SetLastError(pceModemInit);

@@ -67,6 +67,9 @@ private:
     void SetPortTimeouts();
     void PulseProbeLines();
     bool CarrierDetected();
+    // A modem answers with CTS, and a carrier still up is the last call's
+    // line: true when that already decides Connect (result set).
+    bool ModemLineDecided(int &result);
     int DialPhoneModem();
     int ConnectRadioModem();
     int ConnectOptoAttach();
