@@ -4,10 +4,8 @@
 #include "common/UnitDbC.h"
 #include "common/cmnKnownFoldersFunc.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 
 TFileLogger::TFileLogger(const QString &fileName) : fileName_(fileName)
 {
@@ -40,13 +38,7 @@ void TFileLogger::Close()
     opened_ = false;
 }
 
-QString TMonitorR5Logger::DefaultFileName()
-{
-    QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    if (name.isEmpty())
-        name = QStringLiteral("raruzor-monitor");
-    return name + QStringLiteral(".log");
-}
+QString TMonitorR5Logger::DefaultFileName() { return ProgramFileBaseName() + QStringLiteral(".log"); }
 
 TMonitorR5Logger::TMonitorR5Logger()
 {

@@ -1,5 +1,7 @@
 #include "common/cmnKnownFoldersFunc.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -15,6 +17,12 @@ QString WithDelimiter(QString path)
 
 QString ProgramTitle() { return QStringLiteral("Raruzor U7(D5)"); }
 QString MakerFolderName() { return QStringLiteral("VD"); }
+
+QString ProgramFileBaseName()
+{
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return name.isEmpty() ? QStringLiteral("raruzor-monitor") : name;
+}
 
 QString GetLocalAppDataFolder()
 {

@@ -12,6 +12,10 @@ QString ProgramTitle();
 // The maker's folder between a per-user folder and the program folder.
 QString MakerFolderName();
 
+// The executable's name without folder and extension; the log and the INI
+// file are named after it.
+QString ProgramFileBaseName();
+
 QString GetLocalAppDataFolder();
 QString GetDocumentsFolder();
 

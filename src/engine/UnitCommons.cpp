@@ -5,16 +5,13 @@
 #include "engine/RequestThreadManager.h"
 #include "engine/UnitDataStorage.h"
 
-TCommons::TCommons(const TObjectsFactory *factory, QObject *window) : window_(window)
-{
-    CreateObjects(factory);
-    logger_ = std::make_unique<TMonitorR5Logger>();
-}
+TCommons::TCommons(const TObjectsFactory *factory, QObject *window) : TCommons(factory, window, QString()) {}
 
 TCommons::TCommons(const TObjectsFactory *factory, QObject *window, const QString &logFileName) : window_(window)
 {
     CreateObjects(factory);
-    logger_ = std::make_unique<TMonitorR5Logger>(logFileName);
+    logger_ = logFileName.isEmpty() ? std::make_unique<TMonitorR5Logger>()
+                                    : std::make_unique<TMonitorR5Logger>(logFileName);
 }
 
 void TCommons::CreateObjects(const TObjectsFactory *factory)

@@ -32,7 +32,8 @@ public:
     // Without a factory only the log exists (the window can still show and
     // log; it refuses to poll).
     TCommons(const TObjectsFactory *factory, QObject *window);
-    // Logs to the given file instead of the program's own (tools, tests).
+    // Logs to the given file instead of the program's own (tools, tests);
+    // an empty name means the program's own.
     TCommons(const TObjectsFactory *factory, QObject *window, const QString &logFileName);
     ~TCommons();
 

@@ -4,9 +4,7 @@
 #include "common/UnitDbC.h"
 #include "common/cmnKnownFoldersFunc.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -31,13 +29,7 @@ QString PreparedDefaultName()
 
 } // namespace
 
-QString TProgramIniFile::DefaultFileName()
-{
-    QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    if (name.isEmpty())
-        name = QStringLiteral("raruzor-monitor");
-    return name + QStringLiteral(".ini");
-}
+QString TProgramIniFile::DefaultFileName() { return ProgramFileBaseName() + QStringLiteral(".ini"); }
 
 TProgramIniFile::TProgramIniFile() : TMemIniFile(PreparedDefaultName()) {}
 

@@ -143,8 +143,7 @@ int main(int argc, char **argv)
     TObjectsFactoryVD factory;
     // the poller stands in for the window: the engine's messages go to it
     TPoller poller(options, connection->CustomDevice()->ClassName());
-    auto commons = options.LogFile.isEmpty() ? std::make_unique<TCommons>(&factory, &poller)
-                                             : std::make_unique<TCommons>(&factory, &poller, options.LogFile);
+    auto commons = std::make_unique<TCommons>(&factory, &poller, options.LogFile);
     poller.SetCommons(commons.get());
     if (!commons->Logger().Open())
         Print(QStringLiteral("Ведение лог-файла невозможно"));
