@@ -112,6 +112,9 @@ int TPCAComPort::OpenPort()
     case TComOpenResult::AccessDenied:
         SetLastError(pcePortBusy);
         return -1;
+    case TComOpenResult::NotALine:
+        SetLastError(pcePortInit);
+        return -1;
     case TComOpenResult::Failed:
         SetLastError(pcePortNotFound);
         return -1;

@@ -28,7 +28,15 @@ public:
             return TComOpenResult::Ok;
         const QSerialPort::SerialPortError error = port_.error();
         port_.clearError();
-        return error == QSerialPort::PermissionError ? TComOpenResult::AccessDenied : TComOpenResult::Failed;
+        switch (error) {
+        case QSerialPort::PermissionError:
+            return TComOpenResult::AccessDenied;
+        case QSerialPort::UnsupportedOperationError:
+            // the device opened, then refused the terminal calls (ENOTTY)
+            return TComOpenResult::NotALine;
+        default:
+            return TComOpenResult::Failed;
+        }
     }
 
     void Close() override

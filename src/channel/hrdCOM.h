@@ -16,6 +16,7 @@
 enum class TComOpenResult {
     Ok,
     AccessDenied,  // another program holds the port
+    NotALine,      // it opens, but takes no line settings (a plain file, /dev/null)
     Failed,        // no such device, or it cannot be opened
 };
 

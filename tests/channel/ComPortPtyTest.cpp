@@ -59,6 +59,25 @@ TEST(ComPortOnPty, AnUnpluggedPortIsNotFound)
     }
 }
 
+TEST(ComPortOnPty, APathThatIsNoSerialLineRefusesTheLineSettings)
+{
+    QTemporaryDir dir;
+    const QString plainFile = dir.filePath(QStringLiteral("not-a-port"));
+    QFile file(plainFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (const QString &name : {QStringLiteral("/dev/null"), plainFile}) {
+        // it opens, but takes no baud rate: the port is there, its set-up failed
+        auto channel = CreatePCA(DirectRecord(name));
+        ASSERT_NE(channel, nullptr);
+        EXPECT_EQ(channel->LastError(), 23) << name.toStdString();
+        EXPECT_EQ(PCAErrorText(channel->LastError()), QStringLiteral("Инициализация порта выполнена с ошибкой."));
+        EXPECT_EQ(channel->Handle(), -1);
+        EXPECT_EQ(channel->Connect(), -1);
+        EXPECT_EQ(channel->LastError(), 23);
+    }
+}
+
 TEST(ComPortOnPty, DirectModeCarriesBytesBothWaysDespiteTheMissingModemLines)
 {
     testpty::TPtyPair pair;
