@@ -60,15 +60,29 @@ TCsvFile::~TCsvFile() { Close(); }
 
 bool TCsvFile::Open()
 {
+    Close();
     file_.setFileName(fileName_);
-    opened_ = file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    // unbuffered: each cell reaches the disk as it is written, and a write
+    // error shows at once rather than at Commit
+    opened_ = file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     return opened_;
+}
+
+bool TCsvFile::Commit()
+{
+    if (!opened_)
+        return false;
+    opened_ = false;
+    return file_.commit();
 }
 
 void TCsvFile::Close()
 {
-    if (file_.isOpen())
-        file_.close();
+    if (file_.isOpen()) {
+        // a cancelled commit removes the temporary file and leaves the name alone
+        file_.cancelWriting();
+        file_.commit();
+    }
     opened_ = false;
 }
 
@@ -76,7 +90,7 @@ void TCsvFile::WriteBytes(const QByteArray &bytes)
 {
     if (!opened_)
         return;
-    if (file_.write(bytes) != bytes.size() || !file_.flush())
+    if (file_.write(bytes) != bytes.size())
         throw EInOutError(QStringLiteral("Ошибка записи в файл %1").arg(fileName_));
 }
 
@@ -349,7 +363,7 @@ bool TDataStorageSaver::Save()
 {
     if (!file_->Open())
         return false;
-    bool ok = true;
+    bool ok = false;
     try {
         file_->WriteValuesMatrix({{QStringLiteral("Тип прибора"), QStringLiteral("Номер прибора")},
                                   {TGenerateNameUtilities::DeviceTypeText(deviceClassName_), deviceNumber_}});
@@ -367,6 +381,7 @@ bool TDataStorageSaver::Save()
         file_->WriteValuesMatrix(PowerBlock());
         file_->NewLine();
         file_->NewLine();
+        ok = file_->Commit();
     } catch (const EInOutError &) {
         ok = false;
     }

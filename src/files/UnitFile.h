@@ -4,7 +4,7 @@
 // fixed spreadsheet report, one new file per command.
 
 #include <QDateTime>
-#include <QFile>
+#include <QSaveFile>
 #include <QString>
 #include <QVariant>
 #include <array>
@@ -16,7 +16,10 @@
 using TErrorSink = std::function<void(const QString &text)>;
 
 // A text file of ";"-terminated cells, Windows-1251, CR LF, each cell
-// flushed as soon as it is formed.
+// written out as soon as it is formed. The cells go to a temporary file in the
+// same folder; Commit puts it in place under its name, so a save cut short
+// (a full disk, a crash, a kill) never leaves a partial file that looks
+// complete.
 class TCsvFile
 {
 public:
@@ -29,6 +32,10 @@ public:
     ~TCsvFile();
 
     bool Open();
+    // Replaces any file of that name with what was written; false when
+    // anything failed (then nothing is left under either name).
+    bool Commit();
+    // Drops a file not yet committed.
     void Close();
     bool Opened() const { return opened_; }
     const QString &FileName() const { return fileName_; }
@@ -48,7 +55,7 @@ private:
     void WriteBytes(const QByteArray &bytes);
 
     QString fileName_;
-    QFile file_;
+    QSaveFile file_;
     bool opened_ = false;
 };
 

@@ -1,7 +1,9 @@
 #include "common/Cp1251.h"
 #include "common/UnitDbC.h"
 #include "files/UnitFile.h"
+#include "support/FileSizeLimit.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -76,7 +78,13 @@ TEST(CsvFile, ReportLayoutUnderRussianSettings)
     const QString path = dir.filePath(QStringLiteral("snapshot.csv"));
     TFileUtilities saver(1, values, QStringLiteral("TccnM7Dev"), kMoment);
     ASSERT_TRUE(saver.SaveToFile(path));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("snapshot.csv")});
 
+    // the file exactly as the report has always been written
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().toStdString(),
+              "3a94408b1c6ff050b881f062a1e2c8b3356964ac4515af92d769929cfb1a5f06");
     const QStringList lines = ReadCsv(path);
     ASSERT_EQ(lines.size(), 74);
     EXPECT_EQ(lines[0], QStringLiteral("Тип прибора;Tarvel-M7(v4-6);"));
@@ -145,11 +153,21 @@ TEST(CsvFile, FailuresAreReportedAndContractsGuardNames)
     TCsvFile file(dir.filePath(QStringLiteral("x.csv")));
     EXPECT_THROW(file.WriteValue(QVariantList{1, 2}), EPreConditions);
 
-    // a disk that fills up part-way: failure, nothing thrown
-    if (QFile::exists(QStringLiteral("/dev/full"))) {
-        const QString link = dir.filePath(QStringLiteral("full.csv"));
-        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), link));
-        TDataStorageSaver saver(link, std::vector<float>(14275, 0.0f), 0, kMoment, {});
-        EXPECT_FALSE(saver.Save());
+}
+
+TEST(CsvFile, AWriteCutShortLeavesNoFileBehind)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cut.csv"));
+    bool saved = true;
+    {
+        // a disk that fills up part-way: failure, nothing thrown
+        testsupport::TFileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.Active());
+        saved = TFileUtilities(1, std::vector<float>(14275, 1.5f), QStringLiteral("TccnM7Dev"), kMoment)
+                    .SaveToFile(path);
     }
+    EXPECT_FALSE(saved);
+    // neither a cut file under the final name nor a temporary one
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
