@@ -1,30 +1,110 @@
 #!/usr/bin/env bash
-# The headless poller against the meter simulator: two cycles, a CSV after
-# each, a clean exit; then a refused port ends with an error exit.
+# The headless poller against the meter simulator: its runs, its signals and
+# its exit status (0 only for a run stopped on request, with data, every file
+# written).
 set -euo pipefail
 poll="$1"; sim="$2"
 work="$(mktemp -d)"
-trap 'kill "$sim_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+sims=()
+pid=""
+trap 'kill -KILL "${sims[@]}" $pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-"$sim" --port 0 --fast-clock --die-with-parent > "$work/sim.out" &
-sim_pid=$!
-for _ in $(seq 100); do grep -q LISTENING "$work/sim.out" && break; sleep 0.1; done
-port="$(awk '/LISTENING/ {print $2}' "$work/sim.out")"
+# Starts a simulator with the extra arguments given; sets $port.
+start_sim() {
+  local out="$work/sim${#sims[@]}.out"
+  "$sim" --port 0 --fast-clock --die-with-parent "$@" > "$out" &
+  sims+=($!)
+  for _ in $(seq 100); do grep -q LISTENING "$out" && break; sleep 0.1; done
+  port="$(awk '/LISTENING/ {print $2}' "$out")"
+}
 
-timeout 60 "$poll" --tcp "127.0.0.1:$port" --device-type dtM7 --factory-number 77 \
-  --cycles 2 --csv-every 1 --out "$work" --log "$work/poll.log" > "$work/out.txt"
-grep -q "Идет обмен данными" "$work/out.txt"
-tail -n 1 "$work/out.txt" | grep -q "Стоп опроса"
-csvs=("$work"/monitor_m7\(v4_6\)_77_*.csv)
+# Starts the poller in the background, its output in $work/NAME.txt; sets $pid.
+start_poll() {
+  local name="$1"; shift
+  "$poll" "$@" --log "$work/$name.log" > "$work/$name.txt" &
+  pid=$!
+}
+
+# Waits until the poller's output NAME.txt shows the text.
+wait_for() {
+  for _ in $(seq 600); do grep -qs "$2" "$work/$1.txt" && return 0; sleep 0.1; done
+  echo "the poller never printed '$2'"; cat "$work/$1.txt"; exit 1
+}
+
+# Waits for the background poller (killed after 60 s: a hang); sets $status.
+finish() {
+  local waited=0
+  while kill -0 "$pid" 2>/dev/null; do
+    [ $((waited += 1)) -le 600 ] || { kill -KILL "$pid"; break; }
+    sleep 0.1
+  done
+  status=0
+  wait "$pid" || status=$?
+  pid=""
+}
+
+expect_status() {  # NAME WANTED...
+  local name="$1"; shift
+  for wanted in "$@"; do [ "$status" = "$wanted" ] && return 0; done
+  echo "$name: exit status $status, wanted $*"; cat "$work/$name.txt"; exit 1
+}
+
+start_sim
+good="$port"
+
+# two cycles, a CSV after each, a clean exit
+start_poll cycles --tcp "127.0.0.1:$good" --device-type dtM7 --factory-number 77 \
+  --cycles 2 --csv-every 1 --out "$work/csv"
+finish; expect_status cycles 0
+grep -q "Идет обмен данными" "$work/cycles.txt"
+tail -n 1 "$work/cycles.txt" | grep -q "Стоп опроса"
+csvs=("$work"/csv/monitor_m7\(v4_6\)_77_*.csv)
 [ "${#csvs[@]}" -eq 2 ]
+[ "$(ls -A "$work/csv" | wc -l)" -eq 2 ]   # no temporary file left beside them
 [ "$(wc -l < "${csvs[0]}")" -eq 74 ]
 
-if timeout 60 "$poll" --tcp 127.0.0.1:1 --log "$work/refused.log" > "$work/refused.txt"; then
-  echo "a refused port must end with an error exit"; exit 1
-fi
+# recording until Ctrl+C: a clean stop
+start_poll ctrl-c --tcp "127.0.0.1:$good" --csv-every 1 --out "$work/ctrl-c"
+wait_for ctrl-c "Последний файл"
+kill -INT "$pid"
+finish; expect_status ctrl-c 0
+tail -n 1 "$work/ctrl-c.txt" | grep -q "Стоп опроса"
+
+# a port with nothing listening
+start_poll refused --tcp 127.0.0.1:1
+finish; expect_status refused 1
 grep -q "Стоп опроса" "$work/refused.txt"
+
+# a meter that never answers the data request: no data, whenever the stop
+# comes; a hang-up stops the poller like Ctrl+C
+start_sim --fault silence,on=data,prob=1
+start_poll silent --tcp "127.0.0.1:$port" --attempts 1
+wait_for silent "Нет ответа от измерителя"
+kill -HUP "$pid"
+finish; expect_status silent 1
+tail -n 1 "$work/silent.txt" | grep -q "Стоп опроса"
+
+# an output folder that cannot be made: good data, but no CSV written
+: > "$work/blocker"
+start_poll no-csv --tcp "127.0.0.1:$good" --cycles 2 --csv-every 1 --out "$work/blocker/csv"
+finish; expect_status no-csv 1
+grep -q "Ошибка при сохранении в: $work/blocker/csv/" "$work/no-csv.txt"
+
+# oscillograms asked for where no folder can be made: refused before polling
+HOME="$work/blocker" XDG_CONFIG_HOME="$work/blocker" start_poll no-osc --tcp "127.0.0.1:$good" --save-oscillograms
+finish; expect_status no-osc 1
+grep -q "Ошибка при сохранении в: $work/blocker/" "$work/no-osc.txt"
+
+# two signals before the poller can act on the first (Ctrl+C pressed twice):
+# it ends at once, its log closed, without waiting for the engine
+start_poll twice --tcp "127.0.0.1:$good"
+wait_for twice "Старт опроса"
+kill -STOP "$pid"; kill -INT "$pid"; kill -TERM "$pid"; kill -CONT "$pid"
+finish; expect_status twice 130 143
+iconv -f CP1251 -t UTF-8 "$work/twice.log" | tail -n 1 | grep -q "Закрытие программы"
+
 # a demo profile's settings: one chosen connection to the simulator
-"$poll" --tcp "127.0.0.1:$port" --device-type dtM7SQ --write-settings "$work/profile/monitor.ini"
+"$poll" --tcp "127.0.0.1:$good" --device-type dtM7SQ --write-settings "$work/profile/monitor.ini"
 iconv -f CP1251 -t UTF-8 "$work/profile/monitor.ini" > "$work/ini.txt"
 grep -q '^\[Подключения\]' "$work/ini.txt"
 grep -q $'^Выбрано=0\r$' "$work/ini.txt"

@@ -36,7 +36,15 @@ QString TPollOptions::Usage()
         "  --log FILE.log          program log (default: the monitor's log folder)\n"
         "  --write-settings FILE   do not poll: write a monitor settings file (.ini) whose\n"
         "                          only connection, already chosen, is the one given\n"
-        "Prints every status text; exits with 1 when the run ended with an error.\n");
+        "Prints every status text. Ctrl+C (SIGINT, SIGTERM, SIGHUP) asks the engine to stop\n"
+        "after the exchange in progress; a second one ends the poller at once.\n\n"
+        "Exit status:\n"
+        "  0       the run was stopped (Ctrl+C or --cycles) with no error standing, at least\n"
+        "          one data cycle came through and every CSV or oscillogram file was written\n"
+        "  1       the run ended by itself or with an error standing, no data cycle came\n"
+        "          through, or a CSV or oscillogram file could not be written\n"
+        "  2       a wrong command line\n"
+        "  128+N   a second signal N ended the poller without waiting for the meter\n");
 }
 
 bool TPollOptions::Parse(const QStringList &arguments, QString &error)

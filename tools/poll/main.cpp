@@ -10,21 +10,34 @@
 #include "engine/ConnectionSettings.h"
 #include "engine/RequestThreadVD.h"
 #include "engine/UnitDataStorage.h"
+#include "files/Comtrade.h"
 #include "files/UnitFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+// Ctrl+C, kill or a closed terminal: the first asks the engine to stop, the
+// second ends the poller at once.
+std::atomic<int> signalCount{0};
+std::atomic<int> lastSignal{0};
 
-void OnSignal(int) { interrupted = true; }
+void OnSignal(int number)
+{
+    lastSignal = number;
+    ++signalCount;
+}
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
 
 void Print(const QString &text)
 {
@@ -41,7 +54,24 @@ public:
 
     void SetCommons(TCommons *commons) { commons_ = commons; }
 
-    int exitCode = 0;
+    // The first signal: the engine finishes its exchange and stops.
+    void Interrupt()
+    {
+        if (commons_->Manager()->RunState() != rsRunning)
+            return;
+        // How the run ended is the state it was in when stopped, not what
+        // stopping it reports.
+        errorWhenStopped_ = commons_->Manager()->Severity() != svInformation;
+        stopAsked_ = true;
+        commons_->Manager()->Stop();
+    }
+
+    // Failed: the run ended by itself or in an error, no data cycle came
+    // through, or a file asked for was not written.
+    int ExitCode() const
+    {
+        return !stopAsked_ || errorWhenStopped_ || cycles_ == 0 || fileFailed_ ? kExitFailed : kExitOk;
+    }
 
     bool event(QEvent *event) override
     {
@@ -56,10 +86,8 @@ public:
             OnCycle();
             break;
         case WM_POLL_STATE_CHANGED:
-            if (commons_->Manager()->RunState() == rsStopped) {
-                exitCode = commons_->Manager()->Severity() == svError ? 1 : 0;
-                QCoreApplication::exit(exitCode);
-            }
+            if (commons_->Manager()->RunState() == rsStopped)
+                QCoreApplication::exit(ExitCode());
             break;
         default:
             break;
@@ -73,8 +101,10 @@ private:
         ++cycles_;
         if (options_.CsvEvery > 0 && cycles_ % options_.CsvEvery == 0)
             SaveCsv();
-        if (options_.Cycles > 0 && cycles_ >= options_.Cycles)
+        if (options_.Cycles > 0 && cycles_ >= options_.Cycles && commons_->Manager()->RunState() == rsRunning) {
+            stopAsked_ = true;
             commons_->Manager()->Stop();
+        }
     }
 
     void SaveCsv()
@@ -85,17 +115,45 @@ private:
         const QString path = QDir(folder).filePath(
             TGenerateNameUtilities::CsvBaseName(deviceClass_, manager->LastDeviceNumber(), now));
         const TFileUtilities snapshot(manager->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_, now);
-        if (snapshot.SaveToFile(path, [](const QString &text) { Print(text); }))
+        if (snapshot.SaveToFile(path, [](const QString &text) { Print(text); })) {
             Print(QStringLiteral("Последний файл: ") + path);
-        else
+        } else {
             Print(QStringLiteral("Ошибка при сохранении в: ") + path);
+            fileFailed_ = true;
+        }
     }
 
     const TPollOptions &options_;
     TCommons *commons_ = nullptr;
     QString deviceClass_;
     int cycles_ = 0;
+    bool stopAsked_ = false;
+    bool errorWhenStopped_ = false;
+    bool fileFailed_ = false;
 };
+
+// The engine saves oscillograms on its own thread and does not report a
+// failed save: the folder must take files before the run starts.
+bool OscillogramFolderWritable(const QString &deviceClass, QString &folder)
+{
+    folder = QFileInfo(TFileCOMTRADE({}, {}).GetFileName(deviceClass)).absolutePath();
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("probe-XXXXXX")));
+    return probe.open();
+}
+
+// The second signal: the exchange in progress is not waited for. The log is
+// written line by line and a CSV only on this thread, so the files are
+// whole; the engine's thread is left to the system.
+[[noreturn]] void Abandon(TCommons &commons, int signal)
+{
+    Print(QStringLiteral("Опрос прерван без ожидания конца обмена с прибором."));
+    try {
+        commons.Logger().LogProgramClose();
+    } catch (const std::exception &) {
+        // ending all the same
+    }
+    std::_Exit(128 + signal);
+}
 
 // The monitor's settings file with this one connection chosen (a demo
 // profile, or a prepared laptop). An existing file keeps its other sections.
@@ -140,23 +198,35 @@ int main(int argc, char **argv)
     if (!options.WriteSettings.isEmpty())
         return WriteSettings(options.WriteSettings, *connection);
 
+    const QString deviceClass = connection->CustomDevice()->ClassName();
+    if (QString folder; options.SaveOscillograms && !OscillogramFolderWritable(deviceClass, folder)) {
+        Print(QStringLiteral("Ошибка при сохранении в: ") + folder);
+        return kExitFailed;
+    }
+
     TObjectsFactoryVD factory;
     // the poller stands in for the window: the engine's messages go to it
-    TPoller poller(options, connection->CustomDevice()->ClassName());
+    TPoller poller(options, deviceClass);
     auto commons = std::make_unique<TCommons>(&factory, &poller, options.LogFile);
     poller.SetCommons(commons.get());
     if (!commons->Logger().Open())
         Print(QStringLiteral("Ведение лог-файла невозможно"));
     commons->Logger().LogProgramStart();
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    QTimer interruptWatch;
-    QObject::connect(&interruptWatch, &QTimer::timeout, [&] {
-        if (interrupted.exchange(false) && commons->Manager()->RunState() == rsRunning)
-            commons->Manager()->Stop();
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(number, OnSignal);
+    QTimer signalWatch;
+    int signalsSeen = 0;
+    QObject::connect(&signalWatch, &QTimer::timeout, [&] {
+        const int count = signalCount.load();
+        if (count == signalsSeen)
+            return;
+        signalsSeen = count;
+        if (count > 1)
+            Abandon(*commons, lastSignal.load());
+        poller.Interrupt();
     });
-    interruptWatch.start(100);
+    signalWatch.start(100);
 
     commons->Settings()->SetConnection(connection);
     commons->Settings()->Common.Password = options.Password;
