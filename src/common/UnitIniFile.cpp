@@ -161,17 +161,15 @@ QByteArray TMemIniFile::ToBytes() const
     return Cp1251::Encode(text);
 }
 
-bool TMemIniFile::UpdateFile() const
+bool TMemIniFile::UpdateFile(QString *reason) const
 {
     QSaveFile file(fileName_);
-    // unbuffered: a write error surfaces at write(), before commit() could
-    // rename a cut file into place
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
     const QByteArray bytes = ToBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // unbuffered: a write error surfaces at write(), before commit() could
+    // rename a cut file into place; an uncommitted file is discarded
+    const bool written =
+        file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit();
+    if (!written && reason)
+        *reason = file.errorString();
+    return written;
 }

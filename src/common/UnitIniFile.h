@@ -35,8 +35,9 @@ public:
     // The file's content as it would be written.
     QByteArray ToBytes() const;
     void LoadFromBytes(const QByteArray &bytes);
-    // Writes everything; false when the file could not be replaced.
-    bool UpdateFile() const;
+    // Writes everything; false, with the system's reason when asked for,
+    // when the file could not be replaced.
+    bool UpdateFile(QString *reason = nullptr) const;
 
 private:
     struct TSection

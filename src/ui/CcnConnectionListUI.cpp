@@ -897,7 +897,7 @@ void TccnConnectionListFrame::DeleteConnections()
 
     const QString question = count == 1 ? u"Удалить выделенное подключение?"_s
                                         : u"Удалить выделенные подключения (%1)?"_s.arg(count);
-    if (ShowMessageDialog(question, QApplication::applicationDisplayName(), QMessageBox::Question,
+    if (ShowMessageDialog(question, {}, QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No, this) != QMessageBox::Yes)
         return;
 
@@ -960,7 +960,7 @@ void TccnConnectionListFrame::LoadConnectionsFromFile()
 {
     const QString question =
         u"При загрузке из файла все существующие подключения будут удалены. \r\nПродолжить выполнение операции?"_s;
-    if (ShowMessageDialog(question, QApplication::applicationDisplayName(), QMessageBox::Question,
+    if (ShowMessageDialog(question, {}, QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No, this) != QMessageBox::Yes)
         return;
     QString fileName;

@@ -2,9 +2,11 @@
 
 #include "common/WindowMessages.h"
 #include "engine/ConnectionSettings.h"
+#include "engine/DataStorageIndex.h"
 #include "engine/RequestThreadManager.h"
 #include "engine/UnitCommons.h"
 #include "engine/UnitDataStorage.h"
+#include "ui/FilePathLabel.h"
 #include "ui/FrameConnectionSettings.h"
 #include "ui/FrameValueWithDimension.h"
 #include "ui/ParamsControls.h"
@@ -15,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QHBoxLayout>
@@ -44,7 +47,9 @@ TMainForm::~TMainForm() = default;
 void TMainForm::Initialize()
 {
     const QString title = GetProgramTitle();
-    QApplication::setApplicationDisplayName(title);
+    // the message boxes' caption; a display name of the application would
+    // be appended to every window's title by the windowing system
+    QCoreApplication::setApplicationName(title);
     setWindowTitle(QStringLiteral("%1 v %2.%3.%4")
                        .arg(title)
                        .arg(MONITOR_VERSION_MAJOR)
@@ -170,12 +175,11 @@ void TMainForm::BuildToolBar()
     actRun->setData(0);
     actSaveFile = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить данные"), this);
     actSaveFile->setObjectName(QStringLiteral("actSaveFile"));
-    actSaveFile->setToolTip(QStringLiteral("Сохранить в файл"));
-    actSaveFile->setStatusTip(QStringLiteral("Сохранить последние измерения в файл"));
+    // the long hints as tool tips: a status tip would cover the status panels
+    actSaveFile->setToolTip(QStringLiteral("Сохранить последние измерения в файл"));
     actExit = new QAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Выход"), this);
     actExit->setObjectName(QStringLiteral("actExit"));
-    actExit->setToolTip(QStringLiteral("Выход"));
-    actExit->setStatusTip(QStringLiteral("Закрыть приложение"));
+    actExit->setToolTip(QStringLiteral("Закрыть приложение"));
     connect(actExit, &QAction::triggered, this, &QWidget::close);
     connect(actRun, &QAction::triggered, this, &TMainForm::actRunExecute);
     connect(actSaveFile, &QAction::triggered, this, [this] { SaveMeasurements(); });
@@ -226,8 +230,9 @@ void TMainForm::BuildStatusBar()
     static constexpr int widths[3] = {275, 140, 50};
     const QString texts[3] = {QStringLiteral("Время последнего расчета: __:__:__"),
                               QStringLiteral("F2 - Сохранение в файл"), QString()};
+    lastFilePanel = new TFilePathLabel(statusBar());
     for (int i = 0; i < 3; ++i) {
-        statusPanels[i] = new QLabel(texts[i], statusBar());
+        statusPanels[i] = i == 2 ? lastFilePanel : new QLabel(texts[i], statusBar());
         statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         statusPanels[i]->setFrameShape(QFrame::StyledPanel);
         // the design widths, widened where this system's font needs more room
@@ -273,16 +278,13 @@ bool TMainForm::event(QEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    auto *widget = qobject_cast<QWidget *>(watched);
-    if (event->type() == QEvent::KeyPress && widget) {
+    // A press reaches this filter at its top-level window, then at the
+    // focused widget and every parent the widget passes it on to: it counts
+    // at the window only, whichever widget has the focus (or none has).
+    if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
         auto *key = static_cast<QKeyEvent *>(event);
-        // A key the focused widget ignores goes on to its parents, each of
-        // which this filter sees: one press is counted at its first widget.
-        const bool propagating = event == lastF2Event_ && lastF2Receiver_ && widget->isAncestorOf(lastF2Receiver_);
-        if (key->key() == Qt::Key_F2 && !key->isAutoRepeat() && !propagating)
+        if (key->key() == Qt::Key_F2 && !key->isAutoRepeat())
             SaveMeasurements(); // the key goes on to its widget as well
-        lastF2Event_ = event;
-        lastF2Receiver_ = widget;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -300,6 +302,7 @@ bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
         ShowStatusText(message.Text());
         return true;
     case WM_NOMINALS_CHANGED:
+        RefreshNominalFrames();
         RefreshNominals();
         return true;
     case WM_DATA_CHANGED:
@@ -313,6 +316,14 @@ bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
     }
 }
 
+// The record announces the nominals one by one when they are read, but a
+// cleared record only as a whole.
+void TMainForm::RefreshNominalFrames()
+{
+    for (int slot : {VDSlot::UnomPhase, VDSlot::UnomLine, VDSlot::Inom})
+        RefreshParameter(slot);
+}
+
 void TMainForm::OnPollStateChanged()
 {
     TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
@@ -320,9 +331,13 @@ void TMainForm::OnPollStateChanged()
         return;
     switch (manager->RunState()) {
     case rsRunning:
-        SetRunningView(false);
+        if (awaitingStop_ && actRun->data().toInt() == 0)
+            SetRunningView(false);
         break;
     case rsStopped:
+        if (!awaitingStop_)
+            break; // the run's stop has been shown
+        awaitingStop_ = false; // before the dialog: its loop handles the next message
         if ((manager->Severity() == svWarning || manager->Severity() == svError) && !stoppedByUser_)
             ShowError(manager->StatusText(), this);
         SetRunningView(true);
@@ -362,8 +377,11 @@ void TMainForm::actRunExecute()
 
 void TMainForm::StartPolling()
 {
-    if (ApplyStartSettings() && commons_ && commons_->Manager())
-        commons_->Manager()->Start();
+    TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
+    if (!ApplyStartSettings() || !manager || manager->RunState() != rsStopped)
+        return;
+    awaitingStop_ = true;
+    manager->Start();
 }
 
 void TMainForm::StopPolling()
@@ -402,9 +420,7 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::OnClosing()
 {
-    // the frame writes the INI file when it goes; the placement goes first
-    if (ConnectionSettingsFrame1->IniFile())
-        SaveWindowPlacement(*ConnectionSettingsFrame1->IniFile(), *this, QStringLiteral("MainForm"));
+    SaveSettings();
     if (commons_ && commons_->Manager()) {
         TRequestThreadManager *manager = commons_->Manager();
         if (manager->RunState() == rsRunning)
@@ -415,4 +431,20 @@ void TMainForm::OnClosing()
     }
     bindings_.reset(); // it reads the record that goes with the engine
     commons_.reset();
+}
+
+// Written here rather than when the frame goes, so that a failure can still
+// be told: it costs the connection edits of this session.
+void TMainForm::SaveSettings()
+{
+    TProgramIniFile *ini = ConnectionSettingsFrame1->IniFile();
+    if (!ini)
+        return;
+    SaveWindowPlacement(*ini, *this, QStringLiteral("MainForm")); // its section goes first
+    QString reason;
+    if (!ConnectionSettingsFrame1->SaveToIni(&reason))
+        ShowError(QStringLiteral("Не удалось записать файл настроек %1: %2. Список подключений и выбор "
+                                 "подключения не сохранены.")
+                      .arg(QDir::toNativeSeparators(ini->FileName()), reason),
+                  this);
 }

@@ -4,7 +4,6 @@
 // meter-independent part; TMainVondForm supplies the engine and the title.
 
 #include <QMainWindow>
-#include <QPointer>
 #include <memory>
 
 class QAction;
@@ -16,6 +15,7 @@ class QGroupBox;
 class QWidget;
 class TCommons;
 class TConnectionSettingsFrame;
+class TFilePathLabel;
 class TParamsControlsManager;
 class TParamsMainPage;
 class TValueWithDimensionFrame;
@@ -83,6 +83,8 @@ protected:
     QLabel *lblNomerDev = nullptr;
     QLabel *lblLog = nullptr;
     QLabel *statusPanels[3] = {};
+    // panel 2: the last file saved
+    TFilePathLabel *lastFilePanel = nullptr;
     TParamsMainPage *paramsMainPage_ = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Uf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Umf = nullptr;
@@ -101,13 +103,15 @@ private:
     QWidget *AddPage(const char *objectName, const QString &caption);
 
     void OnPollStateChanged();
+    void RefreshNominalFrames();
     void ShowStatusText(const QString &text);
+    void SaveSettings();
 
     bool closing_ = false;
     bool firstActivation_ = true;
     bool stoppedByUser_ = false;
-    // F2 reaches the application filter once per widget it propagates to:
-    // remember the last one handled.
-    const QEvent *lastF2Event_ = nullptr;
-    QPointer<QWidget> lastF2Receiver_;
+    // A run this window started has not been shown stopped yet. The state
+    // messages are read against the manager's state when they are handled,
+    // so a run that ends at once has both of them find it stopped.
+    bool awaitingStop_ = false;
 };

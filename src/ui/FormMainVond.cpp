@@ -8,11 +8,11 @@
 #include "engine/UnitDataStorage.h"
 #include "files/UnitFile.h"
 #include "ui/CcnConnectionListUI.h"
+#include "ui/FilePathLabel.h"
 #include "ui/FrameConnectionSettings.h"
 
 #include <QLabel>
 #include <QLocale>
-#include <QDir>
 #include <QStatusBar>
 #include "engine/UnitCommons.h"
 #include "ui/UnitMessage.h"
@@ -93,14 +93,8 @@ void TMainVondForm::SaveMeasurements()
     const QString fileName = saver.GetFileName();
     const bool saved = saver.SaveToFile(fileName, [this](const QString &text) { ShowError(text, this); });
     const QString prefix = saved ? QStringLiteral("Последний файл: ") : QStringLiteral("Ошибка при сохранении в: ");
-    QLabel *panel = statusPanels[2];
-    const int available = statusBar()->width() - statusPanels[0]->width() - statusPanels[1]->width() -
-                          panel->fontMetrics().horizontalAdvance(prefix) - 10;
-    const QString shown = panel->fontMetrics().elidedText(QDir::toNativeSeparators(fileName), Qt::ElideMiddle,
-                                                          std::max(available, 40));
-    panel->setText(prefix + shown);
-    panel->setToolTip(prefix + fileName);
-    statusBar()->setToolTip(prefix + fileName);
+    lastFilePanel->SetPath(prefix, fileName);
+    statusBar()->setToolTip(lastFilePanel->toolTip());
 }
 
 bool TMainVondForm::HandleWindowMessage(const TWindowMessageEvent &message)

@@ -19,7 +19,8 @@ TConnectionSettingsFrame::TConnectionSettingsFrame(QWidget *parent, QString iniF
 TConnectionSettingsFrame::~TConnectionSettingsFrame()
 {
     try {
-        SaveToIni();
+        if (!saved_)
+            SaveToIni();
         FinalizeCcn();
         FinalizeIniFile();
     } catch (...) {
@@ -75,15 +76,16 @@ void TConnectionSettingsFrame::LoadFromIni()
     selectedConID_ = iniFile_->ReadSelected();
 }
 
-void TConnectionSettingsFrame::SaveToIni()
+bool TConnectionSettingsFrame::SaveToIni(QString *reason)
 {
     if (!iniFile_ || !list_)
-        return;
+        return true;
     if (listFrame_)
         listFrame_->StoreLayout(*list_);
     iniFile_->WriteConnectionList(list_.get());
     iniFile_->WriteSelected(selectedConID_);
-    iniFile_->UpdateFile();
+    saved_ = true;
+    return iniFile_->UpdateFile(reason);
 }
 
 TccnConnection *TConnectionSettingsFrame::GetSelectedConnection()

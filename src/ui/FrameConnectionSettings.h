@@ -20,7 +20,7 @@ class TConnectionSettingsFrame : public QFrame
 public:
     // iniFileName: the program's own INI file when empty.
     explicit TConnectionSettingsFrame(QWidget *parent = nullptr, QString iniFileName = {});
-    // Saves the list, the choice and the layout to the INI file.
+    // Saves to the INI file unless SaveToIni has done so.
     ~TConnectionSettingsFrame() override;
 
     void Initialize();
@@ -37,7 +37,9 @@ public:
     TccnConnectionList *ConnectionList() const { return list_.get(); }
     TccnConnectionListFrame *ListFrame() const { return listFrame_; }
 
-    void SaveToIni();
+    // Writes the list, the choice and the list's layout into the INI file;
+    // false, with the reason, when the file could not be written.
+    bool SaveToIni(QString *reason = nullptr);
 
 private:
     void InitializeIniFile();
@@ -48,6 +50,7 @@ private:
 
     QString iniFileName_;
     qint32 selectedConID_ = -1;
+    bool saved_ = false;
     std::unique_ptr<TProgramIniFile> iniFile_;
     std::unique_ptr<TccnConnectionList> list_;
     std::unique_ptr<TccnConnectionListUIOptions> options_;

@@ -77,9 +77,14 @@ bool DecodeWindowPlacement(const QByteArray &bytes, TWindowPlacement &placement)
     return true;
 }
 
+// The normal rectangle is the client area, the rectangle setGeometry takes
+// back: the frame is unknown until the window is on screen, and a frame
+// counted on one side only would grow or shrink the window at every start.
 TWindowPlacement WindowPlacementOf(const QWidget &window)
 {
-    const QRect normal = window.isMaximized() || window.isMinimized() ? window.normalGeometry() : window.frameGeometry();
+    QRect normal = window.normalGeometry();
+    if (!normal.isValid())
+        normal = window.geometry();
     const int32_t show = window.isMaximized() ? kShowMaximized : window.isMinimized() ? kShowMinimized : kShowNormal;
     return {kPlacementLength, 0, show, -1, -1, -1, -1, normal.left(), normal.top(), normal.right() + 1, normal.bottom() + 1};
 }
@@ -97,9 +102,7 @@ bool ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
         visible = visible || screen->availableGeometry().intersects(normal);
     if (!visible)
         return false; // a screen that is gone: keep the designed place
-    const QSize frameExtra = window.frameGeometry().size() - window.geometry().size();
-    window.move(normal.topLeft());
-    window.resize(normal.size() - frameExtra);
+    window.setGeometry(normal);
     if (placement[2] == kShowMaximized)
         window.setWindowState(window.windowState() | Qt::WindowMaximized);
     return true;

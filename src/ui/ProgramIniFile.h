@@ -31,6 +31,7 @@ public:
 
 // The window's placement as eleven little-endian 32-bit integers: length 44,
 // flags, show state, minimised x/y, maximised x/y, normal left/top/right/bottom.
+// The normal rectangle is the window's client area in the normal state.
 using TWindowPlacement = std::array<int32_t, 11>;
 
 QByteArray EncodeWindowPlacement(const TWindowPlacement &placement);

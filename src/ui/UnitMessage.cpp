@@ -66,7 +66,7 @@ QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString
 {
     if (DialogHook())
         return DialogHook()(text, type);
-    QMessageBox box(type, title.isEmpty() ? QApplication::applicationDisplayName() : title,
+    QMessageBox box(type, title.isEmpty() ? QCoreApplication::applicationName() : title,
                     text + QLatin1Char(' '), buttons, parent);
     UseIndexedText(box);
     for (QAbstractButton *button : box.buttons()) {

@@ -80,9 +80,11 @@ TEST(MemIniFile, AFailedWriteKeepsThePreviousFile)
     rlimit limited = old;
     limited.rlim_cur = 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = ini.UpdateFile();
+    QString reason;
+    const bool written = ini.UpdateFile(&reason);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
+    EXPECT_FALSE(reason.isEmpty()) << "the system's reason, for the operator";
     EXPECT_EQ(ReadAll(path), QByteArray("[a]\r\nb=1\r\n\r\n"));
 }

@@ -12,6 +12,7 @@
 #include "ui/CcnConnectionListUI.h"
 #include "ui/FormMainVond.h"
 #include "ui/FrameConnectionSettings.h"
+#include "ui/FrameValueWithDimension.h"
 #include "ui/ProgramIniFile.h"
 #include "ui/UnitMessage.h"
 
@@ -23,11 +24,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -73,7 +79,9 @@ class TestWindow : public TMainVondForm
 {
 public:
     int saves = 0;
+    using TMainForm::actExit;
     using TMainForm::actRun;
+    using TMainForm::actSaveFile;
     using TMainForm::ConnectionSettingsFrame1;
     using TMainForm::edtPasswordFirstLevel;
     using TMainForm::lblNomerDev;
@@ -96,7 +104,7 @@ private:
     bool countOnly_ = false;
 };
 
-std::unique_ptr<TccnConnection> TcpConnection(quint16 port, qint32 factoryNum, int attempts = 1)
+std::unique_ptr<TccnConnection> TcpConnection(qint32 port, qint32 factoryNum, int attempts = 1)
 {
     auto connection = std::make_unique<TccnConnection>();
     auto device = std::make_unique<TccnM7Dev>();
@@ -136,6 +144,14 @@ bool PumpUntil(const std::function<bool()> &condition, int ms = 30000)
     return condition();
 }
 
+// Shows the window and makes it the active one, as the operator's click would.
+void ShowActive(QWidget &window)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
 } // namespace
 
 TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
@@ -148,6 +164,9 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
                                             .arg(MONITOR_VERSION_MAJOR)
                                             .arg(MONITOR_VERSION_MINOR)
                                             .arg(MONITOR_VERSION_PATCH));
+        // a display name of the application's own would be appended by the
+        // windowing system to this caption and to every dialog's
+        EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
         EXPECT_EQ(window.minimumSize(), QSize(840, 665));
         auto *pages = window.findChild<QTabWidget *>(QStringLiteral("pgctrlMain"));
         ASSERT_NE(pages, nullptr);
@@ -162,6 +181,18 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
         PostWindowMessage(&window, WM_STATUS_TEXT, 0, QStringLiteral("Идет обмен данными"));
         QApplication::sendPostedEvents(&window);
         EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->text(), QStringLiteral("Идет обмен данными"));
+
+        // message boxes still carry the program's title
+        SetMessageDialogHook(nullptr);
+        QString boxTitle;
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxTitle = box->windowTitle();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        ShowError(QStringLiteral("Проверка"), &window);
+        EXPECT_EQ(boxTitle, QStringLiteral("Raruzor U7(D5)"));
         window.close();
     }
     EXPECT_EQ(LogTexts(), (QStringList{QStringLiteral("Старт программы"), QStringLiteral("Закрытие программы")}));
@@ -181,18 +212,90 @@ TEST_F(MainWindowTest, RunsOnWithoutALogWhenItCannotBeOpened)
     EXPECT_TRUE(QFileInfo(LogPath()).isDir());
 }
 
-TEST_F(MainWindowTest, F2SavesOnceFromEveryPageAndControl)
+// Keys are pressed on the window as the windowing system delivers them: the
+// press reaches the window first, then the focused widget and its parents.
+TEST_F(MainWindowTest, F2SavesOncePerPressWhereverTheFocusIs)
 {
     TestWindow window;
     window.Initialize();
     window.CountSavesOnly();
-    window.show();
+    ShowActive(window);
+    QWindow *keys = window.windowHandle();
+    int expected = 0;
     for (int page = 0; page < window.pgctrlMain->count(); ++page) {
         window.pgctrlMain->setCurrentIndex(page);
-        QTest::keyClick(window.pgctrlMain->currentWidget(), Qt::Key_F2);
+        window.pgctrlMain->currentWidget()->setFocus();
+        QTest::keyClick(keys, Qt::Key_F2);
+        EXPECT_EQ(window.saves, ++expected) << "page " << page;
     }
-    QTest::keyClick(window.edtPasswordFirstLevel, Qt::Key_F2);
-    EXPECT_EQ(window.saves, window.pgctrlMain->count() + 1);
+
+    window.pgctrlMain->setCurrentIndex(0);
+    window.edtPasswordFirstLevel->setFocus();
+    for (char c : {'a', 'b', 'c'})
+        QTest::keyClick(keys, c);
+    EXPECT_EQ(window.edtPasswordFirstLevel->text(), QStringLiteral("abc"));
+    QTest::keyClick(keys, Qt::Key_F2);
+    EXPECT_EQ(window.saves, ++expected) << "F2 right after typing";
+
+    // polling disables the focused password field: the window keeps the focus
+    window.SetRunningView(false);
+    for (int press = 0; press < 2; ++press) {
+        QTest::keyClick(keys, Qt::Key_F2);
+        EXPECT_EQ(window.saves, ++expected) << "F2 while polling, press " << press;
+    }
+    window.SetRunningView(true);
+    window.close();
+}
+
+// The tool-bar hints are tool tips: the status panels stay in view.
+TEST_F(MainWindowTest, ToolBarHintsLeaveTheStatusPanelsInView)
+{
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    auto *bar = window.findChild<QToolBar *>(QStringLiteral("tlbCommonParams"));
+    ASSERT_NE(bar, nullptr);
+    const std::pair<QAction *, QString> hints[] = {
+        {window.actSaveFile, QStringLiteral("Сохранить последние измерения в файл")},
+        {window.actExit, QStringLiteral("Закрыть приложение")}};
+    for (const auto &[action, hint] : hints) {
+        QWidget *button = bar->widgetForAction(action);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->toolTip(), hint);
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+        QApplication::sendEvent(button, &enter);
+        EXPECT_EQ(window.statusBar()->currentMessage(), QString()) << hint.toStdString();
+        for (QLabel *panel : window.statusPanels)
+            EXPECT_TRUE(panel->isVisible()) << hint.toStdString();
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(button, &leave);
+    }
+    window.close();
+}
+
+// A restart clears the record: the nominal values go blank with the rest.
+TEST_F(MainWindowTest, NominalValuesAreClearedWithTheRecord)
+{
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    QList<TValueWithDimensionFrame *> frames;
+    for (const char *name : {"vwdfNominal_Uf", "vwdfNominal_Umf", "vwdfNominal_I"}) {
+        frames << window.findChild<TValueWithDimensionFrame *>(QLatin1String(name));
+        ASSERT_NE(frames.last(), nullptr) << name;
+    }
+    window.Store()->SetDeviceDateTime(QDateTime::currentDateTime()); // a polled record
+    window.Store()->StoreValue(VDSlot::UnomPhase, 57.7f, true);
+    window.Store()->StoreValue(VDSlot::UnomLine, 100.0f, true);
+    window.Store()->StoreValue(VDSlot::Inom, 5.0f, true);
+    QApplication::sendPostedEvents(&window);
+    for (TValueWithDimensionFrame *frame : frames)
+        EXPECT_NE(frame->ValueText(), TValueWithDimensionFrame::kNotMeaningful) << frame->objectName().toStdString();
+
+    window.Store()->Clear();
+    QApplication::sendPostedEvents(&window);
+    for (TValueWithDimensionFrame *frame : frames)
+        EXPECT_EQ(frame->ValueText(), TValueWithDimensionFrame::kNotMeaningful) << frame->objectName().toStdString();
     window.close();
 }
 
@@ -217,10 +320,20 @@ TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
         EXPECT_FALSE(window.ConnectionSettingsFrame1->isEnabled());
         ASSERT_TRUE(PumpUntil([&] { return window.Store()->Value(VDSlot::Urms) > 0.0f; }));
 
-        // F2 while polling writes a snapshot and says where
-        window.statusPanels[2]->clear();
-        QTest::keyClick(&window, Qt::Key_F2);
-        EXPECT_TRUE(window.statusPanels[2]->text().startsWith(QStringLiteral("Последний файл: ")));
+        // F2 while polling writes a snapshot and says where: the file's name
+        // stays readable in the panel, the whole path is in its tool tip
+        const QString prefix = QStringLiteral("Последний файл: ");
+        QLabel *panel = window.statusPanels[2];
+        panel->clear();
+        window.resize(1000, 700); // room for the file's name, not for the whole path
+        QTest::keyClick(window.windowHandle(), Qt::Key_F2);
+        EXPECT_EQ(window.saves, 1);
+        ASSERT_TRUE(panel->toolTip().startsWith(prefix));
+        const QString path = panel->toolTip().mid(prefix.size());
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+        EXPECT_TRUE(panel->text().startsWith(prefix));
+        EXPECT_TRUE(panel->text().endsWith(QFileInfo(path).fileName())) << panel->text().toStdString();
+        EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
         EXPECT_TRUE(window.statusPanels[0]->text().startsWith(QStringLiteral("Дата/время начала опроса: ")));
 
         window.actRun->trigger(); // the operator stops
@@ -257,6 +370,49 @@ TEST_F(MainWindowTest, ARunThatFailsByItselfShowsItsErrorOnce)
     EXPECT_EQ(messages[0], window.Manager()->StatusText());
     EXPECT_EQ(window.actRun->data().toInt(), 0);
     window.close();
+}
+
+// A port out of range stops the run inside its start: both state messages
+// are read in the stopped state.
+TEST_F(MainWindowTest, ARunThatCannotStartShowsItsErrorOnce)
+{
+    SeedSettings(*TcpConnection(70000, 7));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return !messages.isEmpty(); }));
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+    EXPECT_EQ(window.actRun->data().toInt(), 0);
+    EXPECT_TRUE(window.edtPasswordFirstLevel->isEnabled());
+
+    // the window starts again after it
+    messages.clear();
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return !messages.isEmpty(); }));
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(messages.size(), 1);
+    window.close();
+}
+
+// A settings file that cannot be written costs the session's connection
+// edits: the operator is told which file and why.
+TEST_F(MainWindowTest, SaysWhenTheSettingsFileCannotBeWritten)
+{
+    const QString iniPath = ProgramDataFolder() + TProgramIniFile::DefaultFileName();
+    ASSERT_TRUE(QDir().mkpath(iniPath)); // a folder where the file should be
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        window.close();
+    }
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+    const QString shownPath = QDir::toNativeSeparators(iniPath);
+    EXPECT_TRUE(messages[0].contains(shownPath)) << messages[0].toStdString();
+    EXPECT_GT(messages[0].size() - messages[0].indexOf(shownPath) - shownPath.size(), 2) << "a reason after the name";
+    EXPECT_TRUE(QFileInfo(iniPath).isDir());
 }
 
 TEST_F(MainWindowTest, SettingsFileIsWrittenOnceAtTheEndAndKeepsForeignSections)
