@@ -101,6 +101,7 @@ void TRequestThreadVD::CreateDriver()
 {
     // Sockets and ports belong to the thread that uses them: made here.
     driver_ = CreateR5Driver(driverKind_, channelSettings_);
+    driver_->SetStopCheck([this] { return StopRequested(); });
     commands_ = std::make_unique<TR5Commands>(driver_.get());
     commands_->PasswordCommand()->Password = password_;
     TExecuterHost host;

@@ -221,3 +221,23 @@ TEST_F(PollingRun, AShortDataAnswerIsReportedAndKeepsTheLastValues)
     // the next cycle is whole again and polling goes on
     ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }));
 }
+
+TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
+{
+    // One byte every 300 ms: the data answer would take over 20 minutes,
+    // and every single read is well within its time-out.
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "dribble,on=data,value=300,count=100000"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection<TccnM7Dev>(sim.Port()));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    QThread::msleep(1500); // well into the data answer
+    QDeadlineTimer bound(15000); // the header and data time-outs, and slack
+    commons->Manager()->Stop();
+    ASSERT_TRUE(commons->Manager()->WaitForThread(20000));
+    EXPECT_FALSE(bound.hasExpired());
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
+    EXPECT_EQ(commons->Manager()->Severity(), svInformation); // a stop is no line failure
+}
+
