@@ -58,6 +58,10 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
     }
     ++counters_.Exchanges;
     TPCACustom *channel = Channel();
+    // An answer that came after its time-out would be taken for this
+    // request's: what is waiting on the line is stale.
+    if (channel != nullptr)
+        channel->Purge();
     quint32 written = 0;
     if (channel == nullptr || channel->Write(frame.constData(), static_cast<quint32>(frame.size()), written) != 0
         || written != static_cast<quint32>(frame.size())) {
