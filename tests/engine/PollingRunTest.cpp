@@ -241,3 +241,30 @@ TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
     EXPECT_EQ(commons->Manager()->Severity(), svInformation); // a stop is no line failure
 }
 
+TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
+{
+    // The first date-time or settings request goes unanswered and is not
+    // retried; the run must still get its nominals before any data.
+    for (const char *fault : {"silence,on=datetime", "silence,on=settings"}) {
+        SCOPED_TRACE(fault);
+        testsim::TSimProcess sim({"--fast-clock", "--fault", fault});
+        ASSERT_TRUE(sim.Started());
+        window.messages.clear();
+        Start(TcpConnection<TccnM7Dev>(sim.Port(), 1, 1));
+        ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }))
+            << window.StatusTexts().join(u'|').toStdString();
+        commons->Manager()->Stop();
+        ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+        QCoreApplication::sendPostedEvents(&window);
+
+        EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Нет ответа от измерителя")));
+        const auto firstOf = [&](int number) {
+            return std::find_if(window.messages.begin(), window.messages.end(),
+                                [&](const auto &m) { return m.Number == number; });
+        };
+        ASSERT_NE(firstOf(WM_NOMINALS_CHANGED), window.messages.end());
+        EXPECT_LT(firstOf(WM_NOMINALS_CHANGED), firstOf(WM_DATA_CHANGED));
+        EXPECT_EQ(window.Count(WM_NOMINALS_CHANGED), 1);
+        EXPECT_GT(Store().Value(VDSlot::UnomPhase), 0.0f);
+    }
+}
