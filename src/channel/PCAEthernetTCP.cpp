@@ -144,12 +144,21 @@ int TPCAEthernetTCP::ApplySettings(const TPCASettings &settings)
 
 void TPCAEthernetTCP::Purge()
 {
+    if (!socket_)
+        return;
     // A frame stuck half-way in the send queue would reach the meter later
     // and garble the next exchange: drop the connection instead.
-    if (socket_ && socket_->bytesToWrite() > 0) {
+    if (socket_->bytesToWrite() > 0) {
         socket_->abort();
         SetHandle(-1);
+        return;
     }
+    // What has come in so far (an answer later than its time-out) belongs to
+    // no exchange to come: read it off, also what the system still holds
+    // (one look, so a flooding peer cannot keep the purge going).
+    socket_->readAll();
+    if (socket_->state() == QAbstractSocket::ConnectedState && socket_->waitForReadyRead(0))
+        socket_->readAll();
 }
 
 bool TPCAEthernetTCP::IsConnected() const

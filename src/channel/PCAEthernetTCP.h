@@ -26,6 +26,7 @@ public:
     int Disconnect() override;
     int GetSettings(TPCASettings &settings) override;
     int ApplySettings(const TPCASettings &settings) override;
+    // Drops a half-sent frame with the connection, and pending input.
     void Purge() override;
 
     QString IpAddress() const { return kept_.Ethernet.IpAddress.Text(); }

@@ -101,6 +101,7 @@ void TRequestThreadVD::CreateDriver()
 {
     // Sockets and ports belong to the thread that uses them: made here.
     driver_ = CreateR5Driver(driverKind_, channelSettings_);
+    driver_->SetStopCheck([this] { return StopRequested(); });
     commands_ = std::make_unique<TR5Commands>(driver_.get());
     commands_->PasswordCommand()->Password = password_;
     TExecuterHost host;
@@ -137,6 +138,11 @@ void TRequestThreadVD::Execute()
 
     while (!StopRequested() && opened && commands_->PasswordCommand()->ResultClass() == rcSuccess) {
         try {
+            // Settings lost to a failed exchange would leave every cycle of
+            // the run without nominals and limits: asked for again, once a
+            // cycle, until they come.
+            if (!settingsRead_)
+                ReadSettings();
             if (WaitForNewMeterTime(false) && ReadDataRequests())
                 ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
         } catch (const std::exception &) {
@@ -215,6 +221,9 @@ bool TRequestThreadVD::ReadSettings()
             return false;
     if (StopRequested())
         return true;
+    // The answers are in: nominals they cannot give would not come from
+    // asking again.
+    settingsRead_ = true;
 
     TNominalsCalculator calculator;
     const QByteArrayView settings = View(commands_->SettingsCommand()->SettingsAnswer);

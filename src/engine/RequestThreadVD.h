@@ -1,8 +1,9 @@
 #pragma once
 
 // One polling run of a Tarvel meter: open the channel, read the settings
-// once, then a data cycle every 3 s of meter time (with the oscillogram in
-// between on meters that have one), until a stop is asked for.
+// once (again before a cycle while a line failure kept them out), then a
+// data cycle every 3 s of meter time (with the oscillogram in between on
+// meters that have one), until a stop is asked for.
 
 #include "channel/PCAType.h"
 #include "engine/RequestThreadManager.h"
@@ -38,6 +39,8 @@ private:
     void CreateDriver();
     bool OpenChannel();
     bool WaitForNewMeterTime(bool first);
+    // Date-time, settings and intervals, then the nominals and limits; sets
+    // settingsRead_ once all three answers are in.
     bool ReadSettings();
     bool ReadDataRequests();
     bool ReadOscillogram();
@@ -61,6 +64,7 @@ private:
     std::unique_ptr<TR5Commands> commands_;
     std::unique_ptr<TCommandExecuter> executer_;
     std::unique_ptr<TCommandsVD> dataRequests_;
+    bool settingsRead_ = false;
     TRequestCirclesFinishingReporter reporter_;
     TTimeIntervalVerifier verifier_;
     TRequestThreadLogger threadLogger_;

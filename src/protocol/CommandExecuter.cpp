@@ -98,6 +98,10 @@ bool TCommandExecuter::RunOnce(TR5Command &command)
     if (StopRequested())
         return true;
     command.Execute();
+    // An exchange a stop cut short is no failure of the line or the meter:
+    // nothing to log, retry or report.
+    if (StopRequested())
+        return true;
     const TR5ResultClass c = command.ResultClass();
     const bool accepted = handlers_[c]->Handle(*this, command);
     if (StopRequested())

@@ -20,7 +20,8 @@ class TMonitorR5Logger;
 struct TExecuterHost
 {
     // True when the polling run is stopped or a stop was asked for; empty
-    // means never. Asked at every step boundary.
+    // means never. Asked at every step boundary; the driver gets the same
+    // (SetStopCheck) so that a stop also cuts an exchange short.
     std::function<bool()> StopRequested;
     // Status text and severity (0 information, 1 warning, 2 error); may be empty.
     std::function<void(const QString &text, int severity)> ReportStatus;

@@ -2,9 +2,10 @@
 
 #include "protocol/R5Commands.h"
 
-#include <QDeadlineTimer>
+#include <QElapsedTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 TCustomDevice::TCustomDevice(const TPCASettings &settings) : channel_(CreatePCA(settings))
@@ -33,7 +34,12 @@ TR5Timeouts TCustomR5Device::Timeouts() const
     if (channel->GetSettings(settings) != 0)
         return unknown;
     switch (PCALinkKind(settings)) {
-    case plkSerial: return {1000, 5000};
+    case plkSerial: {
+        TR5Timeouts direct{1000, 5000};
+        if (settings.ComPort.BaudRate > 0)
+            direct.LineBitsPerSecond = static_cast<int>(std::min<quint32>(settings.ComPort.BaudRate, INT_MAX));
+        return direct;
+    }
     case plkPhoneModem: return {2000, 10000};
     case plkRadioModem: return {15000, 30000};
     case plkTcp: return {1000, 5000};
@@ -46,8 +52,16 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
 {
     dataLength = 0;
     answer.clear();
+    if (StopRequested()) {
+        SetErrorCode(r5eNoAnswer);
+        return false;
+    }
     ++counters_.Exchanges;
     TPCACustom *channel = Channel();
+    // An answer that came after its time-out would be taken for this
+    // request's: what is waiting on the line is stale.
+    if (channel != nullptr)
+        channel->Purge();
     quint32 written = 0;
     if (channel == nullptr || channel->Write(frame.constData(), static_cast<quint32>(frame.size()), written) != 0
         || written != static_cast<quint32>(frame.size())) {
@@ -64,23 +78,30 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
         R5Frame::TAnswerScanner scanner(request, [this](std::span<const quint8> a, std::span<const quint8> r) {
             return MatchesRequest(a, r);
         });
-        // A line that trickles noise would keep the byte-by-byte search going
-        // read after read; the whole search gets the data time-out.
-        QDeadlineTimer slideDeadline(QDeadlineTimer::Forever);
+        // Each read has its own time-out, but a line that trickles bytes
+        // (noise before a header, or an answer a byte at a time) would keep
+        // the reads going: the whole exchange has a deadline, which grows by
+        // the data's line time once the header tells its length.
+        QElapsedTimer exchange;
+        exchange.start();
+        bool stopped = false;
         while (!scanner.Finished()) {
+            if (StopRequested()) {
+                stopped = true;
+                scanner.FeedNothing();
+                break;
+            }
+            const std::size_t frameBytes = R5Frame::kHeaderSize + (scanner.InData() ? scanner.DataLength() : 0);
+            const qint64 left = timeouts.ExchangeMs(frameBytes) - exchange.elapsed();
+            if (left <= 0) {
+                scanner.FeedNothing();
+                break;
+            }
             const std::size_t wanted = scanner.Wanted();
             if (readBuffer_.size() < wanted)
                 readBuffer_.resize(wanted);
-            int timeoutMs = scanner.InData() ? timeouts.DataMs : timeouts.HeaderMs;
-            if (scanner.Phase() == R5Frame::TAnswerScanner::TPhase::Sliding) {
-                if (slideDeadline.isForever())
-                    slideDeadline.setRemainingTime(timeouts.DataMs);
-                if (slideDeadline.hasExpired()) {
-                    scanner.FeedNothing();
-                    continue;
-                }
-                timeoutMs = static_cast<int>(std::min<qint64>(timeoutMs, slideDeadline.remainingTime()));
-            }
+            const int timeoutMs =
+                static_cast<int>(std::min<qint64>(scanner.InData() ? timeouts.DataMs : timeouts.HeaderMs, left));
             quint32 got = 0;
             const int rc = channel->Read(readBuffer_.data(), static_cast<quint32>(wanted), timeoutMs, got);
             if (rc != 0 || got == 0)
@@ -91,6 +112,8 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
         counters_.SkippedBytes += scanner.Skipped();
         SetErrorCode(scanner.ErrorCode());
         if (!scanner.Received()) {
+            if (stopped)
+                return false;
             if (scanner.ErrorCode() == r5eBadChecksum)
                 ++counters_.ChecksumErrors;
             else if (scanner.ErrorCode() == r5eNoAnswer)

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -45,6 +46,21 @@ struct TR5Timeouts
 {
     int HeaderMs;
     int DataMs;
+    // The rate the answer is allowed to come at: the port's own on a direct
+    // line; behind a modem or a serial converter the line rate cannot be
+    // known here, and a rate slow for any meter line is assumed.
+    int LineBitsPerSecond = kSlowestLineBitsPerSecond;
+
+    static constexpr int kSlowestLineBitsPerSecond = 1200;
+
+    // The time one exchange may take from the request written to an answer of
+    // `frameBytes` bytes taken: the first answer bytes, the rest of the answer,
+    // and the bytes' time on the line (10 bits a byte). A peer that sends a
+    // byte just often enough for each read is cut off here.
+    qint64 ExchangeMs(std::size_t frameBytes) const
+    {
+        return HeaderMs + DataMs + static_cast<qint64>(frameBytes) * 10 * 1000 / LineBitsPerSecond;
+    }
 };
 
 // What went wrong on the line since the driver was made: cheap to keep, and
@@ -130,9 +146,17 @@ public:
 
     // Header and data time-outs by link kind (direct/optical 1000/5000, phone
     // modem 2000/10000, radio modem 15000/30000, TCP 1000/5000); 15000/30000
-    // when the channel cannot tell its settings.
+    // when the channel cannot tell its settings. A direct line's answers are
+    // allowed the time of its port rate.
     TR5Timeouts Timeouts() const;
     const TR5LineCounters &Counters() const { return counters_; }
+
+    // Asked before each request and between the reads of an answer: once it
+    // says stop, no request goes out (253) and the answer in progress is
+    // given up like one that stopped coming, without counting as a line
+    // failure.
+    void SetStopCheck(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
 
     static constexpr int kMaxPasswordLength = 8;
 
@@ -140,12 +164,14 @@ protected:
     using TCustomMeasurer::TCustomMeasurer;
 
 private:
-    // Writes the frame and reads the answer; false with ErrorCode set when no
-    // valid answer came. `answer` receives the answer data.
+    // Writes the frame and reads the answer within the exchange deadline;
+    // false with ErrorCode set when no valid answer came. `answer` receives
+    // the answer data.
     bool SendAndReceive(const QByteArray &frame, quint16 &dataLength, QByteArray &answer);
 
     TR5LineCounters counters_;
     std::vector<quint8> readBuffer_;
+    std::function<bool()> stopRequested_;
 };
 
 class TM7 : public TCustomR5Device

@@ -221,3 +221,50 @@ TEST_F(PollingRun, AShortDataAnswerIsReportedAndKeepsTheLastValues)
     // the next cycle is whole again and polling goes on
     ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }));
 }
+
+TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
+{
+    // One byte every 300 ms: the data answer would take over 20 minutes,
+    // and every single read is well within its time-out.
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "dribble,on=data,value=300,count=100000"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection<TccnM7Dev>(sim.Port()));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    QThread::msleep(1500); // well into the data answer
+    QDeadlineTimer bound(15000); // the header and data time-outs, and slack
+    commons->Manager()->Stop();
+    ASSERT_TRUE(commons->Manager()->WaitForThread(20000));
+    EXPECT_FALSE(bound.hasExpired());
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
+    EXPECT_EQ(commons->Manager()->Severity(), svInformation); // a stop is no line failure
+}
+
+TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
+{
+    // The first date-time or settings request goes unanswered and is not
+    // retried; the run must still get its nominals before any data.
+    for (const char *fault : {"silence,on=datetime", "silence,on=settings"}) {
+        SCOPED_TRACE(fault);
+        testsim::TSimProcess sim({"--fast-clock", "--fault", fault});
+        ASSERT_TRUE(sim.Started());
+        window.messages.clear();
+        Start(TcpConnection<TccnM7Dev>(sim.Port(), 1, 1));
+        ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }))
+            << window.StatusTexts().join(u'|').toStdString();
+        commons->Manager()->Stop();
+        ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+        QCoreApplication::sendPostedEvents(&window);
+
+        EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Нет ответа от измерителя")));
+        const auto firstOf = [&](int number) {
+            return std::find_if(window.messages.begin(), window.messages.end(),
+                                [&](const auto &m) { return m.Number == number; });
+        };
+        ASSERT_NE(firstOf(WM_NOMINALS_CHANGED), window.messages.end());
+        EXPECT_LT(firstOf(WM_NOMINALS_CHANGED), firstOf(WM_DATA_CHANGED));
+        EXPECT_EQ(window.Count(WM_NOMINALS_CHANGED), 1);
+        EXPECT_GT(Store().Value(VDSlot::UnomPhase), 0.0f);
+    }
+}

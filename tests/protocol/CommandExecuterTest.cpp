@@ -16,6 +16,9 @@
 
 #include <atomic>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 using testpeer::Answer;
 using testpeer::TReply;
 using testpeer::TScriptedMeter;
@@ -46,8 +49,9 @@ public:
         driver.SetDeviceNumber(5);
         commands.PasswordCommand()->Password = QStringLiteral("12345678");
         commands.DataCommand()->SetDescriptor({0x01, 0x01, 0x02, 0x03});
+        driver.SetStopCheck([this] { return Stopped(); });
         TExecuterHost host;
-        host.StopRequested = [this] { return stop.load(); };
+        host.StopRequested = [this] { return Stopped(); };
         host.ReportStatus = [this](const QString &text, int severity) { statuses << QStringLiteral("%1|%2").arg(severity).arg(text); };
         host.Logger = &logger;
         host.Sleep = [this](int ms) {
@@ -59,6 +63,8 @@ public:
         executer = std::make_unique<TCommandExecuter>(commands.PasswordCommand(), maxAttempts, host);
         connected = driver.Channel()->Connect() == 0;
     }
+
+    bool Stopped() const { return stop.load() || (stopWhen && stopWhen()); }
 
     // Log entries (block items without their indent, or the single text).
     std::vector<QStringList> LogEntries() const
@@ -90,6 +96,7 @@ public:
     std::vector<int> pauses;
     std::function<void()> onPause;
     std::atomic<bool> stop{false};
+    std::function<bool()> stopWhen;
     bool connected = false;
 };
 
@@ -177,6 +184,37 @@ TEST(CommandExecuterRetry, StopDuringThePausesEndsTheCommandAsDone)
     stopped.driver.Channel()->Disconnect();
     stopped.meter.Stop();
     EXPECT_EQ(stopped.meter.RequestCount(), 0);
+}
+
+// The local port of a connected channel: a new connection has a new one.
+quint16 LocalPort(const TPCACustom &channel)
+{
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    if (channel.Handle() == -1 || getsockname(static_cast<int>(channel.Handle()), reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+TEST(CommandExecuterRetry, StopDuringTheReconnectSendsNothingMore)
+{
+    // The stop comes once the retry's new connection is up, in the pause
+    // after connecting: the request must not go out on it.
+    TRig rig([](const QByteArray &, int) { return TReply{}; }, 3);
+    ASSERT_TRUE(rig.connected);
+    const quint16 firstPort = LocalPort(*rig.driver.Channel());
+    ASSERT_NE(firstPort, 0);
+    rig.stopWhen = [&] {
+        const quint16 port = LocalPort(*rig.driver.Channel());
+        return port != 0 && port != firstPort;
+    };
+    EXPECT_FALSE(rig.executer->Run(rig.commands.DataCommand())); // done, not failed
+    EXPECT_TRUE(rig.Stopped()); // the reconnect happened
+    rig.driver.Channel()->Disconnect();
+    rig.meter.Stop();
+    EXPECT_EQ(rig.meter.RequestCount(), 1);
+    EXPECT_EQ(rig.meter.Connections(), 2);
+    EXPECT_TRUE(rig.statuses.isEmpty());
 }
 
 TEST(CommandExecuterClasses, MeterRefusalsAreLoggedAndNotRetried)

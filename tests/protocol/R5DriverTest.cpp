@@ -281,6 +281,31 @@ TEST(R5DriverExchange, NoiseTrickledForeverEndsTheHeaderSearchWithinTheDataTimeO
     driver.Channel()->Disconnect();
 }
 
+TEST(R5DriverExchange, AnAnswerDribbledPastTheExchangeDeadlineIsGivenUp)
+{
+    // A whole, valid answer of 200 data bytes at one byte every 100 ms: each
+    // read gets its byte well within the data time-out, so only a deadline on
+    // the whole exchange ends it before the 20 s it would take.
+    testpeer::TLoopbackPeer peer([](QTcpSocket &socket, int) {
+        const QByteArray request = testpeer::ReadFrame(socket);
+        const QByteArray answer = Answer(request, 0, QByteArray(200, 'd'));
+        testpeer::WriteAll(socket, answer.left(R5Frame::kHeaderSize));
+        for (qsizetype i = R5Frame::kHeaderSize; i < answer.size() && socket.state() == QAbstractSocket::ConnectedState; ++i) {
+            testpeer::WriteAll(socket, answer.mid(i, 1));
+            socket.waitForReadyRead(100);
+        }
+        testpeer::WaitForClose(socket);
+    });
+    TM7 driver(LoopbackRecord(peer.Start()));
+    ASSERT_EQ(driver.Channel()->Connect(), 0);
+    qint32 expected = 0;
+    QByteArray answer;
+    EXPECT_FALSE(driver.Exchange({}, expected, {}, &answer, 1, 1, 2, 3));
+    EXPECT_EQ(driver.ErrorCode(), 255);
+    EXPECT_TRUE(answer.isEmpty());
+    driver.Channel()->Disconnect();
+}
+
 TEST(R5DriverPassword, FrameLayoutAcceptanceAndRefusals)
 {
     TScriptedMeter meter([](const QByteArray &request, int index) {

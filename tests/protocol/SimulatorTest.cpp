@@ -143,6 +143,28 @@ TEST(SimulatorFaults, BusyMeterIsNotRetriedAndAForeignDeviceStaysSilent)
     EXPECT_EQ(run.statuses, QStringList{QStringLiteral("Нет ответа от измерителя")});
 }
 
+TEST(SimulatorFaults, AnAnswerLaterThanItsTimeOutIsNotTakenForALaterRequest)
+{
+    // The clock moves one second per date-time request. The second answer
+    // comes after its time-out and lies on the line when the third request
+    // goes out: the third and fourth requests must get their own clocks.
+    testsim::TSimProcess sim({QStringLiteral("--fast-clock"), QStringLiteral("--fault"),
+                              QStringLiteral("delay,on=datetime,skip=1,value=1500")});
+    REQUIRE_SIM(sim);
+    TSimRun run(TR5DriverKind::M7, sim.Port(), QString(), 1);
+    ASSERT_TRUE(run.connected);
+    TR5DateTimeInfoCommand *dateTime = run.commands.DateTimeCommand();
+    ASSERT_FALSE(run.executer->Run(dateTime));
+    const QDateTime first = dateTime->DateTime();
+    EXPECT_TRUE(run.executer->Run(dateTime)); // no answer within the time-out
+    EXPECT_EQ(dateTime->ErrorCode(), -3);
+    QThread::msleep(1500); // the late answer arrives meanwhile
+    ASSERT_FALSE(run.executer->Run(dateTime));
+    EXPECT_EQ(dateTime->DateTime(), first.addSecs(2));
+    ASSERT_FALSE(run.executer->Run(dateTime));
+    EXPECT_EQ(dateTime->DateTime(), first.addSecs(3));
+}
+
 TEST(SimulatorRun, PollingFromAWorkerThread)
 {
     // The polling thread makes, uses and frees its channel, driver and

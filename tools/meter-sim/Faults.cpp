@@ -23,6 +23,7 @@ constexpr TKindName kKinds[] = {
     {u"notready", TFaultKind::NotReady, 1},   {u"freeze", TFaultKind::Freeze, 0},
     {u"length", TFaultKind::Length, -1},      {u"errorfield", TFaultKind::ErrorField, 200},
     {u"delay", TFaultKind::Delay, 1500},      {u"split", TFaultKind::Split, 7},
+    {u"dribble", TFaultKind::Dribble, 1000},
 };
 
 struct TTargetName
@@ -51,7 +52,7 @@ QString RequestKindName(TRequestKind kind)
 bool TFaultSet::Any() const
 {
     return GarbageBytes > 0 || BadChecksum || Silence || Close || ErrorCode || FreezeClock || LengthDelta != 0
-           || ErrorField || DelayMs > 0 || SplitBytes > 0;
+           || ErrorField || DelayMs > 0 || SplitBytes > 0 || DribbleMs > 0;
 }
 
 QString TFaultSet::Describe() const
@@ -77,6 +78,8 @@ QString TFaultSet::Describe() const
         parts << u"delay %1 ms"_s.arg(DelayMs);
     if (SplitBytes > 0)
         parts << u"split by %1"_s.arg(SplitBytes);
+    if (DribbleMs > 0)
+        parts << u"one byte every %1 ms"_s.arg(DribbleMs);
     return parts.join(u", "_s);
 }
 
@@ -143,6 +146,7 @@ std::optional<QString> TFaultPlan::Add(const QString &text)
         case TFaultKind::ErrorField: return rule.Value >= 0 && rule.Value <= 65535;
         case TFaultKind::Delay: return rule.Value >= 0 && rule.Value <= 600000;
         case TFaultKind::Split: return rule.Value >= 1;
+        case TFaultKind::Dribble: return rule.Value >= 1 && rule.Value <= 600000;
         default: return true;
         }
     }();
@@ -181,6 +185,7 @@ TFaultSet TFaultPlan::Decide(TRequestKind kind)
         case TFaultKind::ErrorField: set.ErrorField = rule.Value; break;
         case TFaultKind::Delay: set.DelayMs += rule.Value; break;
         case TFaultKind::Split: set.SplitBytes = rule.Value; break;
+        case TFaultKind::Dribble: set.DribbleMs = rule.Value; break;
         }
     }
     return set;

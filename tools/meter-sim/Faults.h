@@ -33,6 +33,7 @@ enum class TFaultKind {
     ErrorField,  // the answer's error field holds value (default 200), beyond the meter's range
     Delay,       // the answer is sent value milliseconds late (default 1500)
     Split,       // the answer is written in pieces of value bytes (default 7)
+    Dribble,     // the answer is written one byte every value milliseconds (default 1000)
 };
 
 struct TFaultRule
@@ -61,6 +62,7 @@ struct TFaultSet
     std::optional<int> ErrorField;
     int DelayMs = 0;
     int SplitBytes = 0;
+    int DribbleMs = 0;
 
     bool Any() const;
     QString Describe() const;

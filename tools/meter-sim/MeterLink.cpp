@@ -111,7 +111,10 @@ void TMeterLink::Serve(const TFrame &request)
     trace_.Line(what + u" -> code %1, %2 bytes"_s.arg(reply.Header.ErrorField).arg(reply.Data.size())
                 + (reply.Note.isEmpty() ? QString() : u" ("_s + reply.Note + u")"_s) + injected);
     ++answers_;
-    Send({frame, faults.DelayMs, faults.SplitBytes});
+    if (faults.DribbleMs > 0)
+        Send({frame, faults.DelayMs, 1, faults.DribbleMs});
+    else
+        Send({frame, faults.DelayMs, faults.SplitBytes, kPieceGapMs});
 }
 
 void TMeterLink::Send(TPendingWrite write)
@@ -138,7 +141,7 @@ void TMeterLink::Pump()
         }
         head.Bytes.remove(0, n);
         if (!head.Bytes.isEmpty()) {
-            writeTimer_.start(kPieceGapMs);
+            writeTimer_.start(head.GapMs);
             return;
         }
         outgoing_.pop_front();

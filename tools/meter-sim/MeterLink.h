@@ -41,6 +41,7 @@ private:
         QByteArray Bytes;
         int DelayMs = 0;
         int Piece = 0;  // 0: all at once
+        int GapMs = 0;  // between pieces
     };
 
     void OnReadyRead();

@@ -15,6 +15,7 @@ TEST(FaultPlan, RefusesRulesItCannotFollow)
     EXPECT_TRUE(plan.Add(QStringLiteral("error,value=128")));
     EXPECT_TRUE(plan.Add(QStringLiteral("garbage,value=0")));
     EXPECT_TRUE(plan.Add(QStringLiteral("checksum,prob=1.5")));
+    EXPECT_TRUE(plan.Add(QStringLiteral("dribble,value=0")));
     EXPECT_TRUE(plan.IsEmpty());
     EXPECT_FALSE(plan.Add(QStringLiteral("errorfield,on=data,value=300,skip=1,count=2")));
     EXPECT_FALSE(plan.IsEmpty());

@@ -107,6 +107,7 @@ TEST(SimProcess, SpoilsTheAnswersItIsToldTo)
               QStringLiteral("--fault"), QStringLiteral("errorfield,on=intervals"),
               QStringLiteral("--fault"), QStringLiteral("length,on=data"),
               QStringLiteral("--fault"), QStringLiteral("split,on=settings,skip=1,value=3"),
+              QStringLiteral("--fault"), QStringLiteral("dribble,on=intervals,skip=1,value=2"),
               QStringLiteral("--fault"), QStringLiteral("freeze,on=datetime,skip=4"));
     TClient client;
     ASSERT_TRUE(client.Connect(sim.Port()));
@@ -134,6 +135,10 @@ TEST(SimProcess, SpoilsTheAnswersItIsToldTo)
     EXPECT_EQ(afterSilence->GarbageBytes, 0);
     EXPECT_TRUE(afterSilence->ChecksumOk);
     EXPECT_EQ(afterSilence->Data.size(), kSettingsAnswerSize);
+    auto dribbled = client.Exchange(IntervalsRequest());
+    ASSERT_TRUE(dribbled);
+    EXPECT_TRUE(dribbled->ChecksumOk);
+    EXPECT_EQ(dribbled->Data.size(), kIntervalsAnswerSize);
 
     EXPECT_EQ(client.Exchange(DateTimeRequest())->Header.ErrorField, kErrBusy);
     const QByteArray before = client.Exchange(DateTimeRequest())->Data.left(6);
