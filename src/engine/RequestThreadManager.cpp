@@ -36,7 +36,13 @@ void TRequestThreadManager::Start()
         SetRunState(rsStopped);
 }
 
-void TRequestThreadManager::Stop() { runState_ = rsStopRequested; }
+void TRequestThreadManager::Stop()
+{
+    // Only a running run can be asked to stop: a stop that comes after the
+    // run ended by itself must not block every later start.
+    uint8_t running = rsRunning;
+    runState_.compare_exchange_strong(running, rsStopRequested);
+}
 
 void TRequestThreadManager::SetRunState(TRunState state)
 {

@@ -163,6 +163,11 @@ TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
     texts = texts.mid(1, texts.size() - 2);
     EXPECT_EQ(texts.size(), 5) << texts.join(u'|').toStdString();
     EXPECT_EQ(commons->Manager()->Severity(), svError);
+
+    // the operator's stop click can land after the run ended by itself: it
+    // must not leave the manager waiting for a thread that is gone
+    commons->Manager()->Stop();
+    EXPECT_EQ(commons->Manager()->RunState(), rsStopped);
 }
 
 TEST_F(PollingRun, AFrozenMeterClockNeverTriggersADataRequest)
