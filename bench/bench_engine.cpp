@@ -2,8 +2,8 @@
 // storing an oscillogram, parsing a COMTRADE record, and the CSV saver's
 // consistent copy of the record.
 
-#include "engine/UnitDataStorage.h"
-#include "engine/WriterVD.h"
+#include "engine/MeasurementRecord.h"
+#include "engine/DataAnswerDecoder.h"
 #include "files/Comtrade.h"
 
 #include <benchmark/benchmark.h>

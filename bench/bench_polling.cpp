@@ -7,10 +7,10 @@
 //
 
 #include "catalogue/CcnCatalogueObjects.h"
-#include "catalogue/CcnConnectionClasses.h"
+#include "catalogue/ConnectionList.h"
 #include "common/WindowMessages.h"
-#include "engine/ConnectionSettings.h"
-#include "engine/RequestThreadVD.h"
+#include "engine/PollSettings.h"
+#include "engine/PollRun.h"
 #include "protocol/R5Commands.h"
 #include "protocol/SimProcess.h"
 

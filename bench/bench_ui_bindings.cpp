@@ -3,11 +3,11 @@
 // frame really redraws its text), and measuring indexed text as the grids do
 // for every cell they paint.
 
-#include "engine/DataStorageIndex.h"
-#include "engine/UnitDataStorage.h"
-#include "ui/IndxDraw.h"
-#include "ui/ParamsControls.h"
-#include "ui/ParamsMainPage.h"
+#include "engine/RecordSlots.h"
+#include "engine/MeasurementRecord.h"
+#include "ui/widgets/IndexedText.h"
+#include "ui/RecordBindings.h"
+#include "ui/MainValuesPage.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "ui/FormMainVond.h"
+#include "ui/MeterMainWindow.h"
 
 #include <QApplication>
 

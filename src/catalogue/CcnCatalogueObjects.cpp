@@ -1,6 +1,6 @@
 #include "catalogue/CcnCatalogueObjects.h"
 
-#include "common/UnitDbC.h"
+#include "common/Contracts.h"
 
 using namespace Qt::StringLiterals;
 

@@ -6,8 +6,8 @@
 // Each object publishes its properties for the connection-list stream, is
 // copied with Assign and cloned as a new object of its class plus Assign.
 
-#include "catalogue/CcnCommonTypeAndConst.h"
-#include "catalogue/CcnPersistent.h"
+#include "catalogue/CatalogueTypes.h"
+#include "catalogue/PersistentObjects.h"
 
 #include <QString>
 #include <QStringList>

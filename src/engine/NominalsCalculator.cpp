@@ -1,6 +1,6 @@
 #include "engine/NominalsCalculator.h"
 
-#include "common/UnitDbC.h"
+#include "common/Contracts.h"
 
 #include <bit>
 #include <cmath>

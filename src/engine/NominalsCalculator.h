@@ -4,7 +4,7 @@
 // date-time answers to the 280 values the record keeps in slots 0..279.
 
 #include "common/Exceptions.h"
-#include "engine/DataStorageIndex.h"
+#include "engine/RecordSlots.h"
 
 #include <QByteArrayView>
 #include <QString>

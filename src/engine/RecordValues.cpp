@@ -1,6 +1,6 @@
 #include "engine/RecordValues.h"
 
-#include "common/UnitDbC.h"
+#include "common/Contracts.h"
 
 #include <thread>
 

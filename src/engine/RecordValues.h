@@ -13,7 +13,7 @@
 // copies it and retries when a write overlapped the copy. Readers of single
 // slots (the bindings) just load the slot.
 
-#include "engine/DataStorageIndex.h"
+#include "engine/RecordSlots.h"
 
 #include <array>
 #include <atomic>

@@ -1,12 +1,12 @@
 #include "engine/UnitMonitorVondHelpers.h"
 
 #include "catalogue/CcnCatalogueObjects.h"
-#include "catalogue/CcnConnectionClasses.h"
-#include "common/UnitDbC.h"
-#include "common/UnitLog.h"
+#include "catalogue/ConnectionList.h"
+#include "common/Contracts.h"
+#include "common/ProgramLog.h"
 #include "common/WindowMessages.h"
-#include "engine/ConnectionSettings.h"
-#include "engine/UnitCommons.h"
+#include "engine/PollSettings.h"
+#include "engine/Engine.h"
 
 #include <cstdlib>
 #include <limits>

@@ -2,8 +2,8 @@
 
 #include "common/Cp1251.h"
 #include "common/Exceptions.h"
-#include "common/UnitDbC.h"
-#include "common/cmnKnownFoldersFunc.h"
+#include "common/Contracts.h"
+#include "common/UserFolders.h"
 
 #include <QDir>
 #include <QFile>

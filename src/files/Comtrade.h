@@ -6,7 +6,7 @@
 // whatever cannot be read falls back to its default, so a garbled or cut
 // record gives fewer samples, never a crash.
 
-#include "files/UnitFile.h"
+#include "files/CsvSnapshot.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,7 +1,7 @@
 #include "protocol/R5Commands.h"
 
-#include "channel/PCAEthernetTCP.h"
-#include "common/UnitDbC.h"
+#include "channel/TcpChannel.h"
+#include "common/Contracts.h"
 
 #include <QDate>
 #include <QTime>

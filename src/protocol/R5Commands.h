@@ -3,7 +3,7 @@
 // The commands of one polling run. Each knows which request it sends through
 // the driver, where it keeps the answer, and which lines it gives the log.
 
-#include "protocol/UnitR5.h"
+#include "protocol/R5Driver.h"
 
 #include <QByteArray>
 #include <QDateTime>

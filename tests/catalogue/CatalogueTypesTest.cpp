@@ -1,6 +1,6 @@
-#include "catalogue/CcnConnectionClasses.h"
-#include "catalogue/CcnConnectionListUIOptions.h"
-#include "common/UnitDbC.h"
+#include "catalogue/ConnectionList.h"
+#include "catalogue/AcceptedConnections.h"
+#include "common/Contracts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "catalogue/CcnConnectionClasses.h"
+#include "catalogue/ConnectionList.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // 115200 bit/s. Its blocks are composed here byte by byte, independently of
 // the writer, and both forms are compared with what the list saves.
 
-#include "catalogue/CcnConnectionClasses.h"
+#include "catalogue/ConnectionList.h"
 #include "catalogue/PropertyStreamText.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "catalogue/CcnConnectionClasses.h"
+#include "catalogue/ConnectionList.h"
 #include "catalogue/PropertyStreamText.h"
 
 #include <QBuffer>

@@ -1,5 +1,5 @@
 #include "common/Cp1251.h"
-#include "common/UnitIniFile.h"
+#include "common/IniFile.h"
 
 #include <QDir>
 #include <QFile>

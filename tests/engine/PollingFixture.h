@@ -4,10 +4,10 @@
 // a window stand-in that records every message with its text, and a pump
 // that delivers them while waiting for a condition.
 
-#include "catalogue/CcnConnectionClasses.h"
+#include "catalogue/ConnectionList.h"
 #include "common/WindowMessages.h"
-#include "engine/ConnectionSettings.h"
-#include "engine/RequestThreadVD.h"
+#include "engine/PollSettings.h"
+#include "engine/PollRun.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

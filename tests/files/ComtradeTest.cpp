@@ -1,6 +1,6 @@
 #include "common/Cp1251.h"
-#include "common/UnitDbC.h"
-#include "common/cmnKnownFoldersFunc.h"
+#include "common/Contracts.h"
+#include "common/UserFolders.h"
 #include "files/Comtrade.h"
 
 #include <QDir>

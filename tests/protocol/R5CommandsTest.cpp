@@ -4,7 +4,7 @@
 #include "protocol/MeterPeer.h"
 #include "protocol/R5Commands.h"
 
-#include "common/UnitDbC.h"
+#include "common/Contracts.h"
 
 #include <gtest/gtest.h>
 

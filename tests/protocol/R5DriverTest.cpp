@@ -3,7 +3,7 @@
 
 #include "protocol/MeterPeer.h"
 #include "protocol/R5Commands.h"
-#include "protocol/UnitR5.h"
+#include "protocol/R5Driver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "PollOptions.h"
 
 #include "catalogue/CcnCatalogueObjects.h"
-#include "catalogue/CcnCommonTypeAndConst.h"
-#include "catalogue/CcnConnectionClasses.h"
-#include "engine/RequestThreadVD.h"
+#include "catalogue/CatalogueTypes.h"
+#include "catalogue/ConnectionList.h"
+#include "engine/PollRun.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include "PollOptions.h"
 
 #include "catalogue/CcnCatalogueObjects.h"
-#include "catalogue/CcnConnectionClasses.h"
-#include "common/UnitIniFile.h"
+#include "catalogue/ConnectionList.h"
+#include "common/IniFile.h"
 #include "common/WindowMessages.h"
-#include "engine/ConnectionSettings.h"
-#include "engine/RequestThreadVD.h"
-#include "engine/UnitDataStorage.h"
+#include "engine/PollSettings.h"
+#include "engine/PollRun.h"
+#include "engine/MeasurementRecord.h"
 #include "files/Comtrade.h"
-#include "files/UnitFile.h"
+#include "files/CsvSnapshot.h"
 
 #include <QCoreApplication>
 #include <QDir>

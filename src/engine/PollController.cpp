@@ -1,0 +1,79 @@
+#include "engine/PollController.h"
+
+#include "common/WindowMessages.h"
+#include "engine/Engine.h"
+
+TRequestThreadManager::TRequestThreadManager(TCommons &commons) : commons_(commons) {}
+
+TRequestThreadManager::~TRequestThreadManager()
+{
+    if (RunState() == rsRunning)
+        Stop();
+    WaitForThread();
+}
+
+void TRequestThreadManager::Start()
+{
+    if (RunState() != rsStopped)
+        return;
+    // the previous run has said it stopped; let its thread finish unwinding
+    WaitForThread();
+    {
+        std::lock_guard lock(statusMutex_);
+        statusText_.clear();
+    }
+    severity_ = svInformation;
+    SetRunState(rsRunning);
+    try {
+        thread_ = CreateThread();
+    } catch (const std::exception &error) {
+        // settings that cannot make a run (a port out of range, say)
+        ReportStatus(QString::fromUtf8(error.what()), svError);
+    }
+    if (thread_)
+        thread_->start();
+    else
+        SetRunState(rsStopped);
+}
+
+void TRequestThreadManager::Stop()
+{
+    // Only a running run can be asked to stop: a stop that comes after the
+    // run ended by itself must not block every later start.
+    uint8_t running = rsRunning;
+    runState_.compare_exchange_strong(running, rsStopRequested);
+}
+
+void TRequestThreadManager::SetRunState(TRunState state)
+{
+    if (runState_.exchange(state) == state || state == rsStopRequested)
+        return;
+    if (!PostWindowMessage(commons_.Window(), WM_POLL_STATE_CHANGED))
+        postError_ = 1400; // no window to post to
+}
+
+void TRequestThreadManager::ReportStatus(const QString &text, TSeverity severity)
+{
+    {
+        std::lock_guard lock(statusMutex_);
+        statusText_ = text;
+    }
+    severity_ = severity;
+    commons_.PostStatus(text);
+}
+
+QString TRequestThreadManager::StatusText() const
+{
+    std::lock_guard lock(statusMutex_);
+    return statusText_;
+}
+
+bool TRequestThreadManager::WaitForThread(unsigned long ms)
+{
+    if (!thread_)
+        return true;
+    if (!thread_->wait(ms))
+        return false;
+    thread_.reset();
+    return true;
+}

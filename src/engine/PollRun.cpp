@@ -1,0 +1,341 @@
+#include "engine/PollRun.h"
+
+#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/ConnectionList.h"
+#include "catalogue/ChannelSettingsFromMode.h"
+#include "channel/Channel.h"
+#include "common/Contracts.h"
+#include "engine/PollSettings.h"
+#include "engine/NominalsCalculator.h"
+#include "engine/MeasurementRecord.h"
+#include "engine/DataAnswerDecoder.h"
+#include "files/Comtrade.h"
+#include "protocol/CommandExecutor.h"
+#include "protocol/R5Commands.h"
+#include "protocol/R5Driver.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+// The firmware from which meters keep an oscillogram to read between cycles.
+constexpr int kLastFirmwareWithoutOscillogram = 2217;
+constexpr int kMeterTimePollMs = 100;
+constexpr quint8 kDataRequestCount = 3;
+
+TR5DriverKind DriverKindOf(const TccnCustomDevice *device)
+{
+    switch (device ? device->DeviceType() : dtR5AS) {
+    case dtM7: return TR5DriverKind::M7;
+    case dtM7SQ: return TR5DriverKind::M7_SQ;
+    case dtM7L12020: return TR5DriverKind::M7_L12020;
+    case dtM7L22020: return TR5DriverKind::M7_L22020;
+    case dtR5AS2020: return TR5DriverKind::R5_AS2020;
+    default: return TR5DriverKind::R5_AS;
+    }
+}
+
+// Names what could not be opened: the port, or address and port.
+QString ChannelTarget(const TPCASettings &settings)
+{
+    if (settings.ChannelType == pcaEthernetTCP)
+        return QStringLiteral("%1:%2").arg(settings.Ethernet.IpAddress.Text()).arg(settings.Ethernet.IpPort);
+    if (settings.ChannelType == pcaComPort)
+        return PCAComPortName(settings); // the full name, not the 6-character field
+    return QString();
+}
+
+QByteArrayView View(const auto &bytes) { return QByteArrayView(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())); }
+
+} // namespace
+
+bool IsSupportedDeviceType(int deviceType)
+{
+    switch (deviceType) {
+    case dtR5AS:
+    case dtR5AS2020:
+    case dtM7:
+    case dtM7L12020:
+    case dtM7L22020:
+    case dtM7SQ:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------- TRequestThreadVD
+
+TRequestThreadVD::TRequestThreadVD(TCommons &commons, TRequestThreadManager &manager)
+    : TRequestThread(commons), manager_(manager), store_(*commons.Store()),
+      threadLogger_(&commons.Logger(), &commons)
+{
+    auto *settings = dynamic_cast<TConnectionSettingsVD *>(commons.Settings());
+    CheckPreConditions(settings != nullptr && settings->Connection() != nullptr, "TRequestThreadVD.Create");
+    // the run works on copies: editing the catalogue meanwhile changes nothing
+    connection_ = settings->Connection()->Clone();
+    password_ = settings->Common.Password;
+
+    const TccnCustomConMode *mode = connection_->CustomConMode();
+    channelSettings_ = ConModeToPCASettings(mode);
+    maxAttemptCountOnConnect_ = mode ? mode->MaxAttemptCountOnConnect : 1;
+
+    protocol_ = std::make_unique<TccnTarvelProtocol>();
+    if (auto *source = dynamic_cast<const TccnTarvelProtocol *>(connection_->CustomDeviceProtocol()))
+        protocol_->Assign(*source);
+    driverKind_ = DriverKindOf(connection_->CustomDevice());
+    reporter_ = TRequestCirclesFinishingReporter(commons.Window());
+}
+
+TRequestThreadVD::~TRequestThreadVD()
+{
+    // the owned objects go in reverse order of their making: executer and
+    // commands before the driver that they use; the driver closes its channel
+    dataRequests_.reset();
+    executer_.reset();
+    commands_.reset();
+    driver_.reset();
+}
+
+void TRequestThreadVD::CreateDriver()
+{
+    // Sockets and ports belong to the thread that uses them: made here.
+    driver_ = CreateR5Driver(driverKind_, channelSettings_);
+    driver_->SetStopCheck([this] { return StopRequested(); });
+    commands_ = std::make_unique<TR5Commands>(driver_.get());
+    commands_->PasswordCommand()->Password = password_;
+    TExecuterHost host;
+    host.StopRequested = [this] { return StopRequested(); };
+    host.ReportStatus = [this](const QString &text, int severity) { ReportStatus(text, TSeverity(severity)); };
+    host.Logger = &commons_.Logger();
+    executer_ = std::make_unique<TCommandExecuter>(commands_->PasswordCommand(), std::max(1, protocol_->MaxAttemptCount),
+                                                   std::move(host));
+    dataRequests_ = std::make_unique<TCommandsVD>();
+    dataRequests_->SetDefault(kDataRequestCount);
+}
+
+void TRequestThreadVD::run()
+{
+    try {
+        Execute();
+    } catch (const std::exception &error) {
+        // Before the data loop a failure ends the run; say why rather than
+        // stopping silently.
+        ReportStatus(QString::fromUtf8(error.what()), svError);
+    } catch (...) {
+        ReportStatus(QStringLiteral("Системное исключение"), svError);
+    }
+    manager_.SetRunState(rsStopped);
+}
+
+void TRequestThreadVD::Execute()
+{
+    threadLogger_.LogPollStart(commons_.Settings());
+    CreateDriver();
+    const bool opened = OpenChannel();
+    if (opened && WaitForNewMeterTime(true))
+        ReadSettings();
+
+    while (!StopRequested() && opened && commands_->PasswordCommand()->ResultClass() == rcSuccess) {
+        try {
+            // Settings lost to a failed exchange would leave every cycle of
+            // the run without nominals and limits: asked for again, once a
+            // cycle, until they come.
+            if (!settingsRead_)
+                ReadSettings();
+            if (WaitForNewMeterTime(false) && ReadDataRequests())
+                ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
+        } catch (const std::exception &) {
+            store_.Clear();
+        }
+    }
+
+    try {
+        CloseChannel();
+    } catch (const std::exception &) {
+        return;
+    }
+    try {
+        threadLogger_.LogPollStop();
+    } catch (const std::exception &) {
+    }
+}
+
+bool TRequestThreadVD::OpenChannel()
+{
+    driver_->SetDeviceNumber(protocol_->DeviceAddress);
+    TPCACustom *channel = driver_->Channel();
+    bool opened = false;
+    try {
+        if (!channel) {
+            ReportStatus(QStringLiteral("Неизвестный тип канала доступа (%1).").arg(driver_->ClassName()), svError);
+        } else if (channel->LastError() != 0) {
+            ReportStatus(PCAErrorText(channel->LastError()), svError);
+        } else {
+            const int attempts = std::max(1, maxAttemptCountOnConnect_);
+            for (int attempt = 0; attempt < attempts && !opened && !StopRequested(); ++attempt) {
+                opened = channel->Connect() == 0;
+                if (!opened)
+                    ReportStatus(PCAErrorText(channel->LastError()), svError);
+            }
+        }
+    } catch (const std::exception &error) {
+        ReportStatus(QStringLiteral("Системное исключение при открытии порта %1.").arg(QString::fromUtf8(error.what())),
+                     svError);
+        opened = false;
+    }
+    if (!opened && manager_.Severity() == svInformation)
+        ReportStatus(QStringLiteral("Ошибка при инициализации канала доступа %1.").arg(ChannelTarget(channelSettings_)),
+                     svError);
+    return opened;
+}
+
+bool TRequestThreadVD::WaitForNewMeterTime(bool first)
+{
+    TR5DateTimeInfoCommand *dateTime = commands_->DateTimeCommand();
+    while (!StopRequested()) {
+        if (!Run(dateTime))
+            return false;
+        if (StopRequested())
+            return false;
+        const QDateTime meterTime = dateTime->DateTime();
+        if (verifier_.AcceptMeterTime(meterTime)) {
+            store_.SetDeviceDateTime(meterTime);
+            return true;
+        }
+        if (!first && commands_->OscillogramCommand() &&
+            dateTime->FirmwareVersion() > kLastFirmwareWithoutOscillogram && ReadOscillogram())
+            Pause(int(verifier_.RemainingPause(QDateTime::currentDateTimeUtc())));
+        else
+            Pause(kMeterTimePollMs);
+    }
+    return false;
+}
+
+bool TRequestThreadVD::ReadSettings()
+{
+    for (TR5Command *command : {static_cast<TR5Command *>(commands_->DateTimeCommand()),
+                                static_cast<TR5Command *>(commands_->SettingsCommand()),
+                                static_cast<TR5Command *>(commands_->TimeSettingsCommand())})
+        if (!Run(command))
+            return false;
+    if (StopRequested())
+        return true;
+    // The answers are in: nominals they cannot give would not come from
+    // asking again.
+    settingsRead_ = true;
+
+    TNominalsCalculator calculator;
+    const QByteArrayView settings = View(commands_->SettingsCommand()->SettingsAnswer);
+    if (!calculator.Calculate(settings, View(commands_->DateTimeCommand()->DateTimeAnswer))) {
+        ReportStatus(QStringLiteral("Неверный формат данных о номиналах напряжения и тока."), svError);
+        return false;
+    }
+    const TNominalsBlock block = BuildNominalsBlock(calculator, settings);
+    store_.WriteNominals(block);
+    store_.SetTimeIntervals(View(commands_->TimeSettingsCommand()->IntervalsAnswer));
+    return true;
+}
+
+bool TRequestThreadVD::ReadDataRequests()
+{
+    TR5DataCommand *data = commands_->DataCommand();
+    for (const TR5Descriptor &descriptor : dataRequests_->Items()) {
+        if (StopRequested())
+            break;
+        data->SetDescriptor(descriptor);
+        if (!Run(data))
+            return false;
+        const TR5ResultClass resultClass = data->ResultClass();
+        if (resultClass != rcAcceptedWithNote && resultClass != rcSuccess)
+            continue;
+        try {
+            store_.WriteData(TDataDescriptor{descriptor[0], descriptor[1], descriptor[2], descriptor[3]},
+                             QByteArrayView(data->Answer()));
+        } catch (const EShortDataAnswer &error) {
+            // a cut answer leaves the last good values on the screen
+            ReportStatus(error.Message(), svError);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TRequestThreadVD::ReadOscillogram()
+{
+    TR5OscillogramCommand *oscillogram = commands_->OscillogramCommand();
+    oscillogram->Reset();
+    oscillogram->OscPeriods = manager_.OscPeriods();
+    bool received = false;
+    while (!StopRequested()) {
+        if (!Run(oscillogram))
+            return false;
+        if (oscillogram->ErrorCode() == r5cOk) {
+            received = true;
+            break;
+        }
+    }
+    if (!received)
+        return false;
+
+    const TFileCOMTRADE record(QByteArrayView(oscillogram->Parts), QByteArrayView(oscillogram->Last));
+    if (manager_.SaveOscillograms() && connection_->CustomDevice())
+        record.Save(connection_->CustomDevice()->ClassName());
+    store_.WriteOscillogram(record.Samples());
+    reporter_.CircleFinished();
+    return true;
+}
+
+void TRequestThreadVD::CloseChannel()
+{
+    TPCACustom *channel = driver_ ? driver_->Channel() : nullptr;
+    if (channel && channel->Disconnect() != 0)
+        ReportStatus(PCAErrorText(channel->LastError()), svWarning);
+}
+
+bool TRequestThreadVD::Run(TR5Command *command) { return !executer_->Run(command); }
+
+void TRequestThreadVD::Pause(int ms) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!StopRequested() && timer.elapsed() < ms)
+        QThread::msleep(std::min<qint64>(20, ms - timer.elapsed()));
+}
+
+// --------------------------------------------------- TRequestThreadManagerVD
+
+void TRequestThreadManagerVD::Start()
+{
+    if (RunState() != rsStopped)
+        return;
+    auto *settings = dynamic_cast<TConnectionSettingsVD *>(commons_.Settings());
+    const TccnCustomDevice *device =
+        settings && settings->Connection() ? settings->Connection()->CustomDevice() : nullptr;
+    CheckPreConditions(device != nullptr && dynamic_cast<const TccnTarvelDevice *>(device) != nullptr,
+                       "TRequestThreadManagerVD.SaveLastDeviceNumber");
+    lastDeviceNumber_ = device->FactoryNum;
+    TRequestThreadManager::Start();
+}
+
+std::unique_ptr<TRequestThread> TRequestThreadManagerVD::CreateThread()
+{
+    return std::make_unique<TRequestThreadVD>(commons_, *this);
+}
+
+// --------------------------------------------------------- TObjectsFactoryVD
+
+std::unique_ptr<TDataStorageManager> TObjectsFactoryVD::CreateStore(QObject *window) const
+{
+    return std::make_unique<TDataStorageManagerVD>(window);
+}
+
+std::unique_ptr<TRequestThreadManager> TObjectsFactoryVD::CreateManager(TCommons &commons) const
+{
+    return std::make_unique<TRequestThreadManagerVD>(commons);
+}
+
+std::unique_ptr<TConnectionSettings> TObjectsFactoryVD::CreateSettings() const
+{
+    return std::make_unique<TConnectionSettingsVD>();
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// One polling run of a Tarvel meter: open the channel, read the settings
+// once (again before a cycle while a line failure kept them out), then a
+// data cycle every 3 s of meter time (with the oscillogram in between on
+// meters that have one), until a stop is asked for.
+
+#include "channel/ChannelSettings.h"
+#include "engine/PollController.h"
+#include "engine/Engine.h"
+#include "engine/UnitMonitorVondHelpers.h"
+
+#include <memory>
+
+class TCommandExecuter;
+class TCommandsVD;
+class TConnectionSettingsVD;
+class TCustomR5Device;
+class TR5Command;
+class TR5Commands;
+class TccnConnection;
+class TccnTarvelProtocol;
+class TDataStorageManager;
+enum class TR5DriverKind;
+
+class TRequestThreadVD : public TRequestThread
+{
+public:
+    // Takes what the run needs from the poll settings (on the caller's
+    // thread); raises when the settings cannot make a run.
+    TRequestThreadVD(TCommons &commons, TRequestThreadManager &manager);
+    ~TRequestThreadVD() override;
+
+protected:
+    void run() override;
+
+private:
+    void Execute();
+    void CreateDriver();
+    bool OpenChannel();
+    bool WaitForNewMeterTime(bool first);
+    // Date-time, settings and intervals, then the nominals and limits; sets
+    // settingsRead_ once all three answers are in.
+    bool ReadSettings();
+    bool ReadDataRequests();
+    bool ReadOscillogram();
+    void CloseChannel();
+    // True when the command did NOT fail.
+    bool Run(TR5Command *command);
+    bool StopRequested() const { return manager_.StopRequested(); }
+    void ReportStatus(const QString &text, TSeverity severity) { manager_.ReportStatus(text, severity); }
+    // Sleeps in short steps so a stop is honoured at once.
+    void Pause(int ms) const;
+
+    TRequestThreadManager &manager_;
+    TDataStorageManager &store_;
+    std::shared_ptr<TccnConnection> connection_;
+    QString password_;
+    TPCASettings channelSettings_{};
+    int maxAttemptCountOnConnect_ = 1;
+    std::unique_ptr<TccnTarvelProtocol> protocol_;
+    TR5DriverKind driverKind_;
+    std::unique_ptr<TCustomR5Device> driver_;
+    std::unique_ptr<TR5Commands> commands_;
+    std::unique_ptr<TCommandExecuter> executer_;
+    std::unique_ptr<TCommandsVD> dataRequests_;
+    bool settingsRead_ = false;
+    TRequestCirclesFinishingReporter reporter_;
+    TTimeIntervalVerifier verifier_;
+    TRequestThreadLogger threadLogger_;
+};
+
+class TRequestThreadManagerVD : public TRequestThreadManager
+{
+public:
+    using TRequestThreadManager::TRequestThreadManager;
+
+    // Remembers the polled device's number for file names, then starts.
+    void Start() override;
+    int32_t LastDeviceNumber() const { return lastDeviceNumber_.load(); }
+
+protected:
+    std::unique_ptr<TRequestThread> CreateThread() override;
+
+private:
+    std::atomic<int32_t> lastDeviceNumber_{0};
+};
+
+class TObjectsFactoryVD : public TObjectsFactory
+{
+public:
+    std::unique_ptr<TDataStorageManager> CreateStore(QObject *window) const override;
+    std::unique_ptr<TRequestThreadManager> CreateManager(TCommons &commons) const override;
+    std::unique_ptr<TConnectionSettings> CreateSettings() const override;
+};
+
+// The six device types the monitor polls (catalogue device type codes).
+bool IsSupportedDeviceType(int deviceType);

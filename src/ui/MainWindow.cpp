@@ -1,0 +1,450 @@
+#include "ui/MainWindow.h"
+
+#include "common/WindowMessages.h"
+#include "engine/PollSettings.h"
+#include "engine/RecordSlots.h"
+#include "engine/PollController.h"
+#include "engine/Engine.h"
+#include "engine/MeasurementRecord.h"
+#include "ui/FilePathLabel.h"
+#include "ui/connections/ConnectionSettingsFrame.h"
+#include "ui/widgets/ValueWithUnitFrame.h"
+#include "ui/RecordBindings.h"
+#include "ui/MainValuesPage.h"
+#include "ui/ProgramSettingsFile.h"
+#include "ui/MessageBoxes.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Монитор"));
+    setMinimumSize(kMinWidth, kMinHeight);
+    BuildLayout();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::Initialize()
+{
+    const QString title = GetProgramTitle();
+    // the message boxes' caption; a display name of the application would
+    // be appended to every window's title by the windowing system
+    QCoreApplication::setApplicationName(title);
+    setWindowTitle(QStringLiteral("%1 v %2.%3.%4")
+                       .arg(title)
+                       .arg(MONITOR_VERSION_MAJOR)
+                       .arg(MONITOR_VERSION_MINOR)
+                       .arg(MONITOR_VERSION_PATCH));
+    CreateEngine();
+    pgctrlMain->setCurrentIndex(0);
+    CreateBindings();
+    paramsMainPage_->SetUnits();
+    TParamsMainPage::SetNominalUnits(vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
+    qApp->installEventFilter(this);
+    ConnectionSettingsFrame1->Initialize();
+
+    resize(kMinWidth, kMinHeight);
+    if (const QScreen *screen = QApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TMainForm::CreateEngine()
+{
+    if (!commons_) {
+        ShowError(QStringLiteral("Ошибка при инициализации данных."), this);
+        std::exit(1);
+    }
+}
+
+void TMainForm::BuildLayout()
+{
+    BuildToolBar();
+
+    pgctrlMain = new QTabWidget(this);
+    pgctrlMain->setObjectName(QStringLiteral("pgctrlMain"));
+    tbshtInterface = AddPage("tbshtInterface", QStringLiteral("Интерфейс"));
+    tbshtParamsMain = AddPage("tbshtParamsMain", QStringLiteral("Основные"));
+    tbshtParamsHarmonics = AddPage("tbshtParamsHarmonics", QStringLiteral("Гармоники"));
+    TabSheet1 = AddPage("TabSheet1", QStringLiteral("Интергармоники"));
+    ts1 = AddPage("ts1", QStringLiteral("Мощность"));
+    tbshtSignalsForms = AddPage("tbshtSignalsForms", QStringLiteral("Формы сигналов"));
+    setCentralWidget(pgctrlMain);
+    pgctrlMain->setCornerWidget(lblLog, Qt::TopRightCorner);
+
+    BuildInterfacePage();
+    auto *mainLayout = new QVBoxLayout(tbshtParamsMain);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    auto *scroll = new QScrollArea(tbshtParamsMain);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    paramsMainPage_ = new TParamsMainPage(scroll);
+    scroll->setWidget(paramsMainPage_);
+    mainLayout->addWidget(scroll);
+    BuildStatusBar();
+}
+
+void TMainForm::BuildNominalFrames(QToolBar *bar)
+{
+    auto *nominals = new QWidget(bar);
+    nominals->setObjectName(QStringLiteral("clbrNominal"));
+    auto *layout = new QHBoxLayout(nominals);
+    layout->setContentsMargins(6, 0, 6, 0);
+    auto addFrame = [&](const QString &caption, const char *name) {
+        layout->addWidget(new QLabel(caption, nominals));
+        auto *frame = new TValueWithDimensionFrame(nominals);
+        frame->setObjectName(QLatin1String(name));
+        frame->setFixedWidth(frame->fontMetrics().horizontalAdvance(QStringLiteral("00000.000 кВ")) + 12);
+        layout->addWidget(frame);
+        return frame;
+    };
+    vwdfNominal_Uf = addFrame(QStringLiteral("Uном ф"), "vwdfNominal_Uf");
+    vwdfNominal_Umf = addFrame(QStringLiteral("U ном мф"), "vwdfNominal_Umf");
+    vwdfNominal_I = addFrame(QStringLiteral("I ном"), "vwdfNominal_I");
+    bar->addWidget(nominals);
+    bar->addSeparator();
+}
+
+void TMainForm::CreateBindings()
+{
+    if (!commons_ || !commons_->Store())
+        return;
+    bindings_ = std::make_unique<TParamsControlsManager>(*commons_->Store(), &commons_->Logger(), this);
+    paramsMainPage_->CreateBindings(*bindings_);
+    TParamsMainPage::BindNominals(*bindings_, vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
+}
+
+void TMainForm::RefreshParameter(int slot)
+{
+    if (bindings_)
+        bindings_->RefreshParameter(slot);
+}
+
+void TMainForm::RefreshData()
+{
+    if (bindings_)
+        bindings_->RefreshRange(286, 2754);
+}
+
+void TMainForm::RefreshOscillogram()
+{
+    if (bindings_)
+        bindings_->RefreshRange(2755, 14274);
+}
+
+QWidget *TMainForm::AddPage(const char *objectName, const QString &caption)
+{
+    auto *page = new QWidget(pgctrlMain);
+    page->setObjectName(QLatin1String(objectName));
+    pgctrlMain->addTab(page, caption);
+    return page;
+}
+
+void TMainForm::BuildToolBar()
+{
+    auto *bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("tlbCommonParams"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(32, 32));
+    addToolBar(Qt::TopToolBarArea, bar);
+
+    actRun = new QAction(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Запустить опрос"), this);
+    actRun->setObjectName(QStringLiteral("actRun"));
+    actRun->setData(0);
+    actSaveFile = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить данные"), this);
+    actSaveFile->setObjectName(QStringLiteral("actSaveFile"));
+    // the long hints as tool tips: a status tip would cover the status panels
+    actSaveFile->setToolTip(QStringLiteral("Сохранить последние измерения в файл"));
+    actExit = new QAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Выход"), this);
+    actExit->setObjectName(QStringLiteral("actExit"));
+    actExit->setToolTip(QStringLiteral("Закрыть приложение"));
+    connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actRun, &QAction::triggered, this, &TMainForm::actRunExecute);
+    connect(actSaveFile, &QAction::triggered, this, [this] { SaveMeasurements(); });
+    bar->addAction(actRun);
+    bar->addAction(actSaveFile);
+    bar->addAction(actExit);
+    bar->addSeparator();
+
+    auto *address = new QWidget(bar);
+    auto *addressLayout = new QHBoxLayout(address);
+    addressLayout->setContentsMargins(6, 0, 6, 0);
+    addressLayout->addWidget(new QLabel(QStringLiteral("Адрес измерителя:"), address));
+    lblNomerDev = new QLabel(QStringLiteral("00000"), address);
+    lblNomerDev->setObjectName(QStringLiteral("lblNomerDev"));
+    QFont bold = lblNomerDev->font();
+    bold.setBold(true);
+    lblNomerDev->setFont(bold);
+    addressLayout->addWidget(lblNomerDev);
+    bar->addWidget(address);
+    bar->addSeparator();
+    BuildNominalFrames(bar);
+
+    // The last status text sits beside the page tabs: at the minimum window
+    // width the tool bar has no room left for it, and a line of its own
+    // would cost the pages their height.
+    lblLog = new QLabel(this);
+    lblLog->setObjectName(QStringLiteral("lblLog"));
+    lblLog->setContentsMargins(6, 0, 6, 0);
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    ShowStatusText(lblLog->toolTip());
+}
+
+void TMainForm::ShowStatusText(const QString &text)
+{
+    // the text takes the room beside the tabs; all of it is in the tool tip
+    const int room = std::max(50, pgctrlMain->width() - pgctrlMain->tabBar()->sizeHint().width() - 16);
+    lblLog->setFixedWidth(room);
+    lblLog->setText(lblLog->fontMetrics().elidedText(text, Qt::ElideRight, room - 12));
+    lblLog->setToolTip(text);
+}
+
+void TMainForm::BuildStatusBar()
+{
+    static constexpr int widths[3] = {275, 140, 50};
+    const QString texts[3] = {QStringLiteral("Время последнего расчета: __:__:__"),
+                              QStringLiteral("F2 - Сохранение в файл"), QString()};
+    lastFilePanel = new TFilePathLabel(statusBar());
+    for (int i = 0; i < 3; ++i) {
+        statusPanels[i] = i == 2 ? lastFilePanel : new QLabel(texts[i], statusBar());
+        statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels[i]->setFrameShape(QFrame::StyledPanel);
+        // the design widths, widened where this system's font needs more room
+        const int needed = statusPanels[i]->fontMetrics().horizontalAdvance(texts[i]) + 12;
+        if (i < 2)
+            statusPanels[i]->setFixedWidth(std::max(widths[i], needed));
+        else
+            statusPanels[i]->setMinimumWidth(widths[i]);
+        statusBar()->addWidget(statusPanels[i], i == 2 ? 1 : 0);
+    }
+}
+
+void TMainForm::BuildInterfacePage()
+{
+    auto *layout = new QVBoxLayout(tbshtInterface);
+    gbRequestThreadManagement = new QGroupBox(tbshtInterface);
+    gbRequestThreadManagement->setObjectName(QStringLiteral("gbRequestThreadManagement"));
+    auto *passwordRow = new QHBoxLayout(gbRequestThreadManagement);
+    passwordRow->addWidget(new QLabel(QStringLiteral("Пароль 1 уровня:"), gbRequestThreadManagement));
+    edtPasswordFirstLevel = new QLineEdit(gbRequestThreadManagement);
+    edtPasswordFirstLevel->setObjectName(QStringLiteral("edtPasswordFirstLevel"));
+    edtPasswordFirstLevel->setMaxLength(8);
+    edtPasswordFirstLevel->setEchoMode(QLineEdit::Password);
+    edtPasswordFirstLevel->setFixedWidth(120);
+    passwordRow->addWidget(edtPasswordFirstLevel);
+    passwordRow->addStretch(1);
+    layout->addWidget(gbRequestThreadManagement);
+    ConnectionSettingsFrame1 = new TConnectionSettingsFrame(tbshtInterface);
+    layout->addWidget(ConnectionSettingsFrame1, 1);
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    const int type = static_cast<int>(event->type());
+    if (type >= WM_POLL_STATE_CHANGED && type <= WM_DEVICE_TIME_CHANGED) {
+        if (auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
+            HandleWindowMessage(*message);
+            return true;
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // A press reaches this filter at its top-level window, then at the
+    // focused widget and every parent the widget passes it on to: it counts
+    // at the window only, whichever widget has the focus (or none has).
+    if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F2 && !key->isAutoRepeat())
+            SaveMeasurements(); // the key goes on to its widget as well
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
+{
+    switch (message.Number()) {
+    case WM_POLL_STATE_CHANGED:
+        OnPollStateChanged();
+        return true;
+    case WM_VALUE_CHANGED:
+        RefreshParameter(int(message.WParam()));
+        return true;
+    case WM_STATUS_TEXT:
+        ShowStatusText(message.Text());
+        return true;
+    case WM_NOMINALS_CHANGED:
+        RefreshNominalFrames();
+        RefreshNominals();
+        return true;
+    case WM_DATA_CHANGED:
+        RefreshData();
+        return true;
+    case WM_OSCILLOGRAM_CHANGED:
+        RefreshOscillogram();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The record announces the nominals one by one when they are read, but a
+// cleared record only as a whole.
+void TMainForm::RefreshNominalFrames()
+{
+    for (int slot : {VDSlot::UnomPhase, VDSlot::UnomLine, VDSlot::Inom})
+        RefreshParameter(slot);
+}
+
+void TMainForm::OnPollStateChanged()
+{
+    TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
+    if (!manager)
+        return;
+    switch (manager->RunState()) {
+    case rsRunning:
+        if (awaitingStop_ && actRun->data().toInt() == 0)
+            SetRunningView(false);
+        break;
+    case rsStopped:
+        if (!awaitingStop_)
+            break; // the run's stop has been shown
+        awaitingStop_ = false; // before the dialog: its loop handles the next message
+        if ((manager->Severity() == svWarning || manager->Severity() == svError) && !stoppedByUser_)
+            ShowError(manager->StatusText(), this);
+        SetRunningView(true);
+        break;
+    case rsStopRequested:
+        break;
+    }
+}
+
+void TMainForm::SetRunningView(bool editable)
+{
+    edtPasswordFirstLevel->setEnabled(editable);
+    if (ConnectionSettingsFrame1)
+        ConnectionSettingsFrame1->setEnabled(editable);
+    if (actRun->data().toInt() != 0 || editable) {
+        actRun->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+        actRun->setData(0);
+    } else {
+        actRun->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+        actRun->setData(1);
+    }
+}
+
+void TMainForm::actRunExecute()
+{
+    if (actRun->data().toInt() != 0) {
+        stoppedByUser_ = true;
+        StopPolling();
+        return;
+    }
+    stoppedByUser_ = false;
+    if (commons_ && commons_->Store())
+        commons_->Store()->Clear();
+    StartPolling();
+    ShowDeviceNumber();
+}
+
+void TMainForm::StartPolling()
+{
+    TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
+    if (!ApplyStartSettings() || !manager || manager->RunState() != rsStopped)
+        return;
+    awaitingStop_ = true;
+    manager->Start();
+}
+
+void TMainForm::StopPolling()
+{
+    if (commons_ && commons_->Manager())
+        commons_->Manager()->Stop();
+}
+
+bool TMainForm::ApplyStartSettings()
+{
+    if (!commons_ || !commons_->Settings())
+        return false;
+    commons_->Settings()->Common.Password = edtPasswordFirstLevel->text();
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (!closing_) {
+        closing_ = true;
+        OnClosing();
+    }
+    event->accept();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!firstActivation_)
+        return;
+    firstActivation_ = false;
+    if (ConnectionSettingsFrame1->IniFile())
+        RestoreWindowPlacement(*ConnectionSettingsFrame1->IniFile(), *this, QStringLiteral("MainForm"));
+    ConnectionSettingsFrame1->ShowSelected();
+}
+
+void TMainForm::OnClosing()
+{
+    SaveSettings();
+    if (commons_ && commons_->Manager()) {
+        TRequestThreadManager *manager = commons_->Manager();
+        if (manager->RunState() == rsRunning)
+            StopPolling();
+        // the thread finishes its exchange in progress, bounded by the
+        // exchange time-outs; it never needs this thread to do so
+        manager->WaitForThread();
+    }
+    bindings_.reset(); // it reads the record that goes with the engine
+    commons_.reset();
+}
+
+// Written here rather than when the frame goes, so that a failure can still
+// be told: it costs the connection edits of this session.
+void TMainForm::SaveSettings()
+{
+    TProgramIniFile *ini = ConnectionSettingsFrame1->IniFile();
+    if (!ini)
+        return;
+    SaveWindowPlacement(*ini, *this, QStringLiteral("MainForm")); // its section goes first
+    QString reason;
+    if (!ConnectionSettingsFrame1->SaveToIni(&reason))
+        ShowError(QStringLiteral("Не удалось записать файл настроек %1: %2. Список подключений и выбор "
+                                 "подключения не сохранены.")
+                      .arg(QDir::toNativeSeparators(ini->FileName()), reason),
+                  this);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/PollRun.h"
+#include "ui/MainWindow.h"
+
+class TccnConnection;
+
+// The main window of the meter family's monitor: creates its engine, gives
+// the program title.
+class TMainVondForm : public TMainForm
+{
+    Q_OBJECT
+
+public:
+    explicit TMainVondForm(QWidget *parent = nullptr);
+
+protected:
+    QString GetProgramTitle() const override;
+    void CreateEngine() override;
+    void OnClosing() override;
+    bool ApplyStartSettings() override;
+    void SaveMeasurements() override;
+    void ShowDeviceNumber() override;
+    bool HandleWindowMessage(const TWindowMessageEvent &message) override;
+
+private:
+    // Copies the chosen connection into the poll settings (contract: VD
+    // settings and one of the six polled device types).
+    void SetVondSettings(const TccnConnection &connection);
+    QString DeviceClassForFiles() const;
+    void ShowDeviceTime();
+
+    TObjectsFactoryVD factory_;
+};

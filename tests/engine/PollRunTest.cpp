@@ -1,0 +1,275 @@
+// Whole polling runs against the project's meter simulator over loopback TCP.
+
+#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/ConnectionList.h"
+#include "common/Cp1251.h"
+#include "common/WindowMessages.h"
+#include "engine/PollSettings.h"
+#include "engine/RecordSlots.h"
+#include "engine/PollRun.h"
+#include "engine/MeasurementRecord.h"
+#include "engine/PollingFixture.h"
+#include "protocol/SimProcess.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+template <class TDevice = TccnM7SQDev>
+std::shared_ptr<TccnConnection> TcpConnection(quint16 port, int attemptsOnConnect = 1, int maxAttempts = 3)
+{
+    auto connection = std::make_shared<TccnConnection>();
+    auto device = std::make_unique<TDevice>();
+    device->FactoryNum = 4711;
+    connection->SetCustomDevice(std::move(device));
+    auto protocol = std::make_unique<TccnTarvelProtocol>();
+    protocol->DeviceAddress = 1;
+    protocol->MaxAttemptCount = maxAttempts;
+    connection->SetCustomDeviceProtocol(std::move(protocol));
+    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
+    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
+    mode->TCPIPInterface().IpPort = port;
+    mode->MaxAttemptCountOnConnect = attemptsOnConnect;
+    connection->SetCustomConMode(std::move(mode));
+    return connection;
+}
+
+class PollingRun : public engine_test::PollingFixture
+{
+protected:
+    bool Stopped() { return commons->Manager()->RunState() == rsStopped && window.Count(WM_POLL_STATE_CHANGED) >= 2; }
+
+    QString Log() const
+    {
+        QFile file(dir.filePath(QStringLiteral("poll.log")));
+        return file.open(QIODevice::ReadOnly) ? Cp1251::Decode(file.readAll()) : QString();
+    }
+
+    TDataStorageManager &Store() { return *commons->Store(); }
+};
+
+} // namespace
+
+TEST_F(PollingRun, FillsTheRecordWithNominalsDataAndOscillograms)
+{
+    testsim::TSimProcess sim({QStringLiteral("--fast-clock"), QStringLiteral("--no-channel-faults")});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection(sim.Port()));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2 && window.Count(WM_OSCILLOGRAM_CHANGED) >= 1; }))
+        << window.StatusTexts().join(u'|').toStdString();
+    commons->Manager()->Stop();
+    ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
+
+    // the order of a run: running, settings, nominals, data, then stopped
+    std::vector<int> order;
+    for (const auto &m : window.messages)
+        if (m.Number == WM_POLL_STATE_CHANGED || m.Number == WM_NOMINALS_CHANGED || m.Number == WM_DATA_CHANGED)
+            if (order.empty() || order.back() != m.Number)
+                order.push_back(m.Number);
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(order.front(), WM_POLL_STATE_CHANGED);
+    EXPECT_EQ(order[1], WM_NOMINALS_CHANGED);
+    EXPECT_EQ(order[2], WM_DATA_CHANGED);
+    EXPECT_EQ(order.back(), WM_POLL_STATE_CHANGED);
+    EXPECT_EQ(window.Count(WM_FIRST_OSCILLOGRAM), 1);
+    EXPECT_GE(window.Count(WM_DEVICE_TIME_CHANGED), 2);
+
+    const QStringList texts = window.StatusTexts();
+    EXPECT_EQ(texts.front(), QStringLiteral("Старт опроса"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Идет обмен данными")));
+    EXPECT_EQ(texts.back(), QStringLiteral("Стоп опроса"));
+    EXPECT_EQ(commons->Manager()->Severity(), svInformation);
+
+    // a realistic three-phase picture: nominals, voltages near them, 50 Hz
+    const float unom = Store().Value(VDSlot::UnomPhase);
+    EXPECT_GT(unom, 0.0f);
+    EXPECT_NEAR(Store().Value(VDSlot::UnomLine), unom * std::sqrt(3.0f), unom * 0.01f);
+    for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(Store().Value(VDSlot::Urms + channel), unom, unom * 0.2f) << channel;
+    EXPECT_NEAR(Store().Value(2749), 50.0f, 0.5f);
+    float peak = 0;
+    for (int i = 2755; i < 2755 + 1280; ++i)
+        peak = std::max(peak, std::abs(Store().Value(i)));
+    EXPECT_NEAR(peak, unom * std::sqrt(2.0f), unom * 0.3f);
+    EXPECT_GT(Store().DeviceDateTime(), 0.0);
+    EXPECT_EQ(dynamic_cast<TRequestThreadManagerVD *>(commons->Manager())->LastDeviceNumber(), 4711);
+
+    const QString log = Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("адрес = 127.0.0.1")));
+    EXPECT_TRUE(log.contains(QStringLiteral("порт = %1").arg(sim.Port())));
+    EXPECT_FALSE(log.contains(QStringLiteral("COM-порт")));
+    EXPECT_TRUE(log.contains(QStringLiteral("] Стоп опроса")));
+}
+
+TEST_F(PollingRun, MetersWithoutOscillogramsAreNeverAskedForOne)
+{
+    for (const bool oldFirmware : {true, false}) {
+        testsim::TSimProcess sim(oldFirmware ? QStringList{"--fast-clock", "--firmware", "2217"} : QStringList{"--fast-clock"});
+        ASSERT_TRUE(sim.Started());
+        window.messages.clear();
+        if (oldFirmware)
+            Start(TcpConnection<TccnM7SQDev>(sim.Port()));
+        else
+            Start(TcpConnection<TccnM7Dev>(sim.Port()));
+        ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 3; }));
+        commons->Manager()->Stop();
+        ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+        QCoreApplication::sendPostedEvents(&window);
+        EXPECT_EQ(window.Count(WM_OSCILLOGRAM_CHANGED), 0) << oldFirmware;
+    }
+}
+
+TEST_F(PollingRun, AWrongPasswordEndsTheRun)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--password", "secret"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection(sim.Port()), QStringLiteral("wrong"));
+    ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
+    EXPECT_EQ(commons->Manager()->Severity(), svError);
+    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Стоп опроса")));
+}
+
+TEST_F(PollingRun, TheRightPasswordIsSentOnceAndPollingGoesOn)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--password", "secret"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection(sim.Port()), QStringLiteral("secret"));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }));
+    EXPECT_NE(commons->Manager()->RunState(), rsStopped);
+}
+
+TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close(); // nothing listens there now
+
+    Start(TcpConnection(port, 5));
+    ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
+    QStringList texts = window.StatusTexts();
+    ASSERT_GE(texts.size(), 7);
+    EXPECT_EQ(texts.front(), QStringLiteral("Старт опроса"));
+    EXPECT_EQ(texts.back(), QStringLiteral("Стоп опроса"));
+    texts = texts.mid(1, texts.size() - 2);
+    EXPECT_EQ(texts.size(), 5) << texts.join(u'|').toStdString();
+    EXPECT_EQ(commons->Manager()->Severity(), svError);
+
+    // the operator's stop click can land after the run ended by itself: it
+    // must not leave the manager waiting for a thread that is gone
+    commons->Manager()->Stop();
+    EXPECT_EQ(commons->Manager()->RunState(), rsStopped);
+}
+
+TEST_F(PollingRun, AFrozenMeterClockNeverTriggersADataRequest)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "freeze,on=datetime,skip=1,count=100000"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection<TccnM7Dev>(sim.Port()));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    QThread::msleep(1500);
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    // still waiting for the meter's next interval, not failed
+    EXPECT_EQ(commons->Manager()->RunState(), rsRunning);
+    EXPECT_EQ(commons->Manager()->Severity(), svInformation);
+}
+
+TEST_F(PollingRun, AStopDuringRetriesEndsTheRunPromptly)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "silence,on=data,count=100000"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection(sim.Port(), 1, 1000));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    QThread::msleep(300);
+    QDeadlineTimer bound(15000); // one exchange time-out and a little
+    commons->Manager()->Stop();
+    ASSERT_TRUE(commons->Manager()->WaitForThread(20000));
+    EXPECT_FALSE(bound.hasExpired());
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(commons->Manager()->RunState(), rsStopped);
+    EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
+}
+
+TEST_F(PollingRun, StartIsIgnoredWhileARunIsActive)
+{
+    testsim::TSimProcess sim({"--fast-clock"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection(sim.Port()));
+    commons->Manager()->Start();
+    commons->Manager()->Stop();
+    commons->Manager()->Start(); // still stop-requested: ignored
+    ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
+    EXPECT_EQ(window.Count(WM_POLL_STATE_CHANGED), 2);
+}
+
+TEST_F(PollingRun, AShortDataAnswerIsReportedAndKeepsTheLastValues)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "length,on=data,skip=1,count=1,value=-100"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection<TccnM7Dev>(sim.Port()));
+    const QString shortAnswer = QStringLiteral("Неполный ответ с данными");
+    ASSERT_TRUE(PumpUntil([&] {
+        return !window.StatusTexts().filter(shortAnswer).isEmpty();
+    })) << window.StatusTexts().join(u'|').toStdString();
+    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 1);
+    EXPECT_GT(Store().Value(VDSlot::Urms), 0.0f);
+    // the next cycle is whole again and polling goes on
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }));
+}
+
+TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
+{
+    // One byte every 300 ms: the data answer would take over 20 minutes,
+    // and every single read is well within its time-out.
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "dribble,on=data,value=300,count=100000"});
+    ASSERT_TRUE(sim.Started());
+    Start(TcpConnection<TccnM7Dev>(sim.Port()));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    QThread::msleep(1500); // well into the data answer
+    QDeadlineTimer bound(15000); // the header and data time-outs, and slack
+    commons->Manager()->Stop();
+    ASSERT_TRUE(commons->Manager()->WaitForThread(20000));
+    EXPECT_FALSE(bound.hasExpired());
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
+    EXPECT_EQ(commons->Manager()->Severity(), svInformation); // a stop is no line failure
+}
+
+TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
+{
+    // The first date-time or settings request goes unanswered and is not
+    // retried; the run must still get its nominals before any data.
+    for (const char *fault : {"silence,on=datetime", "silence,on=settings"}) {
+        SCOPED_TRACE(fault);
+        testsim::TSimProcess sim({"--fast-clock", "--fault", fault});
+        ASSERT_TRUE(sim.Started());
+        window.messages.clear();
+        Start(TcpConnection<TccnM7Dev>(sim.Port(), 1, 1));
+        ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }))
+            << window.StatusTexts().join(u'|').toStdString();
+        commons->Manager()->Stop();
+        ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+        QCoreApplication::sendPostedEvents(&window);
+
+        EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Нет ответа от измерителя")));
+        const auto firstOf = [&](int number) {
+            return std::find_if(window.messages.begin(), window.messages.end(),
+                                [&](const auto &m) { return m.Number == number; });
+        };
+        ASSERT_NE(firstOf(WM_NOMINALS_CHANGED), window.messages.end());
+        EXPECT_LT(firstOf(WM_NOMINALS_CHANGED), firstOf(WM_DATA_CHANGED));
+        EXPECT_EQ(window.Count(WM_NOMINALS_CHANGED), 1);
+        EXPECT_GT(Store().Value(VDSlot::UnomPhase), 0.0f);
+    }
+}
