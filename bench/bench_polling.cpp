@@ -6,7 +6,7 @@
 // moved on by 3 s (100 ms apart), then the data request.
 //
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/WindowMessages.h"
 #include "engine/PollSettings.h"

@@ -1,6 +1,6 @@
 #include "catalogue/ChannelSettingsFromMode.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 
 using namespace Qt::StringLiterals;
 

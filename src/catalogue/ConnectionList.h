@@ -4,7 +4,7 @@
 // is kept in the INI file (text form) and in ".ccnn" files (binary or text
 // form) as one property stream of class TccnConnectionListWrapper.
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "common/Exceptions.h"
 
 #include <QByteArray>

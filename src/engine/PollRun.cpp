@@ -1,6 +1,6 @@
 #include "engine/PollRun.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ChannelSettingsFromMode.h"
 #include "channel/Channel.h"

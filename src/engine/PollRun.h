@@ -8,7 +8,8 @@
 #include "channel/ChannelSettings.h"
 #include "engine/PollController.h"
 #include "engine/Engine.h"
-#include "engine/UnitMonitorVondHelpers.h"
+#include "engine/MeterClock.h"
+#include "engine/PollRunLog.h"
 
 #include <memory>
 

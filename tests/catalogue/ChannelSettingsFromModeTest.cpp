@@ -1,4 +1,4 @@
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ChannelSettingsFromMode.h"
 
 #include <gtest/gtest.h>

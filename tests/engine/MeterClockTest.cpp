@@ -1,5 +1,6 @@
 #include "common/WindowMessages.h"
-#include "engine/UnitMonitorVondHelpers.h"
+#include "engine/MeterClock.h"
+#include "engine/PollRunLog.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

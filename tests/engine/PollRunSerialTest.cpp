@@ -1,7 +1,7 @@
 // Polling runs over a direct serial cable: a pseudo-terminal pair with the
 // meter simulator on the far end, or with nobody there.
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "channel/PtyPair.h"
 #include "common/WindowMessages.h"

@@ -1,6 +1,6 @@
 // Whole polling runs against the project's meter simulator over loopback TCP.
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/Cp1251.h"
 #include "common/WindowMessages.h"

@@ -2,7 +2,7 @@
 #include "common/ProgramLog.h"
 #include "common/WindowMessages.h"
 #include "common/UserFolders.h"
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "engine/RecordSlots.h"
 #include "engine/PollController.h"

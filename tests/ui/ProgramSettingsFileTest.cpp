@@ -1,4 +1,4 @@
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "ui/ProgramSettingsFile.h"
 

@@ -1,6 +1,6 @@
 #include "PollOptions.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/CatalogueTypes.h"
 #include "catalogue/ConnectionList.h"
 #include "engine/PollRun.h"

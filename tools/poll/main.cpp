@@ -3,7 +3,7 @@
 
 #include "PollOptions.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/IniFile.h"
 #include "common/WindowMessages.h"

@@ -1,6 +1,6 @@
 #include "ui/connections/EditComPortFrame.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "channel/SerialLine.h"
 #include "common/Contracts.h"
 

@@ -1,6 +1,6 @@
 #include "ui/connections/EditPhoneModemModeFrame.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "common/Contracts.h"
 #include "ui/connections/EditComPortFrame.h"
 #include "ui/connections/EditPhoneModemFrame.h"

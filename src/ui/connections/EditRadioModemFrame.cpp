@@ -1,6 +1,6 @@
 #include "ui/connections/EditRadioModemFrame.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "common/Contracts.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "ui/connections/EditTcpIpFrame.h"
 
-#include "catalogue/CcnCatalogueObjects.h"
+#include "catalogue/CatalogueObjects.h"
 #include "common/Contracts.h"
 
 #include <QHostAddress>

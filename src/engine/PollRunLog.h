@@ -1,10 +1,8 @@
 #pragma once
 
-// Small companions of the polling thread: the reporter that announces the
-// first oscillogram of a run, and the verifier that tells a new meter
-// measurement interval and paces requests while waiting for it.
+// What a polling run tells besides its status texts: its start and stop
+// entries in the program log, and the announcement of its first oscillogram.
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -34,20 +32,6 @@ private:
     TCommons *commons_;
 };
 
-// The meter clock as the date-time answer carries it.
-struct TMeterClock
-{
-    int Day = 0;
-    int Month = 0;
-    int Year = 0; // two digits: years since 2000
-    int Hour = 0;
-    int Minute = 0;
-    int Second = 0;
-
-    // Invalid when the fields do not make a date (a garbled answer).
-    QDateTime ToDateTime() const;
-};
-
 class TRequestCirclesFinishingReporter
 {
 public:
@@ -65,27 +49,4 @@ public:
 private:
     QPointer<QObject> window_;
     int32_t counter_ = 0;
-};
-
-class TTimeIntervalVerifier
-{
-public:
-    // The meter measures in 3 s intervals; date-time arithmetic may land a few
-    // milliseconds short, hence 2984.
-    static constexpr qint64 kMinIntervalMs = 2984;
-    static constexpr qint64 kRequestPeriodMs = 200;
-
-    bool AcceptMeterTime(const TMeterClock &clock);
-    bool AcceptMeterTime(const QDateTime &meterTime);
-    // Milliseconds still to wait so that two paced requests are at least
-    // 200 ms apart (0 on the first call).
-    qint64 RemainingPause(const QDateTime &now);
-
-    bool HasMeterTime() const { return hasMeterTime_; }
-    const QDateTime &LastMeterTime() const { return lastMeterTime_; }
-
-private:
-    QDateTime lastMeterTime_;
-    bool hasMeterTime_ = false;
-    QDateTime lastRequestMoment_;
 };
