@@ -109,7 +109,7 @@ QString TR5PasswordCommand::CommandLine() const
 void TR5SettingsCommand::DoR5Command()
 {
     qint32 expected = kAnswerSize;
-    Device()->Exchange({}, expected, SettingsAnswer, nullptr, 0x0A, 0x0F, 1, 1);
+    Device()->Exchange({}, expected, SettingsAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1Settings, 1, 1);
 }
 
 QString TR5SettingsCommand::CommandLine() const
@@ -120,7 +120,7 @@ QString TR5SettingsCommand::CommandLine() const
 void TR5DateTimeInfoCommand::DoR5Command()
 {
     qint32 expected = kAnswerSize;
-    Device()->Exchange({}, expected, DateTimeAnswer, nullptr, 0x0A, 0x02, 1, 1);
+    Device()->Exchange({}, expected, DateTimeAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1DateTime, 1, 1);
 }
 
 QString TR5DateTimeInfoCommand::CommandLine() const
@@ -160,7 +160,7 @@ int TR5DateTimeInfoCommand::FirmwareVersion() const
 void TR5TimeSettingsCommand::DoR5Command()
 {
     qint32 expected = kAnswerSize;
-    Device()->Exchange({}, expected, IntervalsAnswer, nullptr, 0x0A, 0x15, 1, 1);
+    Device()->Exchange({}, expected, IntervalsAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1Intervals, 1, 1);
 }
 
 QString TR5TimeSettingsCommand::CommandLine() const
@@ -183,7 +183,8 @@ void TR5OscillogramCommand::DoR5Command()
                                         quint8((offset >> 16) & 0xFF), quint8(offset >> 24)};
     qint32 expected = 0;
     QByteArray received;
-    if (!Device()->Exchange(data, expected, {}, &received, 0x01, 0x0C, 1, OscPeriods) || received.isEmpty())
+    if (!Device()->Exchange(data, expected, {}, &received, R5Frame::kCmdMeasurements, R5Frame::kCmd1Oscillogram, 1,
+                           OscPeriods) || received.isEmpty())
         return;
     if (Device()->ErrorCode() == r5cMorePartsFollow) {
         if (Parts.size() + received.size() > kMaxPartsSize) {
@@ -257,5 +258,5 @@ TR5Commands::~TR5Commands() = default;
 void TCommandsVD::SetDefault(quint8 n)
 {
     items_.clear();
-    items_.append(TR5Descriptor{0x01, 0x01, 0x02, n});
+    items_.append(TR5Descriptor{R5Frame::kCmdMeasurements, R5Frame::kCmd1Data, 0x02, n});
 }

@@ -203,10 +203,10 @@ bool TCustomR5Device::RemovePassword(int level, const QString &password)
 
     quint8 cmd1 = 0;
     if (level >= 0 && level <= 2)
-        cmd1 = 0x85;
+        cmd1 = R5Frame::kCmd1PasswordLevels0To2;
     else if (level >= 3 && level <= 5)
-        cmd1 = 0x86;
-    const R5Frame::THeader header = BuildHeader(static_cast<quint16>(data.size()), 0x0A, cmd1, 1, 1,
+        cmd1 = R5Frame::kCmd1PasswordLevels3To5;
+    const R5Frame::THeader header = BuildHeader(static_cast<quint16>(data.size()), R5Frame::kCmdService, cmd1, 1, 1,
                                                 R5Frame::kStartTime, 1);
     QByteArray frame(reinterpret_cast<const char *>(header.data()), R5Frame::kFieldsSize);
     frame.append(data);

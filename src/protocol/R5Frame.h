@@ -35,6 +35,19 @@ inline constexpr quint16 kDefaultParam = 1;
 using TStartTime = std::array<quint8, 6>;
 inline constexpr TStartTime kStartTime = {0x00, 0x00, 0x00, 0x01, 0x01, 0x07};
 
+// Request codes ("CMD", "CMD1"). The meter's service group (0x0A) holds its
+// settings, clock and intervals and the password removal, whose CMD1 names
+// the password's level range; measured data and oscillograms are group 0x01.
+inline constexpr quint8 kCmdService = 0x0A;
+inline constexpr quint8 kCmd1Settings = 0x0F;
+inline constexpr quint8 kCmd1DateTime = 0x02;
+inline constexpr quint8 kCmd1Intervals = 0x15;
+inline constexpr quint8 kCmd1PasswordLevels0To2 = 0x85;
+inline constexpr quint8 kCmd1PasswordLevels3To5 = 0x86;
+inline constexpr quint8 kCmdMeasurements = 0x01;
+inline constexpr quint8 kCmd1Data = 0x01;
+inline constexpr quint8 kCmd1Oscillogram = 0x0C;
+
 // Field offsets.
 inline constexpr std::size_t kOffDataLength = 4;
 inline constexpr std::size_t kOffCmd = 6;
