@@ -62,7 +62,11 @@ TThreeParamsFrame *TParamsGroupBox::NewThree(const char *name)
 {
     auto *frame = new TThreeParamsFrame(this);
     frame->setObjectName(QLatin1String(name));
-    frame->setFixedHeight(kRowHeight);
+    // Fixed sizes all the way down: a new value text then relays out only
+    // its own frame, not the page.
+    frame->setFixedSize(3 * TThreeParamsFrame::kParamWidth, kRowHeight);
+    for (int c = 0; c < 3; ++c)
+        frame->Param(c)->setFixedHeight(kRowHeight);
     return frame;
 }
 
@@ -70,8 +74,7 @@ TValueWithDimensionFrame *TParamsGroupBox::NewSingle(const char *name)
 {
     auto *frame = new TValueWithDimensionFrame(this);
     frame->setObjectName(QLatin1String(name));
-    frame->setFixedHeight(kRowHeight);
-    frame->setFixedWidth(TThreeParamsFrame::kParamWidth);
+    frame->setFixedSize(TThreeParamsFrame::kParamWidth, kRowHeight);
     return frame;
 }
 

@@ -15,8 +15,10 @@
 namespace {
 
 constexpr double kLastKey = 50;
-// A labelled tick every second order, a small one between.
-constexpr double kKeyTickStep = 2;
+// A labelled tick every ten orders and one small tick between. Few labels
+// also keep the chart's label cache (16 texts an axis) from being thrown
+// away on every replot.
+constexpr double kKeyTickStep = 10;
 
 class TOneSubTickTicker : public QCPAxisTickerFixed
 {
@@ -37,6 +39,11 @@ TSpectrumChart::TSpectrumChart(const TLook &look, QWidget *parent) : QWidget(par
     plot_->setInteractions({});
     plot_->legend->setVisible(false);
     plot_->setNotAntialiasedElements(QCP::aeAll);
+    // A replot after a data block is painted together with the tables and
+    // frames that changed, in one pass; the plot covers all it paints, so
+    // nothing behind it is painted first.
+    plot_->setPlottingHint(QCP::phImmediateRefresh, false);
+    plot_->setAttribute(Qt::WA_OpaquePaintEvent);
 
     auto ticker = QSharedPointer<TOneSubTickTicker>::create();
     ticker->setTickStep(kKeyTickStep);
@@ -93,7 +100,7 @@ void TSpectrumChart::ShowOnly(const QList<QCPBars *> &shown)
 void TSpectrumChart::SetColor(QCPBars *series, const QColor &color)
 {
     series->setBrush(color);
-    series->setPen(QPen(color));
+    series->setPen(Qt::NoPen);
 }
 
 QColor TSpectrumChart::Color(const QCPBars *series)
