@@ -323,6 +323,13 @@ TEST_F(HarmonicsPageTest, HintsExplainOnlyTheBarUnderTheMouse)
     QApplication::sendEvent(Chart().Plot(), &help);
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text(), hint->Text);
+    // drawn on the series colour
+    QWidget *tip = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tip = w;
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(tip->grab().toImage().pixelColor(tip->width() / 2, 3), kYellow);
     QToolTip::hideText();
 }
 
