@@ -72,8 +72,8 @@ public:
     QCustomPlot *Plot() const { return plot_; }
 
     static constexpr int kBarCount = 49;
-    // The hint is asked for again this often while the mouse rests on a
-    // bar, so it follows the values; it goes this long after the last ask.
+    // The hint is renewed this often while the mouse rests on a bar, so it
+    // follows the values; it goes this long after the mouse left the bars.
     static constexpr int kHintReshowMs = 100;
     static constexpr int kHintHideMs = 500;
 
