@@ -1,6 +1,7 @@
 #include "ui/MainValuesPage.h"
 
 #include "engine/RecordSlots.h"
+#include "ui/DisplayLimits.h"
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedLabel.h"
@@ -13,8 +14,6 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include <initializer_list>
-
 namespace {
 
 constexpr int kRowHeight = 22;
@@ -23,29 +22,6 @@ constexpr int kSingleWidth = 68;
 constexpr int kGroupMargin = 3;
 
 const QColor kPhaseColors[3] = {QColor(230, 205, 43), QColor(0, 128, 0), QColor(255, 0, 0)};
-
-// One set of limits: maximum upper, normal upper, normal lower, maximum lower.
-TLimitDescriptor OneSet(int maxUpper, int normalUpper, int normalLower, int maxLower)
-{
-    TLimitDescriptor d;
-    d.Kind = 0;
-    d.Index = {-1, -1, -1, -1, maxUpper, normalUpper, normalLower, maxLower};
-    return d;
-}
-
-// Two sets: the one used during a limit period, then the other, each as
-// maximum upper, normal upper, normal lower, maximum lower.
-TLimitDescriptor TwoSets(std::initializer_list<int> period, std::initializer_list<int> other)
-{
-    TLimitDescriptor d;
-    d.Kind = 1;
-    int i = 0;
-    for (int v : period)
-        d.Index[i++] = v;
-    for (int v : other)
-        d.Index[i++] = v;
-    return d;
-}
 
 TIxLabel *NewLabel(const QString &caption, QWidget *parent, const char *name = nullptr,
                    Qt::Alignment alignment = Qt::AlignLeft)
@@ -425,15 +401,16 @@ void TParamsMainPage::SetUnits()
 void TParamsMainPage::CreateBindings(TParamsControlsManager &m)
 {
     using namespace VDSlot;
-    const TLimitDescriptor phaseU = TwoSets({26, 27, 29, 28}, {22, 23, 25, 24});
+    using namespace DisplayLimits;
+    const TLimitDescriptor phaseU = PhaseVoltage();
     const TLimitDescriptor phaseU1 = TwoSets({58, 59, 61, 60}, {54, 55, 57, 56});
     const TLimitDescriptor phaseDev = TwoSets({10, 11, 13, 12}, {6, 7, 9, 8});
     const TLimitDescriptor phaseDev1 = TwoSets({42, 43, 45, 44}, {38, 39, 41, 40});
-    const TLimitDescriptor lineU = TwoSets({34, 35, 37, 36}, {30, 31, 33, 32});
+    const TLimitDescriptor lineU = LineVoltage();
     const TLimitDescriptor lineU1 = TwoSets({66, 67, 69, 68}, {62, 63, 65, 64});
     const TLimitDescriptor lineDev = TwoSets({18, 19, 21, 20}, {14, 15, 17, 16});
     const TLimitDescriptor lineDev1 = TwoSets({50, 51, 53, 52}, {46, 47, 49, 48});
-    const TLimitDescriptor harmonics = OneSet(132, 82, -1, -1);
+    const TLimitDescriptor harmonics = TotalHarmonics();
 
     // "Фазные параметры": column c is phase c
     for (int c = 0; c < 3; ++c) {
@@ -484,6 +461,6 @@ void TParamsMainPage::CreateBindings(TParamsControlsManager &m)
     }
 
     // "Параметры частоты"
-    m.AddPlainValue(F, vwdfMainFreq, 3, 0, kNoChannel, OneSet(74, 75, 76, 77));
+    m.AddPlainValue(F, vwdfMainFreq, 3, 0, kNoChannel, Frequency());
     m.AddPlainValue(dF, vwdfMain_dFreq, 3, 0, kNoChannel, OneSet(70, 71, 72, 73));
 }

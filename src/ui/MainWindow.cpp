@@ -2,15 +2,18 @@
 
 #include "common/WindowMessages.h"
 #include "engine/PollSettings.h"
-#include "engine/RecordSlots.h"
 #include "engine/PollController.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
+#include "engine/RecordSlots.h"
 #include "ui/FilePathLabel.h"
 #include "ui/connections/ConnectionSettingsFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
+#include "ui/HarmonicsPage.h"
+#include "ui/InterharmonicsPage.h"
 #include "ui/RecordBindings.h"
 #include "ui/MainValuesPage.h"
+#include "ui/PowerPage.h"
 #include "ui/ProgramSettingsFile.h"
 #include "ui/MessageBoxes.h"
 
@@ -59,6 +62,9 @@ void TMainForm::Initialize()
     pgctrlMain->setCurrentIndex(0);
     CreateBindings();
     paramsMainPage_->SetUnits();
+    harmonicsPage_->SetUnits();
+    interharmonicsPage_->SetUnits();
+    powerPage_->SetUnits();
     TParamsMainPage::SetNominalUnits(vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
     qApp->installEventFilter(this);
     ConnectionSettingsFrame1->Initialize();
@@ -103,6 +109,12 @@ void TMainForm::BuildLayout()
     paramsMainPage_ = new TParamsMainPage(scroll);
     scroll->setWidget(paramsMainPage_);
     mainLayout->addWidget(scroll);
+    harmonicsPage_ = new THarmonicsPage;
+    HostPage(tbshtParamsHarmonics, harmonicsPage_);
+    interharmonicsPage_ = new TInterharmonicsPage;
+    HostPage(TabSheet1, interharmonicsPage_);
+    powerPage_ = new TPowerPage;
+    HostPage(ts1, powerPage_);
     BuildStatusBar();
 }
 
@@ -134,6 +146,18 @@ void TMainForm::CreateBindings()
     bindings_ = std::make_unique<TParamsControlsManager>(*commons_->Store(), &commons_->Logger(), this);
     paramsMainPage_->CreateBindings(*bindings_);
     TParamsMainPage::BindNominals(*bindings_, vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
+    harmonicsPage_->CreateBindings(*bindings_);
+    interharmonicsPage_->CreateBindings(*bindings_);
+    powerPage_->CreateBindings(*bindings_);
+}
+
+void TMainForm::RefreshNominals()
+{
+    if (!commons_ || !commons_->Store())
+        return;
+    harmonicsPage_->RenewHeaders(*commons_->Store());
+    interharmonicsPage_->RenewHeaders(*commons_->Store());
+    powerPage_->RenewHeaders(*commons_->Store());
 }
 
 void TMainForm::RefreshParameter(int slot)
@@ -160,6 +184,13 @@ QWidget *TMainForm::AddPage(const char *objectName, const QString &caption)
     page->setObjectName(QLatin1String(objectName));
     pgctrlMain->addTab(page, caption);
     return page;
+}
+
+void TMainForm::HostPage(QWidget *tab, QWidget *content)
+{
+    auto *layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
 }
 
 void TMainForm::BuildToolBar()

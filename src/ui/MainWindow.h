@@ -18,6 +18,9 @@ class TConnectionSettingsFrame;
 class TFilePathLabel;
 class TParamsControlsManager;
 class TParamsMainPage;
+class THarmonicsPage;
+class TInterharmonicsPage;
+class TPowerPage;
 class TValueWithDimensionFrame;
 class TWindowMessageEvent;
 
@@ -52,7 +55,7 @@ protected:
     virtual void SaveMeasurements() {}
     // Refresh of the display, called for the record's messages.
     virtual void RefreshParameter(int slot);
-    virtual void RefreshNominals() {}
+    virtual void RefreshNominals();
     virtual void RefreshData();
     virtual void RefreshOscillogram();
     virtual void ShowDeviceNumber() {}
@@ -86,6 +89,9 @@ protected:
     // panel 2: the last file saved
     TFilePathLabel *lastFilePanel = nullptr;
     TParamsMainPage *paramsMainPage_ = nullptr;
+    THarmonicsPage *harmonicsPage_ = nullptr;
+    TInterharmonicsPage *interharmonicsPage_ = nullptr;
+    TPowerPage *powerPage_ = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Uf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Umf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_I = nullptr;
@@ -101,6 +107,7 @@ private:
     void BuildNominalFrames(QToolBar *bar);
     void CreateBindings();
     QWidget *AddPage(const char *objectName, const QString &caption);
+    void HostPage(QWidget *tab, QWidget *content);
 
     void OnPollStateChanged();
     void RefreshNominalFrames();

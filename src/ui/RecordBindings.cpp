@@ -228,8 +228,10 @@ void TParamsControlsManager::RefreshBar(const TValueBinding &b, float value)
     if (b.BarPosition >= data->size())
         return;
     (data->begin() + b.BarPosition)->value = meaningful ? value / scale : 0.0;
-    // many bars change per block: the chart redraws once, on its next turn
-    if (QCustomPlot *plot = bars->parentPlot())
+    // many bars change per block: the chart redraws once, on its next turn;
+    // a hidden chart redraws when it is shown
+    QCustomPlot *plot = bars->parentPlot();
+    if (plot && plot->isVisible())
         plot->replot(QCustomPlot::rpQueuedReplot);
 }
 

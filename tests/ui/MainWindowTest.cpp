@@ -12,7 +12,14 @@
 #include "ui/connections/ConnectionListFrame.h"
 #include "ui/MeterMainWindow.h"
 #include "ui/connections/ConnectionSettingsFrame.h"
+#include "ui/ValueFormat.h"
+#include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
+#include "ui/HarmonicsPage.h"
+#include "ui/InterharmonicsPage.h"
+#include "ui/PowerPage.h"
+#include "ui/SpectrumDesigns.h"
+#include "ui/SpectrumTable.h"
 #include "ui/ProgramSettingsFile.h"
 #include "ui/MessageBoxes.h"
 
@@ -35,6 +42,7 @@
 #include <QToolBar>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 namespace {
 
@@ -443,4 +451,75 @@ TEST_F(MainWindowTest, SettingsFileIsWrittenOnceAtTheEndAndKeepsForeignSections)
     TccnConnectionList list;
     again.ReadConnectionList(&list);
     EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(MainWindowTest, SpectralPagesShowWhatTheSimulatorSent)
+{
+    testsim::TSimProcess sim; // the meter's own clock: one data block every 3 s
+    ASSERT_TRUE(sim.Started());
+    SeedSettings(*TcpConnection(sim.Port(), 1));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    auto *harmonics = window.findChild<THarmonicsPage *>();
+    auto *interharmonics = window.findChild<TInterharmonicsPage *>();
+    auto *power = window.findChild<TPowerPage *>();
+    ASSERT_TRUE(harmonics && interharmonics && power);
+    EXPECT_EQ(harmonics->parentWidget(), window.pgctrlMain->widget(2));
+    EXPECT_EQ(interharmonics->parentWidget(), window.pgctrlMain->widget(3));
+    EXPECT_EQ(power->parentWidget(), window.pgctrlMain->widget(4));
+
+    const TDataStorageManager &record = *window.Store();
+    window.pgctrlMain->setCurrentIndex(2);
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return record.Value(VDSlot::KUn + 1) > 0.0f; }));
+
+    const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        const std::pair<int, const char *> pages[] = {
+            {2, "harmonics-page.png"}, {3, "interharmonics-page.png"}, {4, "power-page.png"}};
+        for (const auto &[index, file] : pages) {
+            window.pgctrlMain->setCurrentIndex(index);
+            PumpUntil([] { return false; }, 3500); // a block arrives while the page is up
+            for (TSpectrumGroup *group : window.pgctrlMain->widget(index)->findChildren<TSpectrumGroup *>())
+                group->AutoScale();
+            PumpUntil([] { return false; }, 100);
+            window.grab().save(QDir(shots).filePath(QLatin1String(file)));
+        }
+        window.pgctrlMain->setCurrentIndex(2);
+    }
+
+    // stopped after a block, every message of it has been handled
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+
+    // the nominals of the simulator (57.7 V, 100 V, 5 A) bring no prefixes
+    EXPECT_EQ(harmonics->Spectrum()->Table(6)->Cell(1, 0), QStringLiteral("U~s~g~(~n~)~A, В"));
+    EXPECT_EQ(harmonics->Spectrum()->Chart()->ValueTitle(), QStringLiteral("Коэффициент, %"));
+    EXPECT_EQ(power->Spectrum()->Chart()->ValueTitle(), QStringLiteral("Мощность, Вт"));
+
+    const auto value = [&](int slot, int decimals) {
+        return TFormatUtilities::FormatNumber(record.Value(slot), decimals);
+    };
+    const auto bar = [](TSpectrumGroup *group, int series, int position) {
+        return (group->Series(series)->data()->constBegin() + position)->value;
+    };
+    for (int n : {3, 5, 7, 9, 11}) {
+        const int ku = VDSlot::KUn + (n - 2), ki = VDSlot::KIn + VDSlot::HarmonicCount + (n - 2);
+        EXPECT_EQ(harmonics->Spectrum()->Table(0)->Cell(1, n - 1), value(ku, 2)) << n;
+        EXPECT_EQ(harmonics->Spectrum()->Table(4)->Cell(2, n - 1), value(ki, 2)) << n;
+        EXPECT_FLOAT_EQ(bar(harmonics->Spectrum(), SpectrumDesigns::kKuPhases, n - 2), record.Value(ku)) << n;
+        EXPECT_GT(record.Value(ku), 0.0f);
+    }
+    for (int m : {1, 5, 11}) {
+        const int kum = VDSlot::KUm + 2 * VDSlot::HarmonicCount + (m - 1);
+        EXPECT_EQ(interharmonics->Spectrum()->Table(0)->Cell(3, m), value(kum, 2)) << m;
+        EXPECT_FLOAT_EQ(bar(interharmonics->Spectrum(), SpectrumDesigns::kKuPhases + 2, m - 1), record.Value(kum));
+    }
+    const int q5 = VDSlot::Qn + (5 - 2);
+    EXPECT_EQ(power->Spectrum()->Table(1)->Cell(1, 4), value(q5, record.DisplayDigits(4)));
+    EXPECT_FLOAT_EQ(bar(power->Spectrum(), SpectrumDesigns::kQ, 3), record.Value(q5));
+    EXPECT_EQ(power->tpfFazaPowerP->Param(0)->ValueText(), value(VDSlot::P, record.DisplayDigits(4)));
+    window.close();
 }

@@ -3,7 +3,10 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -55,6 +58,31 @@ TEST(FormatNumber, OutOfRangeDecimalsAndSpecialValues)
               QStringLiteral("-INF"));
     // beyond 18 integer digits fixed notation would invent digits
     EXPECT_TRUE(TFormatUtilities::FormatNumber(1e25, 2, kRussian).contains(QLatin1Char('E')));
+}
+
+TEST(FormatNumber, DigitForDigitWhatTheLocaleWrites)
+{
+    // the locale's symbols put on the C digits: measured values, exact halves
+    // and whole numbers, in both signs
+    QLocale plain(kRussian);
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> spread(-30000.0, 30000.0);
+    std::vector<double> values = {0.125, 2.5, -2.5, 0.375, 1.0 / 1024, 1e-9, 123456.5, 0.5, 1.5, 99.995, -0.125};
+    for (int i = 0; i < 3000; ++i) {
+        const double v = spread(random);
+        values.push_back(v);
+        values.push_back(static_cast<float>(v / 1000));
+        values.push_back(std::round(v * 8) / 8);
+    }
+    for (double v : values) {
+        for (int decimals = 0; decimals <= 6; ++decimals) {
+            QString expected = plain.toString(v, 'f', decimals);
+            if (expected.startsWith(u'-') && expected.count(u'0') + expected.count(u',') == expected.size() - 1)
+                expected.remove(0, 1);
+            ASSERT_EQ(TFormatUtilities::FormatNumber(v, decimals, kRussian), expected) << v << " " << decimals;
+        }
+    }
 }
 
 TEST(UnitPrefix, BoundariesAndCyrillicLetters)

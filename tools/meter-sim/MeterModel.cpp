@@ -1,5 +1,6 @@
 #include "MeterModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -65,6 +66,41 @@ double CurrentInterharmonicPercent(int m)
     return 0.0;
 }
 
+// A resonance of the network lifts a few voltage harmonics past the limits
+// the settings answer states, so the monitor's limit colours can be seen:
+// the 9th hovers about its normal limit (1.5 %), the 7th rises above its
+// normal limit (5 %) and the 11th above its maximum (5.25 %) for part of
+// every two minutes. Percent of the fundamental, added to the usual content.
+double VoltageHarmonicSwell(int n, double t)
+{
+    const double rise = std::max(0.0, Wave(t, 120.0));
+    switch (n) {
+    case 7:
+        return 4.6 * rise;
+    case 9:
+        return 1.1 + 0.25 * Wave(t, 47.0);
+    case 11:
+        return 5.0 * rise * rise;
+    default:
+        return 0.0;
+    }
+}
+
+// The same for two interharmonic groups: the one above the 6th harmonic
+// now and then past its normal limit (0.4 %), the one above the 12th
+// hovering past its maximum (0.24 %).
+double VoltageInterharmonicSwell(int n, double t)
+{
+    switch (n) {
+    case 6:
+        return 0.45 * std::max(0.0, Wave(t, 90.0, 1.0));
+    case 12:
+        return 0.2 + 0.05 * Wave(t, 53.0);
+    default:
+        return 0.0;
+    }
+}
+
 } // namespace
 
 double DegreesOf(TPhasor value)
@@ -105,16 +141,17 @@ TSpectrum TMeterModel::At(double t)
 
         for (int n = 2; n <= kMaxOrder; ++n) {
             const double drift = 1.0 + 0.2 * Wave(t, 180.0 + 7.0 * n, p + n) + Noise(0.01);
-            const double ku = VoltageHarmonicPercent(n);
+            const double ku = VoltageHarmonicPercent(n) * drift + VoltageHarmonicSwell(n, t);
             if (ku > 0.0)
-                s.U[p][n] = Polar(u1 * ku / 100.0 * drift, n * uAngle + 37.0 * n);
+                s.U[p][n] = Polar(u1 * ku / 100.0, n * uAngle + 37.0 * n);
             const double ki = CurrentHarmonicPercent(n);
             if (ki > 0.0)
                 s.I[p][n] = Polar(i1 * ki / 100.0 * drift, n * iAngle + 71.0 * n + 15.0);
 
-            const double kum = VoltageInterharmonicPercent(n);
+            const double kum =
+                VoltageInterharmonicPercent(n) * (1.0 + Noise(0.15)) + VoltageInterharmonicSwell(n, t);
             if (kum > 0.0)
-                s.UInter[p][n] = Polar(u1 * kum / 100.0 * (1.0 + Noise(0.05)), 53.0 * n + 11.0 * p);
+                s.UInter[p][n] = Polar(u1 * kum / 100.0, 53.0 * n + 11.0 * p);
             const double kim = CurrentInterharmonicPercent(n);
             if (kim > 0.0)
                 s.IInter[p][n] = Polar(i1 * kim / 100.0 * (1.0 + Noise(0.05)), 29.0 * n + 17.0 * p);

@@ -101,6 +101,10 @@ void TCustomIxStringGrid::SetCellOptions(int col, int row, const TCellOptions &o
         throw EInvalidIxOperation(QStringLiteral("UnionHead set denied (Afters property must not be negative)"));
 
     const TCellOptions current = AboutCell(col, row);
+    // Bindings write the options of every cell on every data block, mostly
+    // unchanged; an ordinary cell given what it has is left alone.
+    if (current == options && current.CellType == TCellType::ctNormal && current.Afters == QPoint(0, 0))
+        return;
     // A union is stored cut to the grid, so the new extent is compared cut too.
     const int coverX = std::min(options.Afters.x(), colCount_ - col - 1);
     const int coverY = std::min(options.Afters.y(), rowCount_ - row - 1);
@@ -167,7 +171,8 @@ void TCustomIxStringGrid::SetCellOptions(int col, int row, const TCellOptions &o
     }
     if (options == defaults_ || current.Afters != none)
         TrimStorage();
-    viewport()->update();
+    if (viewport()->isVisible())
+        viewport()->update();
 }
 
 // ------------------------------------------------------------------ texts
@@ -191,8 +196,9 @@ void TCustomIxStringGrid::SetCellText(int col, int row, const QString &text)
     if (line[col] == text)
         return;
     line[col] = text;
-    // the whole union shows the head's text
-    viewport()->update(UnionRect(col, row, AboutCell(col, row)).adjusted(-1, -1, 1, 1));
+    // the whole union shows the head's text; a hidden grid paints it when shown
+    if (viewport()->isVisible())
+        viewport()->update(UnionRect(col, row, AboutCell(col, row)).adjusted(-1, -1, 1, 1));
 }
 
 // ------------------------------------------------------------- dimensions

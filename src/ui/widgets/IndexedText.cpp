@@ -106,8 +106,17 @@ static void Walk(const QList<TIndexedChar> &items, Run run, Special special)
         run(pending);
 }
 
+bool TStringWithIndexesDraw::IsPlain(const QString &text) const
+{
+    return !text.contains(down_) && !text.contains(up_) && !text.contains(symbol_);
+}
+
 void TStringWithIndexesDraw::DrawIndexedText(QPainter &painter, const QString &text, int y, int x) const
 {
+    if (IsPlain(text)) {
+        painter.drawText(x, y + Metrics(painter.font(), painter.device()).ascent(), text);
+        return;
+    }
     const QFont font = painter.font();
     const QFont small = ReducedFont(font, painter.device());
     const QFontMetrics normal = Metrics(font, painter.device());
@@ -139,6 +148,8 @@ void TStringWithIndexesDraw::DrawIndexedText(QPainter &painter, const QString &t
 
 int TStringWithIndexesDraw::IndexedTextWidth(const QFont &font, const QString &text, const QPaintDevice *device) const
 {
+    if (IsPlain(text))
+        return Metrics(font, device).horizontalAdvance(text);
     const QFontMetrics normal = Metrics(font, device);
     const QFontMetrics reduced = Metrics(ReducedFont(font, device), device);
     int width = 0;
@@ -155,6 +166,8 @@ int TStringWithIndexesDraw::IndexedTextWidth(const QFont &font, const QString &t
 
 int TStringWithIndexesDraw::IndexedTextHeight(const QFont &font, const QString &text, const QPaintDevice *device) const
 {
+    if (IsPlain(text))
+        return text.isEmpty() ? 0 : Metrics(font, device).height();
     bool any[4] = {};
     for (const TIndexedChar &item : Parse(text))
         any[static_cast<int>(item.Kind)] = true;

@@ -64,6 +64,10 @@ public:
     static int IndexShift(int smallHeight);
 
 private:
+    // Text without separators: one ordinary run, drawn and measured as
+    // plain text (the numbers of the tables, most of what is drawn).
+    bool IsPlain(const QString &text) const;
+
     QChar up_ = QLatin1Char('^');
     QChar down_ = QLatin1Char('~');
     QChar symbol_ = QLatin1Char('@');

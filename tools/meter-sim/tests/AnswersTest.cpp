@@ -186,6 +186,46 @@ TEST(DataAnswer, ValuesDriftSlowlyFromCycleToCycle)
     EXPECT_EQ(seen.size(), 9u);
 }
 
+TEST(DataAnswer, SomeOrdersPassTheirLimitsAndSpectraChangeEveryCycle)
+{
+    // Limits as the settings answer states them, percent: the harmonic pair
+    // at 152/252, the interharmonic pair at 350/448.
+    const QByteArray limits = BuildSettingsAnswer(TNominals{});
+    const auto limit = [&](int table, int n) { return U16(limits, table + 2 * (n - 2)) / 100.0; };
+
+    TMeterModel model(TNominals{}, 5);
+    std::set<int> aboveNormal, aboveMaximum, interAboveNormal, interAboveMaximum;
+    int changedKu = 0, changedKum = 0, changedPn = 0, cycles = 0;
+    QByteArray previous = DataAt(model, kStart);
+    for (double t = kStart + 3.0; t < kStart + 300.0; t += 3.0, ++cycles) {
+        const QByteArray d = DataAt(model, t);
+        for (int n = 2; n <= 50; ++n) {
+            if (Ku(d, 0, n) > limit(152, n))
+                aboveNormal.insert(n);
+            if (Ku(d, 0, n) > limit(252, n))
+                aboveMaximum.insert(n);
+            if (Kum(d, 0, n) > limit(350, n))
+                interAboveNormal.insert(n);
+            if (Kum(d, 0, n) > limit(448, n))
+                interAboveMaximum.insert(n);
+        }
+        changedKu += Ku(d, 0, 5) != Ku(previous, 0, 5);
+        changedKum += Kum(d, 0, 3) != Kum(previous, 0, 3);
+        changedPn += Pn(d, 0, 5) != Pn(previous, 0, 5);
+        previous = d;
+    }
+    // a few orders, not the whole spectrum
+    EXPECT_GE(aboveNormal.size(), 2u);
+    EXPECT_LE(aboveNormal.size(), 5u);
+    EXPECT_GE(aboveMaximum.size(), 1u);
+    EXPECT_GE(interAboveNormal.size(), 2u);
+    EXPECT_LE(interAboveNormal.size(), 5u);
+    EXPECT_GE(interAboveMaximum.size(), 1u);
+    EXPECT_GT(changedKu, cycles / 2);
+    EXPECT_GT(changedKum, cycles / 2);
+    EXPECT_EQ(changedPn, cycles);
+}
+
 TEST(DataAnswer, ChannelsReportTroubleNowAndThen)
 {
     TMeterModel lively(TNominals{}, 1, true), steady(TNominals{}, 1, false);
