@@ -19,7 +19,6 @@ class TFilePathLabel;
 class TParamsControlsManager;
 class TParamsMainPage;
 class TValueWithDimensionFrame;
-class TWindowMessageEvent;
 
 class TMainForm : public QMainWindow
 {
@@ -50,16 +49,14 @@ protected:
     // Copies the operator's choices into the poll settings; false: no start.
     virtual bool ApplyStartSettings();
     virtual void SaveMeasurements() {}
-    // Refresh of the display, called for the record's messages.
+    // Refresh of the display, called for the engine's signals.
     virtual void RefreshParameter(int slot);
     virtual void RefreshNominals() {}
     virtual void RefreshData();
     virtual void RefreshOscillogram();
+    virtual void RefreshDeviceTime() {}
     virtual void ShowDeviceNumber() {}
-    // Handles one engine notification; false when it is not this class's.
-    virtual bool HandleWindowMessage(const TWindowMessageEvent &message);
 
-    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -99,6 +96,7 @@ private:
     void BuildStatusBar();
     void BuildInterfacePage();
     void BuildNominalFrames(QToolBar *bar);
+    void ConnectEngine();
     void CreateBindings();
     QWidget *AddPage(const char *objectName, const QString &caption);
 
