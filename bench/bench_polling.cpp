@@ -152,7 +152,7 @@ void BM_MinimalClientPollingCycle(benchmark::State &state)
     }
     TMinimalClient client(sim.Port());
     client.start();
-    auto waitFor = [&](int count) {
+    auto waitFor = [&](int cycles) {
         QDeadlineTimer deadline(30000);
         while (client.cycles < cycles && !client.failed && !deadline.hasExpired())
             QThread::msleep(1);
