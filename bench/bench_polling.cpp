@@ -8,7 +8,7 @@
 
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
-#include "common/WindowMessages.h"
+#include "engine/Engine.h"
 #include "engine/PollSettings.h"
 #include "engine/PollRun.h"
 #include "protocol/R5Commands.h"
@@ -48,21 +48,6 @@ std::shared_ptr<TccnConnection> Connection(quint16 port)
     return connection;
 }
 
-class TDataCounter : public QObject
-{
-public:
-    std::atomic<int> cycles{0};
-    bool event(QEvent *e) override
-    {
-        if (auto *message = dynamic_cast<TWindowMessageEvent *>(e)) {
-            if (message->Number() == WM_DATA_CHANGED)
-                ++cycles;
-            return true;
-        }
-        return QObject::event(e);
-    }
-};
-
 void BM_EnginePollingCycle(benchmark::State &state)
 {
     EnsureApplication();
@@ -73,31 +58,34 @@ void BM_EnginePollingCycle(benchmark::State &state)
     }
     QTemporaryDir dir;
     TObjectsFactoryVD factory;
-    TDataCounter window;
-    TCommons commons(&factory, &window, dir.filePath(QStringLiteral("bench.log")));
+    TCommons commons(&factory, dir.filePath(QStringLiteral("bench.log")));
+    // counted as a window would see them: queued to this thread
+    QObject window;
+    int cycles = 0;
+    QObject::connect(&commons.Events(), &TEngineEvents::DataChanged, &window, [&] { ++cycles; }, Qt::QueuedConnection);
     commons.Logger().Open();
     commons.Settings()->SetConnection(Connection(sim.Port()));
-    commons.Manager()->Start();
-    auto waitFor = [&](int cycles) {
+    commons.Start();
+    auto waitFor = [&](int count) {
         QDeadlineTimer deadline(30000);
-        while (window.cycles < cycles && !deadline.hasExpired()) {
+        while (cycles < count && !deadline.hasExpired()) {
             QCoreApplication::sendPostedEvents(&window);
             QThread::msleep(1);
         }
-        return window.cycles >= cycles;
+        return cycles >= count;
     };
     if (!waitFor(1)) {
         state.SkipWithError("the engine did not poll");
         return;
     }
     for (auto _ : state) {
-        if (!waitFor(window.cycles + 1)) {
+        if (!waitFor(cycles + 1)) {
             state.SkipWithError("the engine stopped polling");
             break;
         }
     }
-    commons.Manager()->Stop();
-    commons.Manager()->WaitForThread();
+    commons.Stop();
+    commons.WaitForThread();
     state.counters["cycles_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EnginePollingCycle)->UseRealTime()->MinTime(5.0)->Unit(benchmark::kMillisecond);

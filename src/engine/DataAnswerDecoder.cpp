@@ -1,7 +1,7 @@
 #include "engine/DataAnswerDecoder.h"
 
 #include "common/Contracts.h"
-#include "common/WindowMessages.h"
+#include "engine/EngineEvents.h"
 
 #include <bit>
 #include <cstring>
@@ -204,7 +204,8 @@ void TWriterVD::WriteData(const TDataDescriptor &descriptor, QByteArrayView answ
             }
         }
     }
-    Post(WM_DATA_CHANGED);
+    if (Observer())
+        Observer()->RecordDataChanged();
 }
 
 void TWriterVD::WriteOscillogram(std::span<const float> samples)
@@ -218,5 +219,11 @@ void TWriterVD::WriteOscillogram(std::span<const float> samples)
         for (int i = 0; i < OscSignals * OscSamples; ++i)
             out.Put(OscFirst + i, samples[i]);
     }
-    Post(WM_OSCILLOGRAM_CHANGED);
+    if (Observer())
+        Observer()->RecordOscillogramChanged();
+}
+
+TDataStorageManagerVD::TDataStorageManagerVD(TRecordObserver *observer) : TDataStorageManager(observer)
+{
+    SetWriter(std::make_unique<TWriterVD>(MutableValues(), observer));
 }

@@ -39,8 +39,8 @@ public:
 
     // Raises EWrongDataIndex when "CMD" is not 1 and EShortDataAnswer when
     // the answer is shorter than DataAnswerLength; otherwise stores every
-    // value and its derived quantities in one block write and posts
-    // WM_DATA_CHANGED.
+    // value and its derived quantities in one block write and tells the data
+    // changed.
     void WriteData(const TDataDescriptor &descriptor, QByteArrayView answer) override;
     // Exactly 9 x 1280 samples (contract).
     void WriteOscillogram(std::span<const float> samples) override;

@@ -1,57 +1,62 @@
 #include "engine/Engine.h"
 
-#include "common/WindowMessages.h"
-#include "engine/PollSettings.h"
-#include "engine/PollController.h"
 #include "engine/MeasurementRecord.h"
+#include "engine/PollController.h"
+#include "engine/PollSettings.h"
 
-TCommons::TCommons(const TObjectsFactory *factory, QObject *window) : TCommons(factory, window, QString()) {}
-
-TCommons::TCommons(const TObjectsFactory *factory, QObject *window, const QString &logFileName) : window_(window)
-{
-    CreateObjects(factory);
-    logger_ = logFileName.isEmpty() ? std::make_unique<TMonitorR5Logger>()
-                                    : std::make_unique<TMonitorR5Logger>(logFileName);
-}
-
-void TCommons::CreateObjects(const TObjectsFactory *factory)
+TCommons::TCommons(const TObjectsFactory *factory, const QString &logFileName)
+    : events_(std::make_unique<TEngineEvents>()),
+      logger_(logFileName.isEmpty() ? std::make_unique<TMonitorR5Logger>()
+                                    : std::make_unique<TMonitorR5Logger>(logFileName))
 {
     if (!factory)
         return;
     settings_ = factory->CreateSettings();
-    store_ = factory->CreateStore(window_.data());
-    manager_ = factory->CreateManager(*this);
+    store_ = factory->CreateStore(events_.get());
+    manager_ = factory->CreateManager(TPollParts{*settings_, *store_, *logger_, *events_});
 }
 
-TCommons::~TCommons()
+TCommons::~TCommons() = default;
+
+void TCommons::Start()
 {
-    // The manager goes first: it waits for a polling thread that may still be
-    // writing to the log and the record.
-    manager_.reset();
-    logger_.reset();
-    settings_.reset();
-    store_.reset();
+    if (manager_)
+        manager_->Start();
 }
 
-TConnectionSettings *TCommons::Settings() const
+void TCommons::Stop()
 {
-    std::lock_guard lock(lock_);
-    return settings_.get();
+    if (manager_)
+        manager_->Stop();
 }
 
-TDataStorageManager *TCommons::Store() const
+bool TCommons::WaitForThread(unsigned long ms)
 {
-    std::lock_guard lock(lock_);
-    return store_.get();
+    return !manager_ || manager_->WaitForThread(ms);
 }
 
-TRequestThreadManager *TCommons::Manager() const
+TRunState TCommons::RunState() const
 {
-    std::lock_guard lock(lock_);
-    return manager_.get();
+    return manager_ ? manager_->RunState() : rsStopped;
 }
 
-void TCommons::PostStatus(const QString &text) const
+TSeverity TCommons::Severity() const
 {
-    PostWindowMessage(window_.data(), WM_STATUS_TEXT, 0, text.left(kMaxStatusLength));
+    return manager_ ? manager_->Severity() : svInformation;
+}
+
+QString TCommons::StatusText() const
+{
+    return manager_ ? manager_->StatusText() : QString();
+}
+
+int32_t TCommons::LastDeviceNumber() const
+{
+    return manager_ ? manager_->LastDeviceNumber() : 0;
+}
+
+void TCommons::SetSaveOscillograms(bool save)
+{
+    if (manager_)
+        manager_->SetSaveOscillograms(save);
 }

@@ -1,64 +1,61 @@
 #pragma once
 
-// The holder of the engine's shared objects: poll settings, measurement
-// record, polling manager, program log and the window that receives the
-// engine's messages. Created by the main window at start, freed at its end.
+// The engine as its users see it: it builds and owns the poll settings, the
+// measurement record, the polling manager, the program log and the object
+// whose signals tell what the engine does. Created by the main window (or a
+// tool, or a test) at start, freed at its end; nothing inside the engine
+// knows it.
 
 #include "common/ProgramLog.h"
+#include "engine/EngineEvents.h"
+#include "engine/ObjectsFactory.h"
 
-#include <QObject>
-#include <QPointer>
+#include <QString>
+#include <climits>
+#include <cstdint>
 #include <memory>
-#include <mutex>
-
-class TCommons;
-class TConnectionSettings;
-class TDataStorageManager;
-class TRequestThreadManager;
-
-// Makes the engine objects of one meter family.
-class TObjectsFactory
-{
-public:
-    virtual ~TObjectsFactory() = default;
-    virtual std::unique_ptr<TDataStorageManager> CreateStore(QObject *window) const = 0;
-    virtual std::unique_ptr<TRequestThreadManager> CreateManager(TCommons &commons) const = 0;
-    virtual std::unique_ptr<TConnectionSettings> CreateSettings() const = 0;
-};
 
 class TCommons
 {
 public:
-    // Without a factory only the log exists (the window can still show and
-    // log; it refuses to poll).
-    TCommons(const TObjectsFactory *factory, QObject *window);
-    // Logs to the given file instead of the program's own (tools, tests);
-    // an empty name means the program's own.
-    TCommons(const TObjectsFactory *factory, QObject *window, const QString &logFileName);
+    // Without a factory only the log and the signals exist (the window can
+    // still show and log; it refuses to poll). logFileName: the log to write
+    // instead of the program's own (tools, tests); empty means the program's.
+    explicit TCommons(const TObjectsFactory *factory, const QString &logFileName = QString());
     ~TCommons();
 
     TCommons(const TCommons &) = delete;
     TCommons &operator=(const TCommons &) = delete;
 
-    TConnectionSettings *Settings() const;
-    TDataStorageManager *Store() const;
-    TRequestThreadManager *Manager() const;
+    // Connect here for the engine's output (on the thread that made the
+    // engine).
+    TEngineEvents &Events() { return *events_; }
+    TConnectionSettings *Settings() const { return settings_.get(); }
+    TDataStorageManager *Store() const { return store_.get(); }
     TMonitorR5Logger &Logger() { return *logger_; }
-    QObject *Window() const { return window_.data(); }
 
-    // Status text for the window's status line, cut to 255 characters; a
-    // failed post drops it.
-    void PostStatus(const QString &text) const;
-
-    static constexpr int kMaxStatusLength = 255;
+    // --- the polling run; without a factory nothing runs ---
+    // Starts a run with the settings as they are now, only when stopped.
+    void Start();
+    // Asks the run to stop; it finishes the exchange in progress.
+    void Stop();
+    // Waits until the last run's thread has ended; true when it has.
+    bool WaitForThread(unsigned long ms = ULONG_MAX);
+    TRunState RunState() const;
+    // The last status stored by the run and its severity.
+    TSeverity Severity() const;
+    QString StatusText() const;
+    // The factory number of the device of the last started run.
+    int32_t LastDeviceNumber() const;
+    void SetSaveOscillograms(bool save);
 
 private:
-    void CreateObjects(const TObjectsFactory *factory);
-
-    mutable std::mutex lock_;
-    QPointer<QObject> window_;
+    // Made first and freed last: the others tell it what they do.
+    std::unique_ptr<TEngineEvents> events_;
+    std::unique_ptr<TMonitorR5Logger> logger_;
     std::unique_ptr<TConnectionSettings> settings_;
     std::unique_ptr<TDataStorageManager> store_;
+    // Declared last so that it goes first: it waits for a polling thread
+    // that may still be writing to the log and the record.
     std::unique_ptr<TRequestThreadManager> manager_;
-    std::unique_ptr<TMonitorR5Logger> logger_;
 };

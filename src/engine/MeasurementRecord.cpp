@@ -1,8 +1,7 @@
 #include "engine/MeasurementRecord.h"
 
 #include "common/Contracts.h"
-#include "common/WindowMessages.h"
-#include "engine/DataAnswerDecoder.h"
+#include "engine/EngineEvents.h"
 
 #include <QTime>
 
@@ -13,8 +12,8 @@ using namespace VDSlot;
 // ---------------------------------------------------------------------------
 // TDataStorageWriter
 
-TDataStorageWriter::TDataStorageWriter(TRecordValues &values, QObject *window)
-    : values_(values), window_(window)
+TDataStorageWriter::TDataStorageWriter(TRecordValues &values, TRecordObserver *observer)
+    : values_(values), observer_(observer)
 {
 }
 
@@ -30,12 +29,6 @@ void TDataStorageWriter::WriteOscillogram(std::span<const float>)
     throw EPseudoAbstract(QStringLiteral("TDataStorageWriter.WriteOscillogram"));
 }
 
-void TDataStorageWriter::Post(int message, qintptr wParam) const
-{
-    // A window that is gone or absent simply misses the message.
-    PostWindowMessage(window_, message, wParam);
-}
-
 void TDataStorageWriter::StoreValue(int slot, float value, bool notify)
 {
     CheckPreConditions(TRecordValues::ValidIndex(slot), "TDataStorageWriter.StoreValue");
@@ -43,8 +36,8 @@ void TDataStorageWriter::StoreValue(int slot, float value, bool notify)
         TRecordValues::TBlockWrite write(values_, TRecordValues::BlockOf(slot));
         write.Put(slot, value);
     }
-    if (notify)
-        Post(WM_VALUE_CHANGED, slot);
+    if (notify && observer_)
+        observer_->RecordValueChanged(slot);
 }
 
 double TDataStorageWriter::MultiplierOf(double nominal)
@@ -82,9 +75,9 @@ void TDataStorageWriter::WriteNominals(std::span<const float> block)
     // The three nominals are also announced one by one (the window shows them
     // in fields of their own); they are stored with the block above so that a
     // snapshot never holds new nominals beside old limits.
-    Post(WM_VALUE_CHANGED, UnomPhase);
-    Post(WM_VALUE_CHANGED, UnomLine);
-    Post(WM_VALUE_CHANGED, Inom);
+    if (observer_)
+        for (int slot : {UnomPhase, UnomLine, Inom})
+            observer_->RecordValueChanged(slot);
 
     const double phase = block[UnomPhase];
     const double line = block[UnomLine];
@@ -104,13 +97,14 @@ void TDataStorageWriter::WriteNominals(std::span<const float> block)
     powerMultiplier_.store(powerMultiplier, std::memory_order_relaxed);
     powerDigits_.store(DigitsOf(power / powerMultiplier) + 1, std::memory_order_relaxed);
 
-    Post(WM_NOMINALS_CHANGED);
+    if (observer_)
+        observer_->RecordNominalsChanged();
 }
 
 // ---------------------------------------------------------------------------
 // TDataStorageManager
 
-TDataStorageManager::TDataStorageManager(QObject *window) : window_(window) {}
+TDataStorageManager::TDataStorageManager(TRecordObserver *observer) : observer_(observer) {}
 
 TDataStorageManager::~TDataStorageManager() = default;
 
@@ -316,8 +310,8 @@ void TDataStorageManager::SetTimeIntervals(std::span<const TTimeInterval> interv
 void TDataStorageManager::SetDeviceDateTime(double value)
 {
     const double previous = deviceDateTime_.exchange(value, std::memory_order_relaxed);
-    if (previous != value)
-        PostWindowMessage(window_, WM_DEVICE_TIME_CHANGED);
+    if (previous != value && observer_)
+        observer_->RecordDeviceTimeChanged();
 }
 
 void TDataStorageManager::Clear()
@@ -328,9 +322,11 @@ void TDataStorageManager::Clear()
         for (int i = TRecordValues::BlockFirst(block), end = TRecordValues::BlockEnd(block); i < end; ++i)
             write.Put(i, 0.0f);
     }
-    PostWindowMessage(window_, WM_NOMINALS_CHANGED);
-    PostWindowMessage(window_, WM_DATA_CHANGED);
-    PostWindowMessage(window_, WM_OSCILLOGRAM_CHANGED);
+    if (observer_) {
+        observer_->RecordNominalsChanged();
+        observer_->RecordDataChanged();
+        observer_->RecordOscillogramChanged();
+    }
 }
 
 namespace {
@@ -357,11 +353,4 @@ QDateTime TDataStorageManager::DecodeDateTime(double value)
         ms = 0;
     }
     return QDateTime(kDayZero.addDays(static_cast<qint64>(days)), QTime::fromMSecsSinceStartOfDay(int(ms)));
-}
-
-// ---------------------------------------------------------------------------
-
-TDataStorageManagerVD::TDataStorageManagerVD(QObject *window) : TDataStorageManager(window)
-{
-    SetWriter(std::make_unique<TWriterVD>(MutableValues(), window));
 }

@@ -3,7 +3,7 @@
 // The measurement record: every value the polling thread learns from the
 // meter, the meter's time-interval table and its clock. The polling thread
 // writes it through the writer; the window, its bindings and the CSV saver
-// read it. Each write of a block ends with a message posted to the window.
+// read it. Each write of a block ends with a word to the record's observer.
 
 #include "engine/RecordSlots.h"
 #include "engine/RecordValues.h"
@@ -18,6 +18,8 @@
 #include <memory>
 #include <span>
 #include <vector>
+
+class TRecordObserver;
 
 // The four bytes of a data request: "CMD", "CMD1", "iType", "iCount".
 using TDataDescriptor = std::array<uint8_t, 4>;
@@ -45,19 +47,19 @@ struct TLimitDescriptor
 class TDataStorageWriter
 {
 public:
-    TDataStorageWriter(TRecordValues &values, QObject *window);
+    TDataStorageWriter(TRecordValues &values, TRecordObserver *observer);
     virtual ~TDataStorageWriter();
 
     TDataStorageWriter(const TDataStorageWriter &) = delete;
     TDataStorageWriter &operator=(const TDataStorageWriter &) = delete;
 
-    // Decodes one data answer into the data block; posts WM_DATA_CHANGED.
+    // Decodes one data answer into the data block; tells the data changed.
     virtual void WriteData(const TDataDescriptor &descriptor, QByteArrayView answer);
-    // 9 x 1280 samples, signal after signal; posts WM_OSCILLOGRAM_CHANGED.
+    // 9 x 1280 samples, signal after signal; tells the oscillogram changed.
     virtual void WriteOscillogram(std::span<const float> samples);
 
     // 280 values into slots 0..279, then the display scale follows the new
-    // nominals; posts WM_VALUE_CHANGED for slots 0..2 and WM_NOMINALS_CHANGED.
+    // nominals; tells slots 0..2 changed, then the nominals.
     void WriteNominals(std::span<const float> block);
     void StoreValue(int slot, float value, bool notify);
 
@@ -76,12 +78,13 @@ public:
     static int DigitsOf(double scaled);
 
 protected:
-    void Post(int message, qintptr wParam = 0) const;
+    // Null when nobody listens.
+    TRecordObserver *Observer() const { return observer_; }
 
     TRecordValues &values_;
 
 private:
-    QObject *window_;
+    TRecordObserver *observer_;
     std::atomic<double> phaseVoltageMultiplier_{1.0};
     std::atomic<double> lineVoltageMultiplier_{1.0};
     std::atomic<double> currentMultiplier_{1.0};
@@ -97,14 +100,13 @@ class TDataStorageManager
 public:
     static constexpr int TimeIntervalCount = 48;
 
-    // window: receiver of the record's messages; may be null (nothing posted).
-    explicit TDataStorageManager(QObject *window);
+    // observer: told of every change; may be null (nobody told).
+    explicit TDataStorageManager(TRecordObserver *observer);
     virtual ~TDataStorageManager();
 
     TDataStorageManager(const TDataStorageManager &) = delete;
     TDataStorageManager &operator=(const TDataStorageManager &) = delete;
 
-    QObject *Window() const { return window_; }
     TDataStorageWriter *Writer() const { return writer_.get(); }
 
     // --- reading (any thread) ---
@@ -140,7 +142,7 @@ public:
     // answer fills the entries it holds and ends the table there.
     void SetTimeIntervals(QByteArrayView answer);
     void SetTimeIntervals(std::span<const TTimeInterval> intervals);
-    // Posts WM_DEVICE_TIME_CHANGED when the stored value changes.
+    // Tells the device time changed when the stored value changes.
     void SetDeviceDateTime(double value);
     void SetDeviceDateTime(const QDateTime &moment) { SetDeviceDateTime(EncodeDateTime(moment)); }
     // All slots and the clock to 0; intervals and display scale stay.
@@ -159,16 +161,17 @@ private:
     float U1(int channel) const { return values_.Get(VDSlot::U1 + channel); }
     float I1(int phase) const { return values_.Get(VDSlot::I1 + phase); }
 
-    QObject *window_;
+    TRecordObserver *observer_;
     TRecordValues values_;
     std::unique_ptr<TDataStorageWriter> writer_;
     std::array<std::atomic<uint32_t>, TimeIntervalCount> timeIntervals_{};
     std::atomic<double> deviceDateTime_{0.0};
 };
 
-// The record of the Tarvel meters: the data answer is decoded by TWriterVD.
+// The record of the Tarvel meters: the data answer is decoded by TWriterVD
+// (made where the decoder lives).
 class TDataStorageManagerVD : public TDataStorageManager
 {
 public:
-    explicit TDataStorageManagerVD(QObject *window = nullptr);
+    explicit TDataStorageManagerVD(TRecordObserver *observer = nullptr);
 };

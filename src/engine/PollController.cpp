@@ -1,9 +1,6 @@
 #include "engine/PollController.h"
 
-#include "common/WindowMessages.h"
-#include "engine/Engine.h"
-
-TRequestThreadManager::TRequestThreadManager(TCommons &commons) : commons_(commons) {}
+TRequestThreadManager::TRequestThreadManager(const TPollParts &parts) : parts_(parts) {}
 
 TRequestThreadManager::~TRequestThreadManager()
 {
@@ -48,8 +45,7 @@ void TRequestThreadManager::SetRunState(TRunState state)
 {
     if (runState_.exchange(state) == state || state == rsStopRequested)
         return;
-    if (!PostWindowMessage(commons_.Window(), WM_POLL_STATE_CHANGED))
-        postError_ = 1400; // no window to post to
+    emit parts_.Events.RunStateChanged(state);
 }
 
 void TRequestThreadManager::ReportStatus(const QString &text, TSeverity severity)
@@ -59,7 +55,17 @@ void TRequestThreadManager::ReportStatus(const QString &text, TSeverity severity
         statusText_ = text;
     }
     severity_ = severity;
-    commons_.PostStatus(text);
+    parts_.Events.ShowStatus(text, severity);
+}
+
+void TRequestThreadManager::ShowStatus(const QString &text)
+{
+    parts_.Events.ShowStatus(text, svInformation);
+}
+
+void TRequestThreadManager::FirstOscillogramRead()
+{
+    emit parts_.Events.FirstOscillogram();
 }
 
 QString TRequestThreadManager::StatusText() const

@@ -1,46 +1,63 @@
 #pragma once
 
-// The polling manager: the run state shared by the window and the polling
-// thread, the last status report, and the start of a polling run.
+// The polling manager: the run state shared by the engine's users and the
+// polling thread, the last status report, and the start of a polling run.
+// The holder hands it what a run works with; it hands the run itself as the
+// run's host.
 
-#include <QObject>
-#include <QPointer>
+#include "engine/EngineEvents.h"
+
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
-class TCommons;
+class TConnectionSettings;
+class TDataStorageManager;
+class TMonitorR5Logger;
 
-enum TRunState : uint8_t {
-    rsRunning = 0,
-    rsStopped = 1,
-    rsStopRequested = 2,
-};
+// What a polling run asks of whoever started it.
+class TPollHost
+{
+public:
+    virtual ~TPollHost() = default;
 
-enum TSeverity : uint8_t {
-    svInformation = 0,
-    svWarning = 1,
-    svError = 2,
+    virtual bool StopRequested() const = 0;
+    // Stored as the run's status, then shown.
+    virtual void ReportStatus(const QString &text, TSeverity severity) = 0;
+    // Shown only: the run's stored status and severity stay as they were.
+    virtual void ShowStatus(const QString &text) = 0;
+    virtual TSeverity Severity() const = 0;
+    virtual void SetRunState(TRunState state) = 0;
+    virtual void FirstOscillogramRead() = 0;
+    virtual bool SaveOscillograms() const = 0;
+    virtual uint8_t OscPeriods() const = 0;
 };
 
 // One polling run on a thread of its own.
 class TRequestThread : public QThread
 {
-public:
-    explicit TRequestThread(TCommons &commons) : commons_(commons) {}
-
-protected:
-    TCommons &commons_;
 };
 
-class TRequestThreadManager
+// The objects a run works with; the holder owns them all and outlives the
+// manager.
+struct TPollParts
+{
+    // Copied by each run at its start.
+    const TConnectionSettings &Settings;
+    TDataStorageManager &Store;
+    TMonitorR5Logger &Log;
+    TEngineEvents &Events;
+};
+
+class TRequestThreadManager : public TPollHost
 {
 public:
-    explicit TRequestThreadManager(TCommons &commons);
-    virtual ~TRequestThreadManager();
+    explicit TRequestThreadManager(const TPollParts &parts);
+    ~TRequestThreadManager() override;
 
     TRequestThreadManager(const TRequestThreadManager &) = delete;
     TRequestThreadManager &operator=(const TRequestThreadManager &) = delete;
@@ -49,35 +66,42 @@ public:
     virtual void Start();
     // Asks the running thread to stop; it finishes the exchange in progress.
     void Stop();
-    void SetRunState(TRunState state);
+    void SetRunState(TRunState state) override;
     TRunState RunState() const { return TRunState(runState_.load()); }
-    bool StopRequested() const { return RunState() != rsRunning; }
+    bool StopRequested() const override { return RunState() != rsRunning; }
 
     // Every status or error text of the engine passes here: stored, then
-    // shown in the window's status line.
-    void ReportStatus(const QString &text, TSeverity severity);
+    // shown in the status line.
+    void ReportStatus(const QString &text, TSeverity severity) override;
+    void ShowStatus(const QString &text) override;
     QString StatusText() const;
-    TSeverity Severity() const { return TSeverity(severity_.load()); }
-    int PostError() const { return postError_.load(); }
+    TSeverity Severity() const override { return TSeverity(severity_.load()); }
+    void FirstOscillogramRead() override;
 
-    bool SaveOscillograms() const { return saveOscillograms_.load(); }
+    bool SaveOscillograms() const override { return saveOscillograms_.load(); }
     void SetSaveOscillograms(bool save) { saveOscillograms_ = save; }
-    uint8_t OscPeriods() const { return oscPeriods_.load(); }
+    uint8_t OscPeriods() const override { return oscPeriods_.load(); }
     void SetOscPeriods(uint8_t periods) { oscPeriods_ = periods; }
+
+    // The factory number of the device of the last started run (file
+    // names); 0 before the first.
+    int32_t LastDeviceNumber() const { return lastDeviceNumber_.load(); }
 
     // Waits until the thread of the last run has ended; true when it has.
     bool WaitForThread(unsigned long ms = ULONG_MAX);
 
 protected:
     virtual std::unique_ptr<TRequestThread> CreateThread() = 0;
-    TCommons &commons_;
+    void SetLastDeviceNumber(int32_t number) { lastDeviceNumber_ = number; }
+
+    TPollParts parts_;
 
 private:
     std::atomic<uint8_t> runState_{rsStopped};
     std::atomic<uint8_t> severity_{svInformation};
-    std::atomic<int> postError_{0};
     std::atomic<bool> saveOscillograms_{false};
     std::atomic<uint8_t> oscPeriods_{2};
+    std::atomic<int32_t> lastDeviceNumber_{0};
     mutable std::mutex statusMutex_;
     QString statusText_;
     // The thread of the last run; reaped at the next start or at the end.

@@ -5,7 +5,6 @@
 #include "catalogue/ChannelSettingsFromMode.h"
 #include "channel/Channel.h"
 #include "common/Contracts.h"
-#include "engine/PollSettings.h"
 #include "engine/NominalsCalculator.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/DataAnswerDecoder.h"
@@ -66,25 +65,25 @@ bool IsSupportedDeviceType(int deviceType)
 
 // ---------------------------------------------------------- TRequestThreadVD
 
-TRequestThreadVD::TRequestThreadVD(TCommons &commons, TRequestThreadManager &manager)
-    : TRequestThread(commons), manager_(manager), store_(*commons.Store()),
-      threadLogger_(&commons.Logger(), &commons)
+TRequestThreadVD::TRequestThreadVD(const TConnectionSettings &settings, TDataStorageManager &store,
+                                   TMonitorR5Logger &log, TPollHost &host)
+    : host_(host), store_(store), log_(log),
+      reporter_([this] { host_.FirstOscillogramRead(); }),
+      threadLogger_(&log, [this](const QString &text) { host_.ShowStatus(text); })
 {
-    auto *settings = dynamic_cast<TConnectionSettingsVD *>(commons.Settings());
-    CheckPreConditions(settings != nullptr && settings->Connection() != nullptr, "TRequestThreadVD.Create");
-    // the run works on copies: editing the catalogue meanwhile changes nothing
-    connection_ = settings->Connection()->Clone();
-    password_ = settings->Common.Password;
+    CheckPreConditions(settings.Connection() != nullptr, "TRequestThreadVD.Create");
+    settings_.Common = settings.Common;
+    settings_.SetConnection(settings.Connection()->Clone());
+    const TccnConnection *connection = settings_.Connection();
 
-    const TccnCustomConMode *mode = connection_->CustomConMode();
+    const TccnCustomConMode *mode = connection->CustomConMode();
     channelSettings_ = ConModeToPCASettings(mode);
     maxAttemptCountOnConnect_ = mode ? mode->MaxAttemptCountOnConnect : 1;
 
     protocol_ = std::make_unique<TccnTarvelProtocol>();
-    if (auto *source = dynamic_cast<const TccnTarvelProtocol *>(connection_->CustomDeviceProtocol()))
+    if (auto *source = dynamic_cast<const TccnTarvelProtocol *>(connection->CustomDeviceProtocol()))
         protocol_->Assign(*source);
-    driverKind_ = DriverKindOf(connection_->CustomDevice());
-    reporter_ = TRequestCirclesFinishingReporter(commons.Window());
+    driverKind_ = DriverKindOf(connection->CustomDevice());
 }
 
 TRequestThreadVD::~TRequestThreadVD()
@@ -103,11 +102,11 @@ void TRequestThreadVD::CreateDriver()
     driver_ = CreateR5Driver(driverKind_, channelSettings_);
     driver_->SetStopCheck([this] { return StopRequested(); });
     commands_ = std::make_unique<TR5Commands>(driver_.get());
-    commands_->PasswordCommand()->Password = password_;
+    commands_->PasswordCommand()->Password = settings_.Common.Password;
     TExecuterHost host;
     host.StopRequested = [this] { return StopRequested(); };
     host.ReportStatus = [this](const QString &text, int severity) { ReportStatus(text, TSeverity(severity)); };
-    host.Logger = &commons_.Logger();
+    host.Logger = &log_;
     executer_ = std::make_unique<TCommandExecuter>(commands_->PasswordCommand(), std::max(1, protocol_->MaxAttemptCount),
                                                    std::move(host));
     dataRequests_ = std::make_unique<TCommandsVD>();
@@ -125,12 +124,12 @@ void TRequestThreadVD::run()
     } catch (...) {
         ReportStatus(QStringLiteral("Системное исключение"), svError);
     }
-    manager_.SetRunState(rsStopped);
+    host_.SetRunState(rsStopped);
 }
 
 void TRequestThreadVD::Execute()
 {
-    threadLogger_.LogPollStart(commons_.Settings());
+    threadLogger_.LogPollStart(&settings_);
     CreateDriver();
     const bool opened = OpenChannel();
     if (opened && WaitForNewMeterTime(true))
@@ -184,7 +183,7 @@ bool TRequestThreadVD::OpenChannel()
                      svError);
         opened = false;
     }
-    if (!opened && manager_.Severity() == svInformation)
+    if (!opened && host_.Severity() == svInformation)
         ReportStatus(QStringLiteral("Ошибка при инициализации канала доступа %1.").arg(ChannelTarget(channelSettings_)),
                      svError);
     return opened;
@@ -265,7 +264,7 @@ bool TRequestThreadVD::ReadOscillogram()
 {
     TR5OscillogramCommand *oscillogram = commands_->OscillogramCommand();
     oscillogram->Reset();
-    oscillogram->OscPeriods = manager_.OscPeriods();
+    oscillogram->OscPeriods = host_.OscPeriods();
     bool received = false;
     while (!StopRequested()) {
         if (!Run(oscillogram))
@@ -279,8 +278,9 @@ bool TRequestThreadVD::ReadOscillogram()
         return false;
 
     const TFileCOMTRADE record(QByteArrayView(oscillogram->Parts), QByteArrayView(oscillogram->Last));
-    if (manager_.SaveOscillograms() && connection_->CustomDevice())
-        record.Save(connection_->CustomDevice()->ClassName());
+    const TccnCustomDevice *device = settings_.Connection()->CustomDevice();
+    if (host_.SaveOscillograms() && device)
+        record.Save(device->ClassName());
     store_.WriteOscillogram(record.Samples());
     reporter_.CircleFinished();
     return true;
@@ -309,30 +309,29 @@ void TRequestThreadManagerVD::Start()
 {
     if (RunState() != rsStopped)
         return;
-    auto *settings = dynamic_cast<TConnectionSettingsVD *>(commons_.Settings());
-    const TccnCustomDevice *device =
-        settings && settings->Connection() ? settings->Connection()->CustomDevice() : nullptr;
+    const TConnectionSettings &settings = parts_.Settings;
+    const TccnCustomDevice *device = settings.Connection() ? settings.Connection()->CustomDevice() : nullptr;
     CheckPreConditions(device != nullptr && dynamic_cast<const TccnTarvelDevice *>(device) != nullptr,
                        "TRequestThreadManagerVD.SaveLastDeviceNumber");
-    lastDeviceNumber_ = device->FactoryNum;
+    SetLastDeviceNumber(device->FactoryNum);
     TRequestThreadManager::Start();
 }
 
 std::unique_ptr<TRequestThread> TRequestThreadManagerVD::CreateThread()
 {
-    return std::make_unique<TRequestThreadVD>(commons_, *this);
+    return std::make_unique<TRequestThreadVD>(parts_.Settings, parts_.Store, parts_.Log, *this);
 }
 
 // --------------------------------------------------------- TObjectsFactoryVD
 
-std::unique_ptr<TDataStorageManager> TObjectsFactoryVD::CreateStore(QObject *window) const
+std::unique_ptr<TDataStorageManager> TObjectsFactoryVD::CreateStore(TRecordObserver *observer) const
 {
-    return std::make_unique<TDataStorageManagerVD>(window);
+    return std::make_unique<TDataStorageManagerVD>(observer);
 }
 
-std::unique_ptr<TRequestThreadManager> TObjectsFactoryVD::CreateManager(TCommons &commons) const
+std::unique_ptr<TRequestThreadManager> TObjectsFactoryVD::CreateManager(const TPollParts &parts) const
 {
-    return std::make_unique<TRequestThreadManagerVD>(commons);
+    return std::make_unique<TRequestThreadManagerVD>(parts);
 }
 
 std::unique_ptr<TConnectionSettings> TObjectsFactoryVD::CreateSettings() const

@@ -6,16 +6,16 @@
 // meters that have one), until a stop is asked for.
 
 #include "channel/ChannelSettings.h"
-#include "engine/PollController.h"
-#include "engine/Engine.h"
 #include "engine/MeterClock.h"
+#include "engine/ObjectsFactory.h"
+#include "engine/PollController.h"
 #include "engine/PollRunLog.h"
+#include "engine/PollSettings.h"
 
 #include <memory>
 
 class TCommandExecuter;
 class TCommandsVD;
-class TConnectionSettingsVD;
 class TCustomR5Device;
 class TR5Command;
 class TR5Commands;
@@ -27,9 +27,11 @@ enum class TR5DriverKind;
 class TRequestThreadVD : public TRequestThread
 {
 public:
-    // Takes what the run needs from the poll settings (on the caller's
-    // thread); raises when the settings cannot make a run.
-    TRequestThreadVD(TCommons &commons, TRequestThreadManager &manager);
+    // Takes a copy of the poll settings (on the caller's thread); raises
+    // when they cannot make a run. The record, the log and the host outlive
+    // the run.
+    TRequestThreadVD(const TConnectionSettings &settings, TDataStorageManager &store, TMonitorR5Logger &log,
+                     TPollHost &host);
     ~TRequestThreadVD() override;
 
 protected:
@@ -48,15 +50,16 @@ private:
     void CloseChannel();
     // True when the command did NOT fail.
     bool Run(TR5Command *command);
-    bool StopRequested() const { return manager_.StopRequested(); }
-    void ReportStatus(const QString &text, TSeverity severity) { manager_.ReportStatus(text, severity); }
+    bool StopRequested() const { return host_.StopRequested(); }
+    void ReportStatus(const QString &text, TSeverity severity) { host_.ReportStatus(text, severity); }
     // Sleeps in short steps so a stop is honoured at once.
     void Pause(int ms) const;
 
-    TRequestThreadManager &manager_;
+    TPollHost &host_;
     TDataStorageManager &store_;
-    std::shared_ptr<TccnConnection> connection_;
-    QString password_;
+    TMonitorR5Logger &log_;
+    // The run's own copy: editing the catalogue meanwhile changes nothing.
+    TConnectionSettings settings_;
     TPCASettings channelSettings_{};
     int maxAttemptCountOnConnect_ = 1;
     std::unique_ptr<TccnTarvelProtocol> protocol_;
@@ -78,21 +81,17 @@ public:
 
     // Remembers the polled device's number for file names, then starts.
     void Start() override;
-    int32_t LastDeviceNumber() const { return lastDeviceNumber_.load(); }
 
 protected:
     std::unique_ptr<TRequestThread> CreateThread() override;
-
-private:
-    std::atomic<int32_t> lastDeviceNumber_{0};
 };
 
 class TObjectsFactoryVD : public TObjectsFactory
 {
 public:
-    std::unique_ptr<TDataStorageManager> CreateStore(QObject *window) const override;
-    std::unique_ptr<TRequestThreadManager> CreateManager(TCommons &commons) const override;
     std::unique_ptr<TConnectionSettings> CreateSettings() const override;
+    std::unique_ptr<TDataStorageManager> CreateStore(TRecordObserver *observer) const override;
+    std::unique_ptr<TRequestThreadManager> CreateManager(const TPollParts &parts) const override;
 };
 
 // The six device types the monitor polls (catalogue device type codes).

@@ -4,21 +4,20 @@
 #include "catalogue/ConnectionList.h"
 #include "common/Contracts.h"
 #include "common/ProgramLog.h"
-#include "common/WindowMessages.h"
 #include "engine/PollSettings.h"
-#include "engine/Engine.h"
 
 #include <limits>
 
-TRequestCirclesFinishingReporter::TRequestCirclesFinishingReporter(QObject *window) : window_(window)
+TRequestCirclesFinishingReporter::TRequestCirclesFinishingReporter(std::function<void()> firstFinished)
+    : firstFinished_(std::move(firstFinished))
 {
     Reset();
 }
 
 void TRequestCirclesFinishingReporter::CircleFinished()
 {
-    if (NothingFinished())
-        PostWindowMessage(window_.data(), WM_FIRST_OSCILLOGRAM); // a failed post is of no consequence
+    if (NothingFinished() && firstFinished_)
+        firstFinished_();
     if (counter_ >= std::numeric_limits<int32_t>::max() - 1)
         counter_ = 1;
     else
@@ -84,7 +83,8 @@ void AppendModeLines(QStringList &lines, const TccnCustomConMode &mode)
 
 } // namespace
 
-TRequestThreadLogger::TRequestThreadLogger(TMonitorR5Logger *log, TCommons *commons) : log_(log), commons_(commons)
+TRequestThreadLogger::TRequestThreadLogger(TMonitorR5Logger *log, TShowStatus showStatus)
+    : log_(log), showStatus_(std::move(showStatus))
 {
     CheckPreConditions(log != nullptr, "TRequestThreadLogger.Create");
 }
@@ -120,14 +120,14 @@ QStringList TRequestThreadLogger::PollStartLines(const TConnectionSettings &sett
 void TRequestThreadLogger::LogPollStart(const TConnectionSettings *settings)
 {
     CheckPreConditions(settings != nullptr, "TRequestThreadLogger.LogPollStart");
-    if (commons_)
-        commons_->PostStatus(QStringLiteral("Старт опроса"));
+    if (showStatus_)
+        showStatus_(QStringLiteral("Старт опроса"));
     log_->LogLines(PollStartLines(*settings));
 }
 
 void TRequestThreadLogger::LogPollStop()
 {
     log_->Log(QStringLiteral("Стоп опроса"));
-    if (commons_)
-        commons_->PostStatus(QStringLiteral("Стоп опроса"));
+    if (showStatus_)
+        showStatus_(QStringLiteral("Стоп опроса"));
 }

@@ -3,21 +3,22 @@
 // What a polling run tells besides its status texts: its start and stop
 // entries in the program log, and the announcement of its first oscillogram.
 
-#include <QObject>
-#include <QPointer>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
 class TMonitorR5Logger;
 class TConnectionSettings;
-class TCommons;
 
 // The polling thread's entries in the program log.
 class TRequestThreadLogger
 {
 public:
-    // The program log must be given (contract).
-    explicit TRequestThreadLogger(TMonitorR5Logger *log, TCommons *commons = nullptr);
+    using TShowStatus = std::function<void(const QString &text)>;
+
+    // The program log must be given (contract); showStatus puts the start
+    // and stop into the status line (may be empty).
+    explicit TRequestThreadLogger(TMonitorR5Logger *log, TShowStatus showStatus = {});
 
     // "Старт опроса" in the status line, then the settings block in the log.
     void LogPollStart(const TConnectionSettings *settings);
@@ -29,17 +30,18 @@ public:
 
 private:
     TMonitorR5Logger *log_;
-    TCommons *commons_;
+    TShowStatus showStatus_;
 };
 
 class TRequestCirclesFinishingReporter
 {
 public:
-    explicit TRequestCirclesFinishingReporter(QObject *window = nullptr);
+    // firstFinished announces the first oscillogram (may be empty).
+    explicit TRequestCirclesFinishingReporter(std::function<void()> firstFinished = {});
 
     void Reset() { counter_ = 0; }
     bool NothingFinished() const { return counter_ == 0; }
-    // Posts WM_FIRST_OSCILLOGRAM on the first finished cycle after Reset,
+    // Announces the first finished cycle after Reset,
     // then counts; the count wraps to 1 so the announcement never repeats.
     void CircleFinished();
 
@@ -47,6 +49,6 @@ public:
     void SetCounterForTest(int32_t value) { counter_ = value; }
 
 private:
-    QPointer<QObject> window_;
+    std::function<void()> firstFinished_;
     int32_t counter_ = 0;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // Index map of the measurement record. The window's bindings, the CSV saver
-// and the WM_VALUE_CHANGED wParam all address values by these numbers, so
+// and the engine's value-changed signal all address values by these numbers, so
 // they are fixed. Voltage channels run A, B, C, AB, BC, CA (0..5), phases
 // A, B, C (0..2); harmonic arrays hold orders 2..50 at base + 49*c + (n - 2).
 

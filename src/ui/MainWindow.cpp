@@ -1,8 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "common/WindowMessages.h"
 #include "engine/PollSettings.h"
-#include "engine/PollController.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/RecordSlots.h"
@@ -83,6 +81,27 @@ void TMainForm::CreateEngine()
         ShowError(QStringLiteral("Ошибка при инициализации данных."), this);
         std::exit(1);
     }
+    ConnectEngine();
+}
+
+// Queued even though the engine lives on this thread: a record cleared by
+// the window tells its changes after the click is handled, as a polled one
+// does.
+void TMainForm::ConnectEngine()
+{
+    TEngineEvents &events = commons_->Events();
+    constexpr auto queued = Qt::QueuedConnection;
+    connect(&events, &TEngineEvents::RunStateChanged, this, [this] { OnPollStateChanged(); }, queued);
+    connect(&events, &TEngineEvents::ValueChanged, this, [this](int slot) { RefreshParameter(slot); }, queued);
+    connect(&events, &TEngineEvents::StatusChanged, this, [this](const QString &text) { ShowStatusText(text); },
+            queued);
+    connect(&events, &TEngineEvents::NominalsChanged, this, [this] {
+        RefreshNominalFrames();
+        RefreshNominals();
+    }, queued);
+    connect(&events, &TEngineEvents::DataChanged, this, [this] { RefreshData(); }, queued);
+    connect(&events, &TEngineEvents::OscillogramChanged, this, [this] { RefreshOscillogram(); }, queued);
+    connect(&events, &TEngineEvents::DeviceTimeChanged, this, [this] { RefreshDeviceTime(); }, queued);
 }
 
 void TMainForm::BuildLayout()
@@ -143,7 +162,8 @@ void TMainForm::CreateBindings()
 {
     if (!commons_ || !commons_->Store())
         return;
-    bindings_ = std::make_unique<TParamsControlsManager>(*commons_->Store(), &commons_->Logger(), this);
+    bindings_ = std::make_unique<TParamsControlsManager>(*commons_->Store(), &commons_->Logger(),
+                                                         [this](const QString &text) { ShowStatusText(text); });
     paramsMainPage_->CreateBindings(*bindings_);
     TParamsMainPage::BindNominals(*bindings_, vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
     harmonicsPage_->CreateBindings(*bindings_);
@@ -295,18 +315,6 @@ void TMainForm::BuildInterfacePage()
     layout->addWidget(ConnectionSettingsFrame1, 1);
 }
 
-bool TMainForm::event(QEvent *event)
-{
-    const int type = static_cast<int>(event->type());
-    if (type >= WM_POLL_STATE_CHANGED && type <= WM_DEVICE_TIME_CHANGED) {
-        if (auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
-            HandleWindowMessage(*message);
-            return true;
-        }
-    }
-    return QMainWindow::event(event);
-}
-
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     // A press reaches this filter at its top-level window, then at the
@@ -320,33 +328,6 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TMainForm::HandleWindowMessage(const TWindowMessageEvent &message)
-{
-    switch (message.Number()) {
-    case WM_POLL_STATE_CHANGED:
-        OnPollStateChanged();
-        return true;
-    case WM_VALUE_CHANGED:
-        RefreshParameter(int(message.WParam()));
-        return true;
-    case WM_STATUS_TEXT:
-        ShowStatusText(message.Text());
-        return true;
-    case WM_NOMINALS_CHANGED:
-        RefreshNominalFrames();
-        RefreshNominals();
-        return true;
-    case WM_DATA_CHANGED:
-        RefreshData();
-        return true;
-    case WM_OSCILLOGRAM_CHANGED:
-        RefreshOscillogram();
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The record announces the nominals one by one when they are read, but a
 // cleared record only as a whole.
 void TMainForm::RefreshNominalFrames()
@@ -357,10 +338,9 @@ void TMainForm::RefreshNominalFrames()
 
 void TMainForm::OnPollStateChanged()
 {
-    TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
-    if (!manager)
+    if (!commons_)
         return;
-    switch (manager->RunState()) {
+    switch (commons_->RunState()) {
     case rsRunning:
         if (awaitingStop_ && actRun->data().toInt() == 0)
             SetRunningView(false);
@@ -369,8 +349,8 @@ void TMainForm::OnPollStateChanged()
         if (!awaitingStop_)
             break; // the run's stop has been shown
         awaitingStop_ = false; // before the dialog: its loop handles the next message
-        if ((manager->Severity() == svWarning || manager->Severity() == svError) && !stoppedByUser_)
-            ShowError(manager->StatusText(), this);
+        if ((commons_->Severity() == svWarning || commons_->Severity() == svError) && !stoppedByUser_)
+            ShowError(commons_->StatusText(), this);
         SetRunningView(true);
         break;
     case rsStopRequested:
@@ -408,17 +388,16 @@ void TMainForm::actRunExecute()
 
 void TMainForm::StartPolling()
 {
-    TRequestThreadManager *manager = commons_ ? commons_->Manager() : nullptr;
-    if (!ApplyStartSettings() || !manager || manager->RunState() != rsStopped)
+    if (!ApplyStartSettings() || !commons_ || commons_->RunState() != rsStopped)
         return;
     awaitingStop_ = true;
-    manager->Start();
+    commons_->Start();
 }
 
 void TMainForm::StopPolling()
 {
-    if (commons_ && commons_->Manager())
-        commons_->Manager()->Stop();
+    if (commons_)
+        commons_->Stop();
 }
 
 bool TMainForm::ApplyStartSettings()
@@ -452,13 +431,12 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::OnClosing()
 {
     SaveSettings();
-    if (commons_ && commons_->Manager()) {
-        TRequestThreadManager *manager = commons_->Manager();
-        if (manager->RunState() == rsRunning)
+    if (commons_) {
+        if (commons_->RunState() == rsRunning)
             StopPolling();
         // the thread finishes its exchange in progress, bounded by the
         // exchange time-outs; it never needs this thread to do so
-        manager->WaitForThread();
+        commons_->WaitForThread();
     }
     bindings_.reset(); // it reads the record that goes with the engine
     commons_.reset();

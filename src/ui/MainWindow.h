@@ -22,7 +22,6 @@ class THarmonicsPage;
 class TInterharmonicsPage;
 class TPowerPage;
 class TValueWithDimensionFrame;
-class TWindowMessageEvent;
 
 class TMainForm : public QMainWindow
 {
@@ -53,16 +52,14 @@ protected:
     // Copies the operator's choices into the poll settings; false: no start.
     virtual bool ApplyStartSettings();
     virtual void SaveMeasurements() {}
-    // Refresh of the display, called for the record's messages.
+    // Refresh of the display, called for the engine's signals.
     virtual void RefreshParameter(int slot);
     virtual void RefreshNominals();
     virtual void RefreshData();
     virtual void RefreshOscillogram();
+    virtual void RefreshDeviceTime() {}
     virtual void ShowDeviceNumber() {}
-    // Handles one engine notification; false when it is not this class's.
-    virtual bool HandleWindowMessage(const TWindowMessageEvent &message);
 
-    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -105,6 +102,7 @@ private:
     void BuildStatusBar();
     void BuildInterfacePage();
     void BuildNominalFrames(QToolBar *bar);
+    void ConnectEngine();
     void CreateBindings();
     QWidget *AddPage(const char *objectName, const QString &caption);
     void HostPage(QWidget *tab, QWidget *content);

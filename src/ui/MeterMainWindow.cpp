@@ -2,7 +2,6 @@
 
 #include "catalogue/ConnectionList.h"
 #include "common/Contracts.h"
-#include "common/WindowMessages.h"
 #include "common/UserFolders.h"
 #include "engine/PollSettings.h"
 #include "engine/MeasurementRecord.h"
@@ -23,7 +22,7 @@ QString TMainVondForm::GetProgramTitle() const { return ProgramTitle(); }
 
 void TMainVondForm::CreateEngine()
 {
-    commons_ = std::make_unique<TCommons>(&factory_, this);
+    commons_ = std::make_unique<TCommons>(&factory_);
     if (!commons_->Logger().Open())
         ShowInfo(QStringLiteral("Ведение лог-файла невозможно"), this);
     commons_->Logger().LogProgramStart();
@@ -60,7 +59,7 @@ bool TMainVondForm::ApplyStartSettings()
 
 void TMainVondForm::SetVondSettings(const TccnConnection &connection)
 {
-    auto *settings = dynamic_cast<TConnectionSettingsVD *>(commons_->Settings());
+    TConnectionSettings *settings = commons_->Settings();
     const TccnCustomDevice *device = connection.CustomDevice();
     CheckPreConditions(settings != nullptr && device != nullptr && IsSupportedDeviceType(device->DeviceType()),
                        "TMainVondForm.SetVondSettings");
@@ -87,8 +86,7 @@ void TMainVondForm::SaveMeasurements()
 {
     if (!commons_ || !commons_->Store())
         return;
-    auto *manager = dynamic_cast<TRequestThreadManagerVD *>(commons_->Manager());
-    const TFileUtilities saver(manager ? manager->LastDeviceNumber() : 0, commons_->Store()->SnapshotData(),
+    const TFileUtilities saver(commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(),
                                DeviceClassForFiles());
     const QString fileName = saver.GetFileName();
     const bool saved = saver.SaveToFile(fileName, [this](const QString &text) { ShowError(text, this); });
@@ -97,18 +95,7 @@ void TMainVondForm::SaveMeasurements()
     statusBar()->setToolTip(lastFilePanel->toolTip());
 }
 
-bool TMainVondForm::HandleWindowMessage(const TWindowMessageEvent &message)
-{
-    switch (message.Number()) {
-    case WM_DEVICE_TIME_CHANGED:
-        ShowDeviceTime();
-        return true;
-    default:
-        return TMainForm::HandleWindowMessage(message);
-    }
-}
-
-void TMainVondForm::ShowDeviceTime()
+void TMainVondForm::RefreshDeviceTime()
 {
     const double moment = commons_ && commons_->Store() ? commons_->Store()->DeviceDateTime() : 0;
     QString text = QStringLiteral("Дата/время начала опроса: ");

@@ -21,14 +21,13 @@ protected:
     bool ApplyStartSettings() override;
     void SaveMeasurements() override;
     void ShowDeviceNumber() override;
-    bool HandleWindowMessage(const TWindowMessageEvent &message) override;
+    void RefreshDeviceTime() override;
 
 private:
     // Copies the chosen connection into the poll settings (contract: VD
     // settings and one of the six polled device types).
     void SetVondSettings(const TccnConnection &connection);
     QString DeviceClassForFiles() const;
-    void ShowDeviceTime();
 
     TObjectsFactoryVD factory_;
 };

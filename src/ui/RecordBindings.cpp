@@ -2,7 +2,6 @@
 
 #include "common/Contracts.h"
 #include "common/ProgramLog.h"
-#include "common/WindowMessages.h"
 #include "ui/ValueFormat.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedGrid.h"
@@ -24,8 +23,8 @@ bool ValidSlot(int slot)
 } // namespace
 
 TParamsControlsManager::TParamsControlsManager(const TDataStorageManager &record, TMonitorR5Logger *logger,
-                                               QObject *statusWindow)
-    : record_(record), logger_(logger), statusWindow_(statusWindow)
+                                               TShowStatus showStatus)
+    : record_(record), logger_(logger), showStatus_(std::move(showStatus))
 {
 }
 
@@ -251,6 +250,6 @@ void TParamsControlsManager::ReportDiagramError(const TValueBinding &b, const QS
 {
     if (logger_)
         logger_->Log(kDiagramError + QLatin1Char(' ') + b.MethodName + QStringLiteral(". ") + message);
-    if (statusWindow_)
-        PostWindowMessage(statusWindow_.data(), WM_STATUS_TEXT, 0, kDiagramError);
+    if (showStatus_)
+        showStatus_(kDiagramError);
 }

@@ -82,10 +82,12 @@ private:
 class TParamsControlsManager
 {
 public:
+    using TShowStatus = std::function<void(const QString &text)>;
+
     // record: the measurement record the bindings read; logger and
-    // statusWindow receive the report of a failed notification (either may
-    // be null).
-    TParamsControlsManager(const TDataStorageManager &record, TMonitorR5Logger *logger, QObject *statusWindow);
+    // showStatus receive the report of a failed notification (either may
+    // be empty).
+    TParamsControlsManager(const TDataStorageManager &record, TMonitorR5Logger *logger, TShowStatus showStatus);
 
     TParamsControlsManager(const TParamsControlsManager &) = delete;
     TParamsControlsManager &operator=(const TParamsControlsManager &) = delete;
@@ -131,7 +133,7 @@ private:
 
     const TDataStorageManager &record_;
     TMonitorR5Logger *logger_;
-    QPointer<QObject> statusWindow_;
+    TShowStatus showStatus_;
     TAllParamsControls all_;
     TSignalPointHandler signalPointHandler_;
 };

@@ -92,9 +92,9 @@ float Expected(double value) { return static_cast<float>(value); }
 TEST(WriterVD, VoltageValuesLandAtTheirSlots)
 {
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     store.WriteData(kData, SampleAnswer().Bytes());
-    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{WM_DATA_CHANGED});
+    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emDataChanged});
 
     EXPECT_EQ(store.Value(ChannelStatus + 0), 0.0f);
     EXPECT_EQ(store.Value(ChannelStatus + 1), 2.0f) << "status 3 is shown as 2";
@@ -228,7 +228,7 @@ TEST(WriterVD, WritesTheWholeDataBlockAndNothingElse)
 TEST(WriterVD, RefusedAnswersLeaveTheRecordUntouched)
 {
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     store.WriteNominals(NominalCurrent(5.0f));
     store.WriteData(kData, SampleAnswer().Bytes());
     window.Take();
@@ -263,7 +263,7 @@ TEST(WriterVD, RefusedAnswersLeaveTheRecordUntouched)
     longer.append(25, '\x7F');
     store.WriteData(kData, longer);
     EXPECT_EQ(store.Value(S1Sum), 120.0f);
-    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{WM_DATA_CHANGED});
+    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emDataChanged});
 }
 
 TEST(WriterVD, BareWriterHasNoDecoder)

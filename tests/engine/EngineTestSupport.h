@@ -1,9 +1,9 @@
 #pragma once
 
-// Helpers of the engine tests: a window stand-in that records the messages
-// posted to it, and a builder of little-endian answer buffers.
+// Helpers of the engine tests: a listener that records the engine's signals
+// by their message numbers, and a builder of little-endian answer buffers.
 
-#include "common/WindowMessages.h"
+#include "engine/EngineEvents.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -11,26 +11,48 @@
 
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
 namespace engine_test {
 
+// Calls record(number, value slot, status text) for each signal of the
+// engine, queued to the receiver's thread as a window would get them.
+using TRecordMessage = std::function<void(int number, qintptr slot, const QString &text)>;
+
+inline void ListenByNumber(TEngineEvents &events, QObject *receiver, const TRecordMessage &record)
+{
+    constexpr auto queued = Qt::QueuedConnection;
+    auto plain = [&](auto signal, int number) {
+        QObject::connect(&events, signal, receiver, [record, number] { record(number, 0, QString()); }, queued);
+    };
+    plain(&TEngineEvents::RunStateChanged, emPollStateChanged);
+    plain(&TEngineEvents::NominalsChanged, emNominalsChanged);
+    plain(&TEngineEvents::DataChanged, emDataChanged);
+    plain(&TEngineEvents::OscillogramChanged, emOscillogramChanged);
+    plain(&TEngineEvents::FirstOscillogram, emFirstOscillogram);
+    plain(&TEngineEvents::DeviceTimeChanged, emDeviceTimeChanged);
+    QObject::connect(&events, &TEngineEvents::ValueChanged, receiver,
+                     [record](int slot) { record(emValueChanged, slot, QString()); }, queued);
+    QObject::connect(&events, &TEngineEvents::StatusChanged, receiver,
+                     [record](const QString &text) { record(emStatusText, 0, text); }, queued);
+}
+
+// A record's listener: give it &events.
 class MessageRecorder : public QObject
 {
 public:
-    // Messages as (number, wParam), in arrival order.
-    std::vector<std::pair<int, qintptr>> messages;
-
-    bool event(QEvent *e) override
+    MessageRecorder()
     {
-        if (e->type() >= QEvent::User) {
-            auto *message = static_cast<TWindowMessageEvent *>(e);
-            messages.emplace_back(message->Number(), message->WParam());
-            return true;
-        }
-        return QObject::event(e);
+        ListenByNumber(events, this, [this](int number, qintptr slot, const QString &) {
+            messages.emplace_back(number, slot);
+        });
     }
+
+    TEngineEvents events;
+    // Messages as (number, value slot), in arrival order.
+    std::vector<std::pair<int, qintptr>> messages;
 
     // Delivers what has been posted so far and hands it over.
     std::vector<std::pair<int, qintptr>> Take()

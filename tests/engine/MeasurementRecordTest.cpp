@@ -33,7 +33,7 @@ double At(int h, int m, int s, int ms = 0)
 TEST(DataStorage, ClearZeroesEverySlotAndAnnouncesEachBlock)
 {
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     store.WriteNominals(Nominals(230, 400, 5));
     store.StoreValue(VDSlot::F, 50.0f, false);
     store.StoreValue(VDSlot::OscB + 3839, -1.0f, false);
@@ -46,8 +46,8 @@ TEST(DataStorage, ClearZeroesEverySlotAndAnnouncesEachBlock)
     for (int i = 0; i < VDSlot::Count; ++i)
         ASSERT_EQ(store.Value(i), 0.0f) << i;
     EXPECT_EQ(store.DeviceDateTime(), 0.0);
-    EXPECT_EQ(window.TakeNumbers(), (std::vector<int>{WM_DEVICE_TIME_CHANGED, WM_NOMINALS_CHANGED,
-                                                      WM_DATA_CHANGED, WM_OSCILLOGRAM_CHANGED}));
+    EXPECT_EQ(window.TakeNumbers(), (std::vector<int>{emDeviceTimeChanged, emNominalsChanged,
+                                                      emDataChanged, emOscillogramChanged}));
     // the interval table and the display scale survive
     EXPECT_EQ(store.TimeIntervals()[0], interval);
     EXPECT_EQ(store.ScaleFactor(4), 1000.0);
@@ -55,18 +55,18 @@ TEST(DataStorage, ClearZeroesEverySlotAndAnnouncesEachBlock)
     // with the clock already 0 there is no time message
     store.Clear();
     EXPECT_EQ(window.TakeNumbers(),
-              (std::vector<int>{WM_NOMINALS_CHANGED, WM_DATA_CHANGED, WM_OSCILLOGRAM_CHANGED}));
+              (std::vector<int>{emNominalsChanged, emDataChanged, emOscillogramChanged}));
 }
 
 TEST(DataStorage, DeviceTimeIsAnnouncedOnlyWhenItChanges)
 {
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     store.SetDeviceDateTime(At(10, 0, 3));
     store.SetDeviceDateTime(At(10, 0, 3));
-    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{WM_DEVICE_TIME_CHANGED});
+    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emDeviceTimeChanged});
     store.SetDeviceDateTime(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 6)));
-    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{WM_DEVICE_TIME_CHANGED});
+    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emDeviceTimeChanged});
 
     const QDateTime back = TDataStorageManager::DecodeDateTime(store.DeviceDateTime());
     EXPECT_EQ(back, QDateTime(QDate(2026, 12, 6), QTime(10, 0, 6)));
@@ -78,14 +78,14 @@ TEST(DataStorage, DeviceTimeIsAnnouncedOnlyWhenItChanges)
 TEST(DataStorage, NominalsSetTheDisplayScale)
 {
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     store.WriteNominals(Nominals(57.7f, 100.0f, 5.0f));
     const auto messages = window.Take();
     ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0], std::make_pair(int(WM_VALUE_CHANGED), qintptr(0)));
-    EXPECT_EQ(messages[1], std::make_pair(int(WM_VALUE_CHANGED), qintptr(1)));
-    EXPECT_EQ(messages[2], std::make_pair(int(WM_VALUE_CHANGED), qintptr(2)));
-    EXPECT_EQ(messages[3].first, WM_NOMINALS_CHANGED);
+    EXPECT_EQ(messages[0], std::make_pair(int(emValueChanged), qintptr(0)));
+    EXPECT_EQ(messages[1], std::make_pair(int(emValueChanged), qintptr(1)));
+    EXPECT_EQ(messages[2], std::make_pair(int(emValueChanged), qintptr(2)));
+    EXPECT_EQ(messages[3].first, emNominalsChanged);
     for (int kind = 1; kind <= 4; ++kind)
         EXPECT_EQ(store.ScaleFactor(kind), 1.0) << kind;
     EXPECT_EQ(store.DisplayDigits(1), 3);
@@ -293,12 +293,12 @@ TEST(DataStorage, MeaningfulnessAndChannelStatus)
 TEST(DataStorage, OscillogramLandsInTheSampleBlocks)
 {
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     std::vector<float> samples(9 * 1280);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = float(i) + 0.5f;
     store.WriteOscillogram(samples);
-    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{WM_OSCILLOGRAM_CHANGED});
+    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emOscillogramChanged});
 
     EXPECT_EQ(store.Value(VDSlot::OscA), 0.5f);
     EXPECT_EQ(store.Value(VDSlot::OscA + 1280 * 5 + 1279), float(1280 * 5 + 1279) + 0.5f);  // Uca, last
@@ -316,7 +316,7 @@ TEST(DataStorage, OscillogramLandsInTheSampleBlocks)
     EXPECT_EQ(store.Values().Version(TRecordBlock::Oscillogram), version) << "a refused write changes nothing";
     store.WriteOscillogram(samples);
     EXPECT_EQ(store.Values().Version(TRecordBlock::Oscillogram), version + 2);
-    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{WM_OSCILLOGRAM_CHANGED});
+    EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emOscillogramChanged});
 }
 
 // A writer fills whole blocks with one value per write while a reader copies

@@ -1,4 +1,3 @@
-#include "common/WindowMessages.h"
 #include "engine/MeterClock.h"
 #include "engine/PollRunLog.h"
 
@@ -6,20 +5,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class MessageCounter : public QObject
-{
-public:
-    int firstOscillogram = 0;
-    bool event(QEvent *e) override
-    {
-        if (e->type() == QEvent::Type(WM_FIRST_OSCILLOGRAM)) {
-            ++firstOscillogram;
-            return true;
-        }
-        return QObject::event(e);
-    }
-};
 
 QDateTime At(int h, int m, int s, int ms = 0)
 {
@@ -64,23 +49,20 @@ TEST(TimeIntervalVerifier, PacesRequestsTwoHundredMillisecondsApart)
 
 TEST(CirclesFinishingReporter, AnnouncesOnlyTheFirstOscillogramOfARun)
 {
-    MessageCounter window;
-    TRequestCirclesFinishingReporter reporter(&window);
+    int firstOscillogram = 0;
+    TRequestCirclesFinishingReporter reporter([&] { ++firstOscillogram; });
     EXPECT_TRUE(reporter.NothingFinished());
     reporter.CircleFinished();
     reporter.CircleFinished();
-    QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(window.firstOscillogram, 1);
+    EXPECT_EQ(firstOscillogram, 1);
 
     // the counter wraps to 1, never through 0, so it never announces again
     reporter.SetCounterForTest(2147483646);
     reporter.CircleFinished();
     EXPECT_EQ(reporter.Counter(), 1);
-    QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(window.firstOscillogram, 1);
+    EXPECT_EQ(firstOscillogram, 1);
 
     reporter.Reset();
     reporter.CircleFinished();
-    QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(window.firstOscillogram, 2);
+    EXPECT_EQ(firstOscillogram, 2);
 }

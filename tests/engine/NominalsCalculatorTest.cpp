@@ -68,7 +68,7 @@ TEST(Nominals, ScaledCurrentSetsTheCurrentPrefix)
     EXPECT_EQ(calculator.Results()[2], 1000.0f);
 
     MessageRecorder window;
-    TDataStorageManagerVD store(&window);
+    TDataStorageManagerVD store(&window.events);
     const TNominalsBlock block = BuildNominalsBlock(calculator, settings.Bytes());
     store.WriteNominals(block);
     EXPECT_EQ(store.Value(Inom), 1000.0f);
@@ -77,7 +77,7 @@ TEST(Nominals, ScaledCurrentSetsTheCurrentPrefix)
     EXPECT_EQ(store.Value(SettingsValue126), 42.5f);
     EXPECT_EQ(store.ScaleFactor(3), 1000.0);
     EXPECT_EQ(store.DisplayDigits(3), 5);
-    EXPECT_EQ(window.TakeNumbers().back(), WM_NOMINALS_CHANGED);
+    EXPECT_EQ(window.TakeNumbers().back(), emNominalsChanged);
 }
 
 TEST(Nominals, BlockMapsEveryLimitTable)

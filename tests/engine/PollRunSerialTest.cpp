@@ -4,7 +4,6 @@
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "channel/PtyPair.h"
-#include "common/WindowMessages.h"
 #include "engine/PollSettings.h"
 #include "engine/PollingFixture.h"
 #include "engine/PollRun.h"
@@ -45,12 +44,12 @@ TEST_F(SerialPolling, DataCyclesOverACable)
     testpty::TSerialSim sim(pair.Second(), {QStringLiteral("--fast-clock")});
     REQUIRE_SERIAL_SIM(sim);
     Start(CableConnection(pair.First(), 3));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }))
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 2; }))
         << window.StatusTexts().join(u'|').toStdString();
-    EXPECT_GE(window.Count(WM_NOMINALS_CHANGED), 1);
+    EXPECT_GE(window.Count(emNominalsChanged), 1);
     EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Идет обмен данными")));
-    commons->Manager()->Stop();
-    ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+    commons->Stop();
+    ASSERT_TRUE(commons->WaitForThread(30000));
     QCoreApplication::sendPostedEvents(&window);
     EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
 }
@@ -61,20 +60,20 @@ TEST_F(SerialPolling, AStopOverASilentCableTakesEffectWithinTheExchangeTimeOuts)
     REQUIRE_PTY(pair);
     // Nobody answers; a thousand attempts a command would keep it busy for ever.
     Start(CableConnection(pair.First(), 1000));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_POLL_STATE_CHANGED) >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emPollStateChanged) >= 1; }));
     QDeadlineTimer bound(15000); // the exchange in progress (1 s header time-out) and a lot to spare
-    commons->Manager()->Stop();
-    ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+    commons->Stop();
+    ASSERT_TRUE(commons->WaitForThread(30000));
     EXPECT_FALSE(bound.hasExpired());
     QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(commons->Manager()->RunState(), rsStopped);
+    EXPECT_EQ(commons->RunState(), rsStopped);
     EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
 }
 
 TEST_F(SerialPolling, AnUnpluggedCableIsReportedAsNotFound)
 {
     Start(CableConnection(QStringLiteral("/dev/ttyUSB-monitor-test-absent"), 3));
-    ASSERT_TRUE(PumpUntil([&] { return commons->Manager()->RunState() == rsStopped; }));
+    ASSERT_TRUE(PumpUntil([&] { return commons->RunState() == rsStopped; }));
     QCoreApplication::sendPostedEvents(&window);
     EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Com-порт не найден.")))
         << window.StatusTexts().join(u'|').toStdString();

@@ -3,7 +3,6 @@
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/Cp1251.h"
-#include "common/WindowMessages.h"
 #include "engine/PollSettings.h"
 #include "engine/RecordSlots.h"
 #include "engine/PollRun.h"
@@ -45,7 +44,7 @@ std::shared_ptr<TccnConnection> TcpConnection(quint16 port, int attemptsOnConnec
 class PollingRun : public engine_test::PollingFixture
 {
 protected:
-    bool Stopped() { return commons->Manager()->RunState() == rsStopped && window.Count(WM_POLL_STATE_CHANGED) >= 2; }
+    bool Stopped() { return commons->RunState() == rsStopped && window.Count(emPollStateChanged) >= 2; }
 
     QString Log() const
     {
@@ -63,30 +62,30 @@ TEST_F(PollingRun, FillsTheRecordWithNominalsDataAndOscillograms)
     testsim::TSimProcess sim({QStringLiteral("--fast-clock"), QStringLiteral("--no-channel-faults")});
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection(sim.Port()));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2 && window.Count(WM_OSCILLOGRAM_CHANGED) >= 1; }))
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 2 && window.Count(emOscillogramChanged) >= 1; }))
         << window.StatusTexts().join(u'|').toStdString();
-    commons->Manager()->Stop();
+    commons->Stop();
     ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
 
     // the order of a run: running, settings, nominals, data, then stopped
     std::vector<int> order;
     for (const auto &m : window.messages)
-        if (m.Number == WM_POLL_STATE_CHANGED || m.Number == WM_NOMINALS_CHANGED || m.Number == WM_DATA_CHANGED)
+        if (m.Number == emPollStateChanged || m.Number == emNominalsChanged || m.Number == emDataChanged)
             if (order.empty() || order.back() != m.Number)
                 order.push_back(m.Number);
     ASSERT_GE(order.size(), 4u);
-    EXPECT_EQ(order.front(), WM_POLL_STATE_CHANGED);
-    EXPECT_EQ(order[1], WM_NOMINALS_CHANGED);
-    EXPECT_EQ(order[2], WM_DATA_CHANGED);
-    EXPECT_EQ(order.back(), WM_POLL_STATE_CHANGED);
-    EXPECT_EQ(window.Count(WM_FIRST_OSCILLOGRAM), 1);
-    EXPECT_GE(window.Count(WM_DEVICE_TIME_CHANGED), 2);
+    EXPECT_EQ(order.front(), emPollStateChanged);
+    EXPECT_EQ(order[1], emNominalsChanged);
+    EXPECT_EQ(order[2], emDataChanged);
+    EXPECT_EQ(order.back(), emPollStateChanged);
+    EXPECT_EQ(window.Count(emFirstOscillogram), 1);
+    EXPECT_GE(window.Count(emDeviceTimeChanged), 2);
 
     const QStringList texts = window.StatusTexts();
     EXPECT_EQ(texts.front(), QStringLiteral("Старт опроса"));
     EXPECT_TRUE(texts.contains(QStringLiteral("Идет обмен данными")));
     EXPECT_EQ(texts.back(), QStringLiteral("Стоп опроса"));
-    EXPECT_EQ(commons->Manager()->Severity(), svInformation);
+    EXPECT_EQ(commons->Severity(), svInformation);
 
     // a realistic three-phase picture: nominals, voltages near them, 50 Hz
     const float unom = Store().Value(VDSlot::UnomPhase);
@@ -100,7 +99,7 @@ TEST_F(PollingRun, FillsTheRecordWithNominalsDataAndOscillograms)
         peak = std::max(peak, std::abs(Store().Value(i)));
     EXPECT_NEAR(peak, unom * std::sqrt(2.0f), unom * 0.3f);
     EXPECT_GT(Store().DeviceDateTime(), 0.0);
-    EXPECT_EQ(dynamic_cast<TRequestThreadManagerVD *>(commons->Manager())->LastDeviceNumber(), 4711);
+    EXPECT_EQ(commons->LastDeviceNumber(), 4711);
 
     const QString log = Log();
     EXPECT_TRUE(log.contains(QStringLiteral("адрес = 127.0.0.1")));
@@ -119,11 +118,11 @@ TEST_F(PollingRun, MetersWithoutOscillogramsAreNeverAskedForOne)
             Start(TcpConnection<TccnM7SQDev>(sim.Port()));
         else
             Start(TcpConnection<TccnM7Dev>(sim.Port()));
-        ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 3; }));
-        commons->Manager()->Stop();
-        ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+        ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 3; }));
+        commons->Stop();
+        ASSERT_TRUE(commons->WaitForThread(30000));
         QCoreApplication::sendPostedEvents(&window);
-        EXPECT_EQ(window.Count(WM_OSCILLOGRAM_CHANGED), 0) << oldFirmware;
+        EXPECT_EQ(window.Count(emOscillogramChanged), 0) << oldFirmware;
     }
 }
 
@@ -133,8 +132,8 @@ TEST_F(PollingRun, AWrongPasswordEndsTheRun)
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection(sim.Port()), QStringLiteral("wrong"));
     ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
-    EXPECT_EQ(commons->Manager()->Severity(), svError);
-    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_EQ(commons->Severity(), svError);
+    EXPECT_EQ(window.Count(emDataChanged), 0);
     EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Стоп опроса")));
 }
 
@@ -143,8 +142,8 @@ TEST_F(PollingRun, TheRightPasswordIsSentOnceAndPollingGoesOn)
     testsim::TSimProcess sim({"--fast-clock", "--password", "secret"});
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection(sim.Port()), QStringLiteral("secret"));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }));
-    EXPECT_NE(commons->Manager()->RunState(), rsStopped);
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 2; }));
+    EXPECT_NE(commons->RunState(), rsStopped);
 }
 
 TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
@@ -162,12 +161,12 @@ TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
     EXPECT_EQ(texts.back(), QStringLiteral("Стоп опроса"));
     texts = texts.mid(1, texts.size() - 2);
     EXPECT_EQ(texts.size(), 5) << texts.join(u'|').toStdString();
-    EXPECT_EQ(commons->Manager()->Severity(), svError);
+    EXPECT_EQ(commons->Severity(), svError);
 
     // the operator's stop click can land after the run ended by itself: it
     // must not leave the manager waiting for a thread that is gone
-    commons->Manager()->Stop();
-    EXPECT_EQ(commons->Manager()->RunState(), rsStopped);
+    commons->Stop();
+    EXPECT_EQ(commons->RunState(), rsStopped);
 }
 
 TEST_F(PollingRun, AFrozenMeterClockNeverTriggersADataRequest)
@@ -175,13 +174,13 @@ TEST_F(PollingRun, AFrozenMeterClockNeverTriggersADataRequest)
     testsim::TSimProcess sim({"--fast-clock", "--fault", "freeze,on=datetime,skip=1,count=100000"});
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection<TccnM7Dev>(sim.Port()));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emNominalsChanged) >= 1; }));
     QThread::msleep(1500);
     QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_EQ(window.Count(emDataChanged), 0);
     // still waiting for the meter's next interval, not failed
-    EXPECT_EQ(commons->Manager()->RunState(), rsRunning);
-    EXPECT_EQ(commons->Manager()->Severity(), svInformation);
+    EXPECT_EQ(commons->RunState(), rsRunning);
+    EXPECT_EQ(commons->Severity(), svInformation);
 }
 
 TEST_F(PollingRun, AStopDuringRetriesEndsTheRunPromptly)
@@ -189,14 +188,14 @@ TEST_F(PollingRun, AStopDuringRetriesEndsTheRunPromptly)
     testsim::TSimProcess sim({"--fast-clock", "--fault", "silence,on=data,count=100000"});
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection(sim.Port(), 1, 1000));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emNominalsChanged) >= 1; }));
     QThread::msleep(300);
     QDeadlineTimer bound(15000); // one exchange time-out and a little
-    commons->Manager()->Stop();
-    ASSERT_TRUE(commons->Manager()->WaitForThread(20000));
+    commons->Stop();
+    ASSERT_TRUE(commons->WaitForThread(20000));
     EXPECT_FALSE(bound.hasExpired());
     QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(commons->Manager()->RunState(), rsStopped);
+    EXPECT_EQ(commons->RunState(), rsStopped);
     EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
 }
 
@@ -205,11 +204,11 @@ TEST_F(PollingRun, StartIsIgnoredWhileARunIsActive)
     testsim::TSimProcess sim({"--fast-clock"});
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection(sim.Port()));
-    commons->Manager()->Start();
-    commons->Manager()->Stop();
-    commons->Manager()->Start(); // still stop-requested: ignored
+    commons->Start();
+    commons->Stop();
+    commons->Start(); // still stop-requested: ignored
     ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
-    EXPECT_EQ(window.Count(WM_POLL_STATE_CHANGED), 2);
+    EXPECT_EQ(window.Count(emPollStateChanged), 2);
 }
 
 TEST_F(PollingRun, AShortDataAnswerIsReportedAndKeepsTheLastValues)
@@ -221,10 +220,10 @@ TEST_F(PollingRun, AShortDataAnswerIsReportedAndKeepsTheLastValues)
     ASSERT_TRUE(PumpUntil([&] {
         return !window.StatusTexts().filter(shortAnswer).isEmpty();
     })) << window.StatusTexts().join(u'|').toStdString();
-    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 1);
+    EXPECT_EQ(window.Count(emDataChanged), 1);
     EXPECT_GT(Store().Value(VDSlot::Urms), 0.0f);
     // the next cycle is whole again and polling goes on
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 2; }));
 }
 
 TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
@@ -234,16 +233,16 @@ TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
     testsim::TSimProcess sim({"--fast-clock", "--fault", "dribble,on=data,value=300,count=100000"});
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection<TccnM7Dev>(sim.Port()));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_NOMINALS_CHANGED) >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emNominalsChanged) >= 1; }));
     QThread::msleep(1500); // well into the data answer
     QDeadlineTimer bound(15000); // the header and data time-outs, and slack
-    commons->Manager()->Stop();
-    ASSERT_TRUE(commons->Manager()->WaitForThread(20000));
+    commons->Stop();
+    ASSERT_TRUE(commons->WaitForThread(20000));
     EXPECT_FALSE(bound.hasExpired());
     QCoreApplication::sendPostedEvents(&window);
-    EXPECT_EQ(window.Count(WM_DATA_CHANGED), 0);
+    EXPECT_EQ(window.Count(emDataChanged), 0);
     EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
-    EXPECT_EQ(commons->Manager()->Severity(), svInformation); // a stop is no line failure
+    EXPECT_EQ(commons->Severity(), svInformation); // a stop is no line failure
 }
 
 TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
@@ -256,10 +255,10 @@ TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
         ASSERT_TRUE(sim.Started());
         window.messages.clear();
         Start(TcpConnection<TccnM7Dev>(sim.Port(), 1, 1));
-        ASSERT_TRUE(PumpUntil([&] { return window.Count(WM_DATA_CHANGED) >= 2; }))
+        ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 2; }))
             << window.StatusTexts().join(u'|').toStdString();
-        commons->Manager()->Stop();
-        ASSERT_TRUE(commons->Manager()->WaitForThread(30000));
+        commons->Stop();
+        ASSERT_TRUE(commons->WaitForThread(30000));
         QCoreApplication::sendPostedEvents(&window);
 
         EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Нет ответа от измерителя")));
@@ -267,9 +266,9 @@ TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
             return std::find_if(window.messages.begin(), window.messages.end(),
                                 [&](const auto &m) { return m.Number == number; });
         };
-        ASSERT_NE(firstOf(WM_NOMINALS_CHANGED), window.messages.end());
-        EXPECT_LT(firstOf(WM_NOMINALS_CHANGED), firstOf(WM_DATA_CHANGED));
-        EXPECT_EQ(window.Count(WM_NOMINALS_CHANGED), 1);
+        ASSERT_NE(firstOf(emNominalsChanged), window.messages.end());
+        EXPECT_LT(firstOf(emNominalsChanged), firstOf(emDataChanged));
+        EXPECT_EQ(window.Count(emNominalsChanged), 1);
         EXPECT_GT(Store().Value(VDSlot::UnomPhase), 0.0f);
     }
 }

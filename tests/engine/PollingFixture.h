@@ -1,11 +1,13 @@
 #pragma once
 
 // A polling run seen from the window's side: the engine with its own log,
-// a window stand-in that records every message with its text, and a pump
-// that delivers them while waiting for a condition.
+// a listener that records every signal with its text, and a pump that
+// delivers them while waiting for a condition.
+
+#include "EngineTestSupport.h"
 
 #include "catalogue/ConnectionList.h"
-#include "common/WindowMessages.h"
+#include "engine/Engine.h"
 #include "engine/PollSettings.h"
 #include "engine/PollRun.h"
 
@@ -30,13 +32,11 @@ public:
     };
     std::vector<TMessage> messages;
 
-    bool event(QEvent *e) override
+    void Listen(TEngineEvents &events)
     {
-        if (auto *message = dynamic_cast<TWindowMessageEvent *>(e)) {
-            messages.push_back({message->Number(), message->Text()});
-            return true;
-        }
-        return QObject::event(e);
+        ListenByNumber(events, this, [this](int number, qintptr, const QString &text) {
+            messages.push_back({number, text});
+        });
     }
     int Count(int number) const
     {
@@ -46,7 +46,7 @@ public:
     {
         QStringList texts;
         for (const auto &m : messages)
-            if (m.Number == WM_STATUS_TEXT)
+            if (m.Number == emStatusText)
                 texts << m.Text;
         return texts;
     }
@@ -57,15 +57,16 @@ class PollingFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        commons = std::make_unique<TCommons>(&factory, &window, dir.filePath(QStringLiteral("poll.log")));
+        commons = std::make_unique<TCommons>(&factory, dir.filePath(QStringLiteral("poll.log")));
+        window.Listen(commons->Events());
         ASSERT_TRUE(commons->Logger().Open());
     }
 
     void TearDown() override
     {
-        if (commons && commons->Manager()) {
-            commons->Manager()->Stop();
-            EXPECT_TRUE(commons->Manager()->WaitForThread(30000));
+        if (commons) {
+            commons->Stop();
+            EXPECT_TRUE(commons->WaitForThread(30000));
         }
         commons.reset();
     }
@@ -74,7 +75,7 @@ protected:
     {
         commons->Settings()->SetConnection(std::move(connection));
         commons->Settings()->Common.Password = password;
-        commons->Manager()->Start();
+        commons->Start();
     }
 
     // Delivers the posted messages until the condition holds or time is up.

@@ -1,11 +1,9 @@
 #include "common/Cp1251.h"
 #include "common/ProgramLog.h"
-#include "common/WindowMessages.h"
 #include "common/UserFolders.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "engine/RecordSlots.h"
-#include "engine/PollController.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
 #include "protocol/SimProcess.h"
@@ -96,7 +94,6 @@ public:
     using TMainForm::pgctrlMain;
     using TMainForm::statusPanels;
 
-    TRequestThreadManager *Manager() { return Commons()->Manager(); }
     TDataStorageManager *Store() { return Commons()->Store(); }
     void CountSavesOnly() { countOnly_ = true; }
 
@@ -186,7 +183,7 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
         EXPECT_EQ(pages->currentIndex(), 0);
         EXPECT_EQ(LogTexts(), QStringList{QStringLiteral("Старт программы")});
 
-        PostWindowMessage(&window, WM_STATUS_TEXT, 0, QStringLiteral("Идет обмен данными"));
+        window.Commons()->Events().ShowStatus(QStringLiteral("Идет обмен данными"), svInformation);
         QApplication::sendPostedEvents(&window);
         EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->text(), QStringLiteral("Идет обмен данными"));
 
@@ -372,10 +369,10 @@ TEST_F(MainWindowTest, ARunThatFailsByItselfShowsItsErrorOnce)
     window.Initialize();
     window.show();
     window.actRun->trigger();
-    ASSERT_TRUE(PumpUntil([&] { return window.Manager()->RunState() == rsStopped && !messages.isEmpty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return window.Commons()->RunState() == rsStopped && !messages.isEmpty(); }));
     PumpUntil([] { return false; }, 200);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], window.Manager()->StatusText());
+    EXPECT_EQ(messages[0], window.Commons()->StatusText());
     EXPECT_EQ(window.actRun->data().toInt(), 0);
     window.close();
 }

@@ -1,7 +1,6 @@
 #include "common/Cp1251.h"
 #include "common/Contracts.h"
 #include "common/ProgramLog.h"
-#include "common/WindowMessages.h"
 #include "engine/RecordSlots.h"
 #include "engine/MeasurementRecord.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
@@ -24,19 +23,6 @@
 namespace {
 
 using namespace VDSlot;
-
-// Records the status texts the bindings post to the window.
-class TStatusSink : public QObject
-{
-public:
-    bool event(QEvent *e) override
-    {
-        if (e->type() == static_cast<QEvent::Type>(WM_STATUS_TEXT))
-            texts << static_cast<TWindowMessageEvent *>(e)->Text();
-        return QObject::event(e);
-    }
-    QStringList texts;
-};
 
 // Phase voltage limits of the set used outside limit periods: maximum
 // upper 22, normal upper 23, maximum lower 24, normal lower 25.
@@ -314,8 +300,8 @@ TEST_F(BindingTest, FailingNotificationIsLoggedReportedAndDoesNotStopTheList)
     ASSERT_TRUE(dir.isValid());
     TMonitorR5Logger logger(dir.filePath(QStringLiteral("bindings.log")));
     ASSERT_TRUE(logger.Open());
-    TStatusSink sink;
-    TParamsControlsManager guarded(record, &logger, &sink);
+    QStringList statusTexts;
+    TParamsControlsManager guarded(record, &logger, [&](const QString &text) { statusTexts << text; });
 
     int calls = 0;
     guarded.AddNotification(PSum, [&] {
@@ -328,11 +314,10 @@ TEST_F(BindingTest, FailingNotificationIsLoggedReportedAndDoesNotStopTheList)
                             QStringLiteral("DrawDiagramm_P_Q"));
     Store(PSum, 12.5f);
     guarded.RefreshRange(PSum, SSum);
-    QCoreApplication::sendPostedEvents(&sink);
 
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(frame.ValueText(), QStringLiteral("12,5")); // bound after the failing method
-    EXPECT_EQ(sink.texts, (QStringList{QStringLiteral("Ошибка при расчете диаграмм"),
+    EXPECT_EQ(statusTexts, (QStringList{QStringLiteral("Ошибка при расчете диаграмм"),
                                        QStringLiteral("Ошибка при расчете диаграмм")}));
     QFile file(dir.filePath(QStringLiteral("bindings.log")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -6,7 +6,7 @@
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/IniFile.h"
-#include "common/WindowMessages.h"
+#include "engine/Engine.h"
 #include "engine/PollSettings.h"
 #include "engine/PollRun.h"
 #include "engine/MeasurementRecord.h"
@@ -46,24 +46,38 @@ void Print(const QString &text)
     std::fflush(stdout);
 }
 
-// Takes the engine's messages in place of the main window.
+// Follows the engine's run: prints its status, counts its cycles, saves
+// snapshots and ends the program when the run has stopped.
 class TPoller : public QObject
 {
 public:
     TPoller(const TPollOptions &options, QString deviceClass) : options_(options), deviceClass_(std::move(deviceClass)) {}
 
-    void SetCommons(TCommons *commons) { commons_ = commons; }
+    // Queued: a run that cannot start says so while Start() is still on
+    // this thread, before the event loop that is to end runs.
+    void Attach(TCommons *commons)
+    {
+        commons_ = commons;
+        TEngineEvents &events = commons->Events();
+        constexpr auto queued = Qt::QueuedConnection;
+        connect(&events, &TEngineEvents::StatusChanged, this, [](const QString &text) { Print(text); }, queued);
+        connect(&events, &TEngineEvents::DataChanged, this, [this] { OnCycle(); }, queued);
+        connect(&events, &TEngineEvents::RunStateChanged, this, [this] {
+            if (commons_->RunState() == rsStopped)
+                QCoreApplication::exit(ExitCode());
+        }, queued);
+    }
 
     // The first signal: the engine finishes its exchange and stops.
     void Interrupt()
     {
-        if (commons_->Manager()->RunState() != rsRunning)
+        if (commons_->RunState() != rsRunning)
             return;
         // How the run ended is the state it was in when stopped, not what
         // stopping it reports.
-        errorWhenStopped_ = commons_->Manager()->Severity() != svInformation;
+        errorWhenStopped_ = commons_->Severity() != svInformation;
         stopAsked_ = true;
-        commons_->Manager()->Stop();
+        commons_->Stop();
     }
 
     // Failed: the run ended by itself or in an error, no data cycle came
@@ -73,48 +87,25 @@ public:
         return !stopAsked_ || errorWhenStopped_ || cycles_ == 0 || fileFailed_ ? kExitFailed : kExitOk;
     }
 
-    bool event(QEvent *event) override
-    {
-        auto *message = dynamic_cast<TWindowMessageEvent *>(event);
-        if (!message)
-            return QObject::event(event);
-        switch (message->Number()) {
-        case WM_STATUS_TEXT:
-            Print(message->Text());
-            break;
-        case WM_DATA_CHANGED:
-            OnCycle();
-            break;
-        case WM_POLL_STATE_CHANGED:
-            if (commons_->Manager()->RunState() == rsStopped)
-                QCoreApplication::exit(ExitCode());
-            break;
-        default:
-            break;
-        }
-        return true;
-    }
-
 private:
     void OnCycle()
     {
         ++cycles_;
         if (options_.CsvEvery > 0 && cycles_ % options_.CsvEvery == 0)
             SaveCsv();
-        if (options_.Cycles > 0 && cycles_ >= options_.Cycles && commons_->Manager()->RunState() == rsRunning) {
+        if (options_.Cycles > 0 && cycles_ >= options_.Cycles && commons_->RunState() == rsRunning) {
             stopAsked_ = true;
-            commons_->Manager()->Stop();
+            commons_->Stop();
         }
     }
 
     void SaveCsv()
     {
-        auto *manager = static_cast<TRequestThreadManagerVD *>(commons_->Manager());
         const QDateTime now = QDateTime::currentDateTime();
         const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
         const QString path = QDir(folder).filePath(
-            TGenerateNameUtilities::CsvBaseName(deviceClass_, manager->LastDeviceNumber(), now));
-        const TFileUtilities snapshot(manager->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_, now);
+            TGenerateNameUtilities::CsvBaseName(deviceClass_, commons_->LastDeviceNumber(), now));
+        const TFileUtilities snapshot(commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_, now);
         if (snapshot.SaveToFile(path, [](const QString &text) { Print(text); })) {
             Print(QStringLiteral("Последний файл: ") + path);
         } else {
@@ -205,10 +196,9 @@ int main(int argc, char **argv)
     }
 
     TObjectsFactoryVD factory;
-    // the poller stands in for the window: the engine's messages go to it
     TPoller poller(options, deviceClass);
-    auto commons = std::make_unique<TCommons>(&factory, &poller, options.LogFile);
-    poller.SetCommons(commons.get());
+    auto commons = std::make_unique<TCommons>(&factory, options.LogFile);
+    poller.Attach(commons.get());
     if (!commons->Logger().Open())
         Print(QStringLiteral("Ведение лог-файла невозможно"));
     commons->Logger().LogProgramStart();
@@ -230,10 +220,10 @@ int main(int argc, char **argv)
 
     commons->Settings()->SetConnection(connection);
     commons->Settings()->Common.Password = options.Password;
-    commons->Manager()->SetSaveOscillograms(options.SaveOscillograms);
-    commons->Manager()->Start();
+    commons->SetSaveOscillograms(options.SaveOscillograms);
+    commons->Start();
     const int code = app.exec();
-    commons->Manager()->WaitForThread();
+    commons->WaitForThread();
     commons->Logger().LogProgramClose();
     return code;
 }
