@@ -110,17 +110,12 @@ private:
     void SaveCsv()
     {
         auto *manager = static_cast<TRequestThreadManagerVD *>(commons_->Manager());
-        const QDateTime now = QDateTime::currentDateTime();
         const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
-        const QString path = QDir(folder).filePath(
-            TGenerateNameUtilities::CsvBaseName(deviceClass_, manager->LastDeviceNumber(), now));
-        const TFileUtilities snapshot(manager->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_, now);
-        if (snapshot.SaveToFile(path, [](const QString &text) { Print(text); })) {
-            Print(QStringLiteral("Последний файл: ") + path);
-        } else {
-            Print(QStringLiteral("Ошибка при сохранении в: ") + path);
-            fileFailed_ = true;
-        }
+        const TCsvSaveOutcome outcome =
+            SaveCsvSnapshot(folder, manager->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_,
+                            QDateTime::currentDateTime(), [](const QString &text) { Print(text); });
+        Print(outcome.StatusText());
+        fileFailed_ = fileFailed_ || !outcome.Saved;
     }
 
     const TPollOptions &options_;
