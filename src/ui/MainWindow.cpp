@@ -11,7 +11,8 @@
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/RecordBindings.h"
 #include "ui/MainValuesPage.h"
-#include "ui/ProgramSettingsFile.h"
+#include "catalogue/ProgramSettingsFile.h"
+#include "ui/WindowPlacement.h"
 #include "ui/MessageBoxes.h"
 
 #include <QAction>

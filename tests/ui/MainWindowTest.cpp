@@ -13,7 +13,7 @@
 #include "ui/MeterMainWindow.h"
 #include "ui/connections/ConnectionSettingsFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
-#include "ui/ProgramSettingsFile.h"
+#include "catalogue/ProgramSettingsFile.h"
 #include "ui/MessageBoxes.h"
 
 #include <QAction>

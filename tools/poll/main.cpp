@@ -5,7 +5,7 @@
 
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
-#include "common/IniFile.h"
+#include "catalogue/ProgramSettingsFile.h"
 #include "common/WindowMessages.h"
 #include "engine/PollSettings.h"
 #include "engine/PollRun.h"
@@ -158,9 +158,9 @@ int WriteSettings(const QString &fileName, const TccnConnection &connection)
     auto copy = connection.Clone();
     if (!list.AddConnection(*copy))
         return 2;
-    TMemIniFile ini(fileName);
-    ini.WriteBinary(QStringLiteral("Подключения"), QStringLiteral("Список"), list.SaveToBytes(csfText));
-    ini.WriteInteger(QStringLiteral("Подключения"), QStringLiteral("Выбрано"), copy->ConID);
+    TProgramIniFile ini(fileName);
+    ini.WriteConnectionList(&list);
+    ini.WriteSelected(copy->ConID);
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     if (!ini.UpdateFile()) {
         std::fprintf(stderr, "raruzor-poll: cannot write %s\n", fileName.toLocal8Bit().constData());
