@@ -1,5 +1,6 @@
 // Whole polling runs against the project's meter simulator over loopback TCP.
 
+#include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/Cp1251.h"
@@ -57,6 +58,14 @@ protected:
 };
 
 } // namespace
+
+TEST(PolledDeviceTypes, TheEnginePollsExactlyTheMetersTheConnectionListAccepts)
+{
+    TccnConnectionListUIOptions options;
+    ConfigureMonitorOptions(options);
+    for (int type = -1; type <= kDeviceTypeCount; ++type)
+        EXPECT_EQ(IsSupportedDeviceType(type), options.FindDeviceTypeOptions(type) != nullptr) << type;
+}
 
 TEST_F(PollingRun, FillsTheRecordWithNominalsDataAndOscillograms)
 {
