@@ -13,6 +13,8 @@
 #include "engine/PollRun.h"
 #include "protocol/R5Commands.h"
 #include "protocol/SimProcess.h"
+#include "support/LoopbackConnection.h"
+#include "support/LoopbackRecord.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,18 +36,6 @@ void EnsureApplication()
     static std::unique_ptr<QCoreApplication> app;
     if (QCoreApplication::instance() == nullptr)
         app = std::make_unique<QCoreApplication>(argc, argv);
-}
-
-std::shared_ptr<TccnConnection> Connection(quint16 port)
-{
-    auto connection = std::make_shared<TccnConnection>();
-    connection->SetCustomDevice(std::make_unique<TccnM7Dev>());
-    connection->SetCustomDeviceProtocol(std::make_unique<TccnTarvelProtocol>());
-    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
-    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
-    mode->TCPIPInterface().IpPort = port;
-    connection->SetCustomConMode(std::move(mode));
-    return connection;
 }
 
 class TDataCounter : public QObject
@@ -76,7 +66,7 @@ void BM_EnginePollingCycle(benchmark::State &state)
     TDataCounter window;
     TCommons commons(&factory, &window, dir.filePath(QStringLiteral("bench.log")));
     commons.Logger().Open();
-    commons.Settings()->SetConnection(Connection(sim.Port()));
+    commons.Settings()->SetConnection(testsupport::LoopbackConnection(sim.Port()));
     commons.Manager()->Start();
     auto waitFor = [&](int cycles) {
         QDeadlineTimer deadline(30000);
@@ -115,11 +105,7 @@ public:
 protected:
     void run() override
     {
-        TPCASettings settings{};
-        settings.Ethernet.ChannelType = pcaEthernetTCP;
-        settings.Ethernet.IpAddress.SetText(u"127.0.0.1");
-        settings.Ethernet.IpPort = port_;
-        auto driver = CreateR5Driver(TR5DriverKind::M7, settings);
+        auto driver = CreateR5Driver(TR5DriverKind::M7, testsupport::LoopbackRecord(port_));
         driver->SetDeviceNumber(1);
         if (!driver->Channel() || driver->Channel()->Connect() != 0) {
             failed = true;
