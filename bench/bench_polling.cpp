@@ -13,6 +13,8 @@
 #include "engine/PollRun.h"
 #include "protocol/R5Commands.h"
 #include "protocol/SimProcess.h"
+#include "support/LoopbackConnection.h"
+#include "support/LoopbackRecord.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,17 +38,6 @@ void EnsureApplication()
         app = std::make_unique<QCoreApplication>(argc, argv);
 }
 
-std::shared_ptr<TccnConnection> Connection(quint16 port)
-{
-    auto connection = std::make_shared<TccnConnection>();
-    connection->SetCustomDevice(std::make_unique<TccnM7Dev>());
-    connection->SetCustomDeviceProtocol(std::make_unique<TccnTarvelProtocol>());
-    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
-    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
-    mode->TCPIPInterface().IpPort = port;
-    connection->SetCustomConMode(std::move(mode));
-    return connection;
-}
 
 void BM_EnginePollingCycle(benchmark::State &state)
 {
@@ -64,7 +55,7 @@ void BM_EnginePollingCycle(benchmark::State &state)
     int cycles = 0;
     QObject::connect(&commons.Events(), &TEngineEvents::DataChanged, &window, [&] { ++cycles; }, Qt::QueuedConnection);
     commons.Logger().Open();
-    commons.Settings()->SetConnection(Connection(sim.Port()));
+    commons.Settings()->SetConnection(testsupport::LoopbackConnection(sim.Port()));
     commons.Start();
     auto waitFor = [&](int count) {
         QDeadlineTimer deadline(30000);
@@ -103,11 +94,7 @@ public:
 protected:
     void run() override
     {
-        TPCASettings settings{};
-        settings.Ethernet.ChannelType = pcaEthernetTCP;
-        settings.Ethernet.IpAddress.SetText(u"127.0.0.1");
-        settings.Ethernet.IpPort = port_;
-        auto driver = CreateR5Driver(TR5DriverKind::M7, settings);
+        auto driver = CreateR5Driver(TR5DriverKind::M7, testsupport::LoopbackRecord(port_));
         driver->SetDeviceNumber(1);
         if (!driver->Channel() || driver->Channel()->Connect() != 0) {
             failed = true;

@@ -5,6 +5,7 @@
 #include "protocol/R5Commands.h"
 #include "protocol/R5Frame.h"
 #include "protocol/SimProcess.h"
+#include "support/LoopbackRecord.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +17,8 @@
 
 #include <atomic>
 #include <memory>
+
+using testsupport::LoopbackRecord;
 
 namespace {
 
@@ -115,15 +118,6 @@ bool RoundTrip(QTcpSocket &socket, const QByteArray &request, QByteArray &answer
         got += socket.read(answer.data() + got, answer.size() - got);
     }
     return true;
-}
-
-TPCASettings LoopbackRecord(quint16 port)
-{
-    TPCASettings s{};
-    s.Ethernet.ChannelType = pcaEthernetTCP;
-    s.Ethernet.IpAddress.SetText(u"127.0.0.1");
-    s.Ethernet.IpPort = port;
-    return s;
 }
 
 void BM_ExchangeWithSimulator(benchmark::State &state)

@@ -2,6 +2,8 @@
 
 #include "catalogue/ConnectionList.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 const TccnDeviceTypeOptions *TccnDeviceTypeOptionsList::Items(int index) const
@@ -59,12 +61,17 @@ bool TccnConnectionListUIOptions::CheckConnection(const TccnConnection *connecti
     return true;
 }
 
+bool IsPolledDeviceType(int deviceType)
+{
+    return std::ranges::find(kPolledDeviceTypes, deviceType) != kPolledDeviceTypes.end();
+}
+
 void ConfigureMonitorOptions(TccnConnectionListUIOptions &options)
 {
     const TDeviceProtocolTypes tarvelOnly{dptTarvel};
     const TConModeTypes allModes{cmtDirect232, cmtPhoneModem232, cmtRadioModem232, cmtDirectTCPIP,
                                  cmtVDOptoAttach232};
-    for (TDeviceType type : {dtM7, dtR5AS, dtM7SQ, dtM7L12020, dtM7L22020, dtR5AS2020})
+    for (TDeviceType type : kPolledDeviceTypes)
         options.AddDeviceTypeOptions(type, tarvelOnly, allModes);
     options.CheckMode = false;
 }

@@ -8,6 +8,7 @@
 #include "common/Exceptions.h"
 
 #include <QString>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -80,7 +81,13 @@ private:
     TccnDeviceTypeOptionsList list_;
 };
 
-// The options of this program: the six meters it polls (M7, R5 A/S, M7 SQ,
-// M7L1 v20+, M7L2 v20+, R5 A/S v20+), each in the Tarvel protocol over any
-// of the five connection modes; no marks.
+// The meters this program polls, in the order the options list them. The
+// engine's supported types and its choice of driver follow this table.
+inline constexpr std::array<TDeviceType, 6> kPolledDeviceTypes{dtM7,       dtR5AS,     dtM7SQ,
+                                                              dtM7L12020, dtM7L22020, dtR5AS2020};
+
+bool IsPolledDeviceType(int deviceType);
+
+// The options of this program: each polled meter in the Tarvel protocol over
+// any of the five connection modes; no marks.
 void ConfigureMonitorOptions(TccnConnectionListUIOptions &options);

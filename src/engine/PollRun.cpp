@@ -1,5 +1,6 @@
 #include "engine/PollRun.h"
 
+#include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ChannelSettingsFromMode.h"
@@ -22,9 +23,9 @@ constexpr int kLastFirmwareWithoutOscillogram = 2217;
 constexpr int kMeterTimePollMs = 100;
 constexpr quint8 kDataRequestCount = 3;
 
-TR5DriverKind DriverKindOf(const TccnCustomDevice *device)
+constexpr TR5DriverKind DriverKindOf(int deviceType)
 {
-    switch (device ? device->DeviceType() : dtR5AS) {
+    switch (deviceType) {
     case dtM7: return TR5DriverKind::M7;
     case dtM7SQ: return TR5DriverKind::M7_SQ;
     case dtM7L12020: return TR5DriverKind::M7_L12020;
@@ -33,6 +34,18 @@ TR5DriverKind DriverKindOf(const TccnCustomDevice *device)
     default: return TR5DriverKind::R5_AS;
     }
 }
+
+// A type added to the polled table without a driver case above would be
+// polled as an R5 A/S: every polled type must have a driver of its own.
+constexpr bool EachPolledTypeHasItsDriver()
+{
+    for (size_t i = 0; i < kPolledDeviceTypes.size(); ++i)
+        for (size_t j = i + 1; j < kPolledDeviceTypes.size(); ++j)
+            if (DriverKindOf(kPolledDeviceTypes[i]) == DriverKindOf(kPolledDeviceTypes[j]))
+                return false;
+    return true;
+}
+static_assert(EachPolledTypeHasItsDriver());
 
 // Names what could not be opened: the port, or address and port.
 QString ChannelTarget(const TPCASettings &settings)
@@ -48,20 +61,7 @@ QByteArrayView View(const auto &bytes) { return QByteArrayView(reinterpret_cast<
 
 } // namespace
 
-bool IsSupportedDeviceType(int deviceType)
-{
-    switch (deviceType) {
-    case dtR5AS:
-    case dtR5AS2020:
-    case dtM7:
-    case dtM7L12020:
-    case dtM7L22020:
-    case dtM7SQ:
-        return true;
-    default:
-        return false;
-    }
-}
+bool IsSupportedDeviceType(int deviceType) { return IsPolledDeviceType(deviceType); }
 
 // ---------------------------------------------------------- TRequestThreadVD
 
@@ -83,7 +83,8 @@ TRequestThreadVD::TRequestThreadVD(const TConnectionSettings &settings, TDataSto
     protocol_ = std::make_unique<TccnTarvelProtocol>();
     if (auto *source = dynamic_cast<const TccnTarvelProtocol *>(connection->CustomDeviceProtocol()))
         protocol_->Assign(*source);
-    driverKind_ = DriverKindOf(connection->CustomDevice());
+    const TccnCustomDevice *device = connection->CustomDevice();
+    driverKind_ = DriverKindOf(device ? device->DeviceType() : dtR5AS);
 }
 
 TRequestThreadVD::~TRequestThreadVD()

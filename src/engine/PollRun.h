@@ -94,5 +94,5 @@ public:
     std::unique_ptr<TRequestThreadManager> CreateManager(const TPollParts &parts) const override;
 };
 
-// The six device types the monitor polls (catalogue device type codes).
+// The device types the monitor polls: the catalogue's polled types.
 bool IsSupportedDeviceType(int deviceType);

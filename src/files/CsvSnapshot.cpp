@@ -3,7 +3,6 @@
 #include "common/Cp1251.h"
 #include "common/Exceptions.h"
 #include "common/Contracts.h"
-#include "common/UserFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -222,13 +221,6 @@ QString TGenerateNameUtilities::DeviceTypeText(const QString &deviceClassName)
     return QString::fromLatin1(TextsFor(deviceClassName).typeText);
 }
 
-QString TGenerateNameUtilities::CsvFileName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment)
-{
-    const QString folder = ProgramDocumentsFolder();
-    QDir().mkpath(folder);
-    return folder + CsvBaseName(deviceClassName, deviceNumber, moment);
-}
-
 QString TGenerateNameUtilities::CsvBaseName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment)
 {
     return QStringLiteral("monitor_%1_%2_%3.csv")
@@ -398,15 +390,28 @@ TFileUtilities::TFileUtilities(int deviceNumber, std::vector<float> values, QStr
 {
 }
 
-QString TFileUtilities::GetFileName() const
-{
-    return TGenerateNameUtilities::CsvFileName(deviceClassName_, deviceNumber_, moment_);
-}
-
 bool TFileUtilities::SaveToFile(const QString &fileName, const TErrorSink &showError) const
 {
     if (!TGenerateNameUtilities::PrepareFile(fileName, showError))
         return false;
     TDataStorageSaver saver(fileName, values_, deviceNumber_, moment_, deviceClassName_);
     return saver.Save();
+}
+
+// ----------------------------------------------------------- snapshot save
+
+QString SavedFileLead() { return QStringLiteral("Последний файл: "); }
+
+QString SaveFailedLead() { return QStringLiteral("Ошибка при сохранении в: "); }
+
+TCsvSaveOutcome SaveCsvSnapshot(const QString &folder, int deviceNumber, std::vector<float> values,
+                                const QString &deviceClassName, const QDateTime &moment,
+                                const TErrorSink &showError)
+{
+    TCsvSaveOutcome outcome;
+    outcome.Path = QDir(folder).filePath(TGenerateNameUtilities::CsvBaseName(deviceClassName, deviceNumber, moment));
+    const TFileUtilities snapshot(deviceNumber, std::move(values), deviceClassName, moment);
+    outcome.Saved = snapshot.SaveToFile(outcome.Path, showError);
+    outcome.Lead = outcome.Saved ? SavedFileLead() : SaveFailedLead();
+    return outcome;
 }

@@ -81,7 +81,6 @@ public:
     // The device texts follow the class of the chosen connection's device.
     static QString DeviceFilePrefix(const QString &deviceClassName);
     static QString DeviceTypeText(const QString &deviceClassName);
-    static QString CsvFileName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
     // The name alone, without a folder.
     static QString CsvBaseName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
     // Creates the folder and removes an old file of that name; shows its own
@@ -118,7 +117,6 @@ public:
     TFileUtilities(int deviceNumber, std::vector<float> values, QString deviceClassName,
                    QDateTime moment = QDateTime::currentDateTime());
 
-    QString GetFileName() const;
     bool SaveToFile(const QString &fileName, const TErrorSink &showError = {}) const;
 
 private:
@@ -127,3 +125,23 @@ private:
     QString deviceClassName_;
     QDateTime moment_;
 };
+
+// The status-line leads of a save: the file written, or the one that failed.
+QString SavedFileLead();
+QString SaveFailedLead();
+
+// What a snapshot save came to, for the status line or the console.
+struct TCsvSaveOutcome
+{
+    bool Saved = false;
+    QString Path;
+    QString Lead;
+
+    QString StatusText() const { return Lead + Path; }
+};
+
+// Names the snapshot's file in `folder` after the device and the moment and
+// saves it there. Errors met on the way also go to the sink.
+TCsvSaveOutcome SaveCsvSnapshot(const QString &folder, int deviceNumber, std::vector<float> values,
+                                const QString &deviceClassName, const QDateTime &moment,
+                                const TErrorSink &showError = {});

@@ -12,7 +12,8 @@
 #include "ui/RecordBindings.h"
 #include "ui/MainValuesPage.h"
 #include "ui/PowerPage.h"
-#include "ui/ProgramSettingsFile.h"
+#include "catalogue/ProgramSettingsFile.h"
+#include "ui/WindowPlacement.h"
 #include "ui/MessageBoxes.h"
 
 #include <QAction>

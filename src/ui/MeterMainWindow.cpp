@@ -86,12 +86,11 @@ void TMainVondForm::SaveMeasurements()
 {
     if (!commons_ || !commons_->Store())
         return;
-    const TFileUtilities saver(commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(),
-                               DeviceClassForFiles());
-    const QString fileName = saver.GetFileName();
-    const bool saved = saver.SaveToFile(fileName, [this](const QString &text) { ShowError(text, this); });
-    const QString prefix = saved ? QStringLiteral("Последний файл: ") : QStringLiteral("Ошибка при сохранении в: ");
-    lastFilePanel->SetPath(prefix, fileName);
+    const TCsvSaveOutcome outcome =
+        SaveCsvSnapshot(ProgramDocumentsFolder(), commons_->LastDeviceNumber(),
+                        commons_->Store()->SnapshotData(), DeviceClassForFiles(), QDateTime::currentDateTime(),
+                        [this](const QString &text) { ShowError(text, this); });
+    lastFilePanel->SetPath(outcome.Lead, outcome.Path);
     statusBar()->setToolTip(lastFilePanel->toolTip());
 }
 

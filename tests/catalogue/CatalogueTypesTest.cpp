@@ -245,6 +245,8 @@ TEST(CatalogueOptions, CheckConnectionInThisProgramsConfiguration)
         EXPECT_EQ(options.DeviceTypeOptionsList().Items(i)->AllowedProtocols.Bits(), 1);
         EXPECT_EQ(options.DeviceTypeOptionsList().Items(i)->AllowedConModes.Bits(), 31);
     }
+    for (int type = -1; type <= kDeviceTypeCount; ++type)
+        EXPECT_EQ(IsPolledDeviceType(type), options.FindDeviceTypeOptions(type) != nullptr) << type;
 
     QString message;
     EXPECT_FALSE(options.CheckConnection(nullptr, message));

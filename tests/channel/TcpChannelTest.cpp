@@ -3,6 +3,7 @@
 
 #include "channel/LoopbackPeer.h"
 #include "channel/TcpChannel.h"
+#include "support/LoopbackRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +12,9 @@
 #include <QStringList>
 
 using testpeer::TLoopbackPeer;
+using testsupport::LoopbackRecord;
 
 namespace {
-
-TPCASettings LoopbackRecord(quint16 port)
-{
-    TPCASettings s{};
-    s.Ethernet.ChannelType = pcaEthernetTCP;
-    s.Ethernet.IpAddress.SetText(u"127.0.0.1");
-    s.Ethernet.IpPort = port;
-    return s;
-}
 
 // Reads until `n` bytes are in or a read fails; returns what came.
 QByteArray ReadAll(TPCACustom &channel, int n, int timeoutMs = 5000)

@@ -1,5 +1,6 @@
 // Whole polling runs against the project's meter simulator over loopback TCP.
 
+#include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "common/Cp1251.h"
@@ -9,6 +10,7 @@
 #include "engine/MeasurementRecord.h"
 #include "engine/PollingFixture.h"
 #include "protocol/SimProcess.h"
+#include "support/LoopbackConnection.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -25,20 +27,7 @@ namespace {
 template <class TDevice = TccnM7SQDev>
 std::shared_ptr<TccnConnection> TcpConnection(quint16 port, int attemptsOnConnect = 1, int maxAttempts = 3)
 {
-    auto connection = std::make_shared<TccnConnection>();
-    auto device = std::make_unique<TDevice>();
-    device->FactoryNum = 4711;
-    connection->SetCustomDevice(std::move(device));
-    auto protocol = std::make_unique<TccnTarvelProtocol>();
-    protocol->DeviceAddress = 1;
-    protocol->MaxAttemptCount = maxAttempts;
-    connection->SetCustomDeviceProtocol(std::move(protocol));
-    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
-    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
-    mode->TCPIPInterface().IpPort = port;
-    mode->MaxAttemptCountOnConnect = attemptsOnConnect;
-    connection->SetCustomConMode(std::move(mode));
-    return connection;
+    return testsupport::LoopbackConnection<TDevice>(port, 4711, attemptsOnConnect, maxAttempts);
 }
 
 class PollingRun : public engine_test::PollingFixture
@@ -56,6 +45,14 @@ protected:
 };
 
 } // namespace
+
+TEST(PolledDeviceTypes, TheEnginePollsExactlyTheMetersTheConnectionListAccepts)
+{
+    TccnConnectionListUIOptions options;
+    ConfigureMonitorOptions(options);
+    for (int type = -1; type <= kDeviceTypeCount; ++type)
+        EXPECT_EQ(IsSupportedDeviceType(type), options.FindDeviceTypeOptions(type) != nullptr) << type;
+}
 
 TEST_F(PollingRun, FillsTheRecordWithNominalsDataAndOscillograms)
 {

@@ -1,5 +1,6 @@
 #include "common/Cp1251.h"
 #include "common/Contracts.h"
+#include "common/UserFolders.h"
 #include "files/CsvSnapshot.h"
 #include "support/FileSizeLimit.h"
 
@@ -113,9 +114,12 @@ TEST(CsvFile, PointLocaleAndFileNames)
 {
     LocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedStates));
     QStandardPaths::setTestModeEnabled(true);
-    TFileUtilities saver(1, std::vector<float>(14275, 0.0f), QStringLiteral("TccnM7Dev"), kMoment);
-    const QString name = saver.GetFileName();
+    const TCsvSaveOutcome first =
+        SaveCsvSnapshot(ProgramDocumentsFolder(), 1, std::vector<float>(14275, 0.0f), QStringLiteral("TccnM7Dev"), kMoment);
+    const QString name = first.Path;
     EXPECT_TRUE(name.endsWith(QStringLiteral("/VD/Raruzor U7(D5)/monitor_m7(v4_6)_1_261206_152410123.csv")));
+    EXPECT_TRUE(first.Saved);
+    EXPECT_EQ(first.StatusText(), QStringLiteral("Последний файл: ") + name);
     EXPECT_EQ(TGenerateNameUtilities::DeviceFilePrefix(QStringLiteral("TccnR5ASDev")), QStringLiteral("r5AS(v4_6)"));
     EXPECT_EQ(TGenerateNameUtilities::DeviceTypeText(QStringLiteral("TccnM7SQDev")), QStringLiteral("Tarvel-M7(SQ v10+)"));
 
@@ -148,6 +152,15 @@ TEST(CsvFile, FailuresAreReportedAndContractsGuardNames)
     ASSERT_TRUE(QDir().mkpath(dirNamed));
     EXPECT_FALSE(TFileUtilities(0, {}, {}, kMoment).SaveToFile(dirNamed, sink));
     EXPECT_EQ(errors.value(1), QStringLiteral("Ошибка при удалении перезаписываемого файла (%1).").arg(dirNamed));
+
+    // the snapshot save names the file in the folder it is given and reports
+    // the failure both ways: through the sink and in its status text
+    const TCsvSaveOutcome failed =
+        SaveCsvSnapshot(dir.filePath(QStringLiteral("file/sub")), 3, {}, QStringLiteral("TccnM7SQDev"), kMoment, sink);
+    EXPECT_FALSE(failed.Saved);
+    EXPECT_EQ(failed.Path, dir.filePath(QStringLiteral("file/sub/monitor_m7_sq_3_261206_152410123.csv")));
+    EXPECT_EQ(failed.StatusText(), QStringLiteral("Ошибка при сохранении в: ") + failed.Path);
+    EXPECT_EQ(errors.value(2), QStringLiteral("Ошибка при указании пути к файлу (%1).").arg(failed.Path));
 
     EXPECT_THROW(TCsvFile(dir.filePath(QStringLiteral("x.CSV"))), EPreConditions);
     TCsvFile file(dir.filePath(QStringLiteral("x.csv")));

@@ -7,6 +7,7 @@
 #include "common/Cp1251.h"
 #include "common/Contracts.h"
 #include "common/ProgramLog.h"
+#include "support/LoopbackRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -22,17 +23,9 @@
 using testpeer::Answer;
 using testpeer::TReply;
 using testpeer::TScriptedMeter;
+using testsupport::LoopbackRecord;
 
 namespace {
-
-TPCASettings LoopbackRecord(quint16 port)
-{
-    TPCASettings s{};
-    s.Ethernet.ChannelType = pcaEthernetTCP;
-    s.Ethernet.IpAddress.SetText(u"127.0.0.1");
-    s.Ethernet.IpPort = port;
-    return s;
-}
 
 bool IsPassword(const QByteArray &request) { return quint8(request[6]) == 0x0A && quint8(request[7]) == 0x85; }
 bool IsData(const QByteArray &request) { return quint8(request[6]) == 0x01 && quint8(request[7]) == 0x01; }

@@ -5,23 +5,16 @@
 #include "protocol/R5Commands.h"
 
 #include "common/Contracts.h"
+#include "support/LoopbackRecord.h"
 
 #include <gtest/gtest.h>
 
 using testpeer::Answer;
 using testpeer::TReply;
 using testpeer::TScriptedMeter;
+using testsupport::LoopbackRecord;
 
 namespace {
-
-TPCASettings LoopbackRecord(quint16 port)
-{
-    TPCASettings s{};
-    s.Ethernet.ChannelType = pcaEthernetTCP;
-    s.Ethernet.IpAddress.SetText(u"127.0.0.1");
-    s.Ethernet.IpPort = port;
-    return s;
-}
 
 void PutFirmware(TR5DateTimeInfoCommand &command, const char (&text)[6])
 {

@@ -3,10 +3,13 @@
 
 #include "protocol/CommandExecutor.h"
 #include "protocol/SimProcess.h"
+#include "support/LoopbackRecord.h"
 
 #include <gtest/gtest.h>
 
 #include <QThread>
+
+using testsupport::LoopbackRecord;
 
 namespace {
 
@@ -15,15 +18,6 @@ namespace {
 #else
 #define REQUIRE_SIM(sim) GTEST_SKIP() << "no meter simulator in this build"
 #endif
-
-TPCASettings LoopbackRecord(quint16 port)
-{
-    TPCASettings s{};
-    s.Ethernet.ChannelType = pcaEthernetTCP;
-    s.Ethernet.IpAddress.SetText(u"127.0.0.1");
-    s.Ethernet.IpPort = port;
-    return s;
-}
 
 struct TSimRun
 {

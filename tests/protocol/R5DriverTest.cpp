@@ -4,23 +4,16 @@
 #include "protocol/MeterPeer.h"
 #include "protocol/R5Commands.h"
 #include "protocol/R5Driver.h"
+#include "support/LoopbackRecord.h"
 
 #include <gtest/gtest.h>
 
 using testpeer::Answer;
 using testpeer::TReply;
 using testpeer::TScriptedMeter;
+using testsupport::LoopbackRecord;
 
 namespace {
-
-TPCASettings LoopbackRecord(quint16 port)
-{
-    TPCASettings s{};
-    s.Ethernet.ChannelType = pcaEthernetTCP;
-    s.Ethernet.IpAddress.SetText(u"127.0.0.1");
-    s.Ethernet.IpPort = port;
-    return s;
-}
 
 // A TM7 connected to the scripted meter.
 struct TConnectedDriver

@@ -7,6 +7,7 @@
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
 #include "protocol/SimProcess.h"
+#include "support/LoopbackConnection.h"
 #include "ui/connections/ConnectionListFrame.h"
 #include "ui/MeterMainWindow.h"
 #include "ui/connections/ConnectionSettingsFrame.h"
@@ -18,7 +19,7 @@
 #include "ui/PowerPage.h"
 #include "ui/SpectrumDesigns.h"
 #include "ui/SpectrumTable.h"
-#include "ui/ProgramSettingsFile.h"
+#include "catalogue/ProgramSettingsFile.h"
 #include "ui/MessageBoxes.h"
 
 #include <QAction>
@@ -111,17 +112,7 @@ private:
 
 std::unique_ptr<TccnConnection> TcpConnection(qint32 port, qint32 factoryNum, int attempts = 1)
 {
-    auto connection = std::make_unique<TccnConnection>();
-    auto device = std::make_unique<TccnM7Dev>();
-    device->FactoryNum = factoryNum;
-    connection->SetCustomDevice(std::move(device));
-    connection->SetCustomDeviceProtocol(std::make_unique<TccnTarvelProtocol>());
-    auto mode = std::make_unique<TccnDirectTCPIPConMode>();
-    mode->TCPIPInterface().IpAddress = QStringLiteral("127.0.0.1");
-    mode->TCPIPInterface().IpPort = port;
-    mode->MaxAttemptCountOnConnect = attempts;
-    connection->SetCustomConMode(std::move(mode));
-    return connection;
+    return testsupport::LoopbackConnection(port, factoryNum, attempts);
 }
 
 // A settings file as a previous run would have left it.

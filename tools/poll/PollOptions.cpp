@@ -1,5 +1,6 @@
 #include "PollOptions.h"
 
+#include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/CatalogueTypes.h"
 #include "catalogue/ConnectionList.h"
@@ -14,6 +15,16 @@ bool ToInt(const QString &text, qint64 low, qint64 high, qint64 &value)
     return ok && value >= low && value <= high;
 }
 
+// In the order of their names.
+QString PolledTypeIdents()
+{
+    QStringList idents;
+    for (TDeviceType type : kPolledDeviceTypes)
+        idents << DeviceTypeIdents().at(type);
+    idents.sort();
+    return idents.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 QString TPollOptions::Usage()
@@ -23,7 +34,7 @@ QString TPollOptions::Usage()
         "Polls one meter with the monitor's engine, without a window.\n\n"
         "  --tcp HOST:PORT         meter (or converter) on TCP/IP\n"
         "  --serial PORT[:BAUD]    meter on a direct serial line (default 115200 bit/s)\n"
-        "  --device-type ID        dtM7, dtM7SQ, dtM7L12020, dtM7L22020, dtR5AS, dtR5AS2020 (dtM7SQ)\n"
+        "  --device-type ID        %1 (dtM7SQ)\n"
         "  --device-address N      device number in the frames (1)\n"
         "  --factory-number N      factory number, used in file names (1)\n"
         "  --password TEXT         first-level password (none)\n"
@@ -44,7 +55,8 @@ QString TPollOptions::Usage()
         "  1       the run ended by itself or with an error standing, no data cycle came\n"
         "          through, or a CSV or oscillogram file could not be written\n"
         "  2       a wrong command line\n"
-        "  128+N   a second signal N ended the poller without waiting for the meter\n");
+        "  128+N   a second signal N ended the poller without waiting for the meter\n")
+        .arg(PolledTypeIdents());
 }
 
 bool TPollOptions::Parse(const QStringList &arguments, QString &error)

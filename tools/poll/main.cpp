@@ -5,7 +5,7 @@
 
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
-#include "common/IniFile.h"
+#include "catalogue/ProgramSettingsFile.h"
 #include "engine/Engine.h"
 #include "engine/PollSettings.h"
 #include "engine/PollRun.h"
@@ -101,17 +101,12 @@ private:
 
     void SaveCsv()
     {
-        const QDateTime now = QDateTime::currentDateTime();
         const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
-        const QString path = QDir(folder).filePath(
-            TGenerateNameUtilities::CsvBaseName(deviceClass_, commons_->LastDeviceNumber(), now));
-        const TFileUtilities snapshot(commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_, now);
-        if (snapshot.SaveToFile(path, [](const QString &text) { Print(text); })) {
-            Print(QStringLiteral("Последний файл: ") + path);
-        } else {
-            Print(QStringLiteral("Ошибка при сохранении в: ") + path);
-            fileFailed_ = true;
-        }
+        const TCsvSaveOutcome outcome =
+            SaveCsvSnapshot(folder, commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_,
+                            QDateTime::currentDateTime(), [](const QString &text) { Print(text); });
+        Print(outcome.StatusText());
+        fileFailed_ = fileFailed_ || !outcome.Saved;
     }
 
     const TPollOptions &options_;
@@ -154,9 +149,9 @@ int WriteSettings(const QString &fileName, const TccnConnection &connection)
     auto copy = connection.Clone();
     if (!list.AddConnection(*copy))
         return 2;
-    TMemIniFile ini(fileName);
-    ini.WriteBinary(QStringLiteral("Подключения"), QStringLiteral("Список"), list.SaveToBytes(csfText));
-    ini.WriteInteger(QStringLiteral("Подключения"), QStringLiteral("Выбрано"), copy->ConID);
+    TProgramIniFile ini(fileName);
+    ini.WriteConnectionList(&list);
+    ini.WriteSelected(copy->ConID);
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     if (!ini.UpdateFile()) {
         std::fprintf(stderr, "raruzor-poll: cannot write %s\n", fileName.toLocal8Bit().constData());

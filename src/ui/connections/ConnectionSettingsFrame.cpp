@@ -4,7 +4,7 @@
 #include "catalogue/AcceptedConnections.h"
 #include "common/Contracts.h"
 #include "ui/connections/ConnectionListFrame.h"
-#include "ui/ProgramSettingsFile.h"
+#include "catalogue/ProgramSettingsFile.h"
 
 #include <QVBoxLayout>
 

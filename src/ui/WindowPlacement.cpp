@@ -1,59 +1,16 @@
-#include "ui/ProgramSettingsFile.h"
+#include "ui/WindowPlacement.h"
 
-#include "catalogue/ConnectionList.h"
-#include "common/Contracts.h"
-#include "common/UserFolders.h"
-
-#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
 namespace {
 
-const QString kConnections = QStringLiteral("Подключения");
-const QString kList = QStringLiteral("Список");
-const QString kSelected = QStringLiteral("Выбрано");
 const QString kFormPosition = QStringLiteral("FORMPOSITION");
-constexpr int kTextFormat = 2;
 constexpr int32_t kPlacementLength = 44;
 constexpr int32_t kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
 
-QString PreparedDefaultName()
-{
-    const QString folder = ProgramDataFolder();
-    if (!folder.isEmpty())
-        QDir().mkpath(folder);
-    return folder + TProgramIniFile::DefaultFileName();
-}
-
 } // namespace
-
-QString TProgramIniFile::DefaultFileName() { return ProgramFileBaseName() + QStringLiteral(".ini"); }
-
-TProgramIniFile::TProgramIniFile() : TMemIniFile(PreparedDefaultName()) {}
-
-TProgramIniFile::TProgramIniFile(const QString &fileName) : TMemIniFile(fileName) {}
-
-void TProgramIniFile::ReadConnectionList(TccnConnectionList *list) const
-{
-    CheckPreConditions(list != nullptr, "TProgramIniFile.ReadConnectionList");
-    QByteArray bytes;
-    if (!ReadBinary(kConnections, kList, bytes) || !list->TryLoadFromBytes(bytes, kTextFormat))
-        list->Clear();
-}
-
-void TProgramIniFile::WriteConnectionList(const TccnConnectionList *list)
-{
-    CheckPreConditions(list != nullptr, "TProgramIniFile.WriteConnectionList");
-    WriteBinary(kConnections, kList, list->SaveToBytes(kTextFormat));
-}
-
-int TProgramIniFile::ReadSelected() const { return ReadInteger(kConnections, kSelected, -1); }
-
-void TProgramIniFile::WriteSelected(int conID) { WriteInteger(kConnections, kSelected, conID); }
-
-// ------------------------------------------------------------ window placement
 
 QByteArray EncodeWindowPlacement(const TWindowPlacement &placement)
 {

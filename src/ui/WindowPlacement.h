@@ -1,8 +1,7 @@
 #pragma once
 
-// The program's settings file: the saved connections, the chosen one and
-// the main window's placement, kept between runs in
-// <local app data>/VD/<program>/<executable>.ini.
+// The main window's placement in the program's settings file: where it
+// stood and whether it was maximised, restored at the next start.
 
 #include "common/IniFile.h"
 
@@ -11,23 +10,6 @@
 #include <cstdint>
 
 class QWidget;
-class TccnConnectionList;
-
-class TProgramIniFile : public TMemIniFile
-{
-public:
-    // The program's own file; its folder is created when missing.
-    TProgramIniFile();
-    explicit TProgramIniFile(const QString &fileName);
-
-    // A damaged or missing list leaves the list empty; nothing is raised.
-    void ReadConnectionList(TccnConnectionList *list) const;
-    void WriteConnectionList(const TccnConnectionList *list);
-    int ReadSelected() const;
-    void WriteSelected(int conID);
-
-    static QString DefaultFileName();
-};
 
 // The window's placement as eleven little-endian 32-bit integers: length 44,
 // flags, show state, minimised x/y, maximised x/y, normal left/top/right/bottom.
