@@ -106,6 +106,8 @@ void TRequestThreadVD::CreateDriver()
     commands_->PasswordCommand()->Password = settings_.Common.Password;
     TExecuterHost host;
     host.StopRequested = [this] { return StopRequested(); };
+    static_assert(TExecuterHost::kStatusInformation == svInformation && TExecuterHost::kStatusWarning == svWarning &&
+                  TExecuterHost::kStatusError == svError);
     host.ReportStatus = [this](const QString &text, int severity) { ReportStatus(text, TSeverity(severity)); };
     host.Logger = &log_;
     executer_ = std::make_unique<TCommandExecuter>(commands_->PasswordCommand(), std::max(1, protocol_->MaxAttemptCount),

@@ -109,7 +109,7 @@ bool TCommandExecuter::RunOnce(TR5Command &command)
     const TR5ResultClass final = command.ResultClass();
     const bool ok = accepted && (final == rcNoData || final == rcAcceptedWithNote || final == rcSuccess);
     if (!ok && final != rcPasswordNotRemoved)
-        ReportStatus(command.ErrorText(), 2);
+        ReportStatus(command.ErrorText(), TExecuterHost::kStatusError);
     return ok;
 }
 
@@ -124,7 +124,7 @@ bool TCommandExecuter::Run(TR5Command *command)
         return false;
     passwordCommand_->Execute();
     if (passwordCommand_->ResultClass() != rcSuccess) {
-        ReportStatus(passwordCommand_->ErrorText(), 2);
+        ReportStatus(passwordCommand_->ErrorText(), TExecuterHost::kStatusError);
         return true;
     }
     return !RunOnce(*command);

@@ -23,8 +23,12 @@ struct TExecuterHost
     // means never. Asked at every step boundary; the driver gets the same
     // (SetStopCheck) so that a stop also cuts an exchange short.
     std::function<bool()> StopRequested;
-    // Status text and severity (0 information, 1 warning, 2 error); may be empty.
+    // Status text and severity (kStatusInformation.. kStatusError, the
+    // engine's own scale); may be empty.
     std::function<void(const QString &text, int severity)> ReportStatus;
+    static constexpr int kStatusInformation = 0;
+    static constexpr int kStatusWarning = 1;
+    static constexpr int kStatusError = 2;
     // The program log for command reports; may be null.
     TMonitorR5Logger *Logger = nullptr;
     // Pause between attempts; empty means QThread::msleep. Tests may count.

@@ -190,13 +190,15 @@ void TMainForm::RefreshParameter(int slot)
 void TMainForm::RefreshData()
 {
     if (bindings_)
-        bindings_->RefreshRange(286, 2754);
+        // the nominals, limits and channel states before the first value are
+        // refreshed one by one, when they change
+        bindings_->RefreshRange(VDSlot::Urms, VDSlot::DataEnd - 1);
 }
 
 void TMainForm::RefreshOscillogram()
 {
     if (bindings_)
-        bindings_->RefreshRange(2755, 14274);
+        bindings_->RefreshRange(VDSlot::OscFirst, VDSlot::OscEnd - 1);
 }
 
 QWidget *TMainForm::AddPage(const char *objectName, const QString &caption)
@@ -279,7 +281,7 @@ void TMainForm::ShowStatusText(const QString &text)
 
 void TMainForm::BuildStatusBar()
 {
-    static constexpr int widths[3] = {275, 140, 50};
+    const int widths[3] = {kDeviceTimePanelWidth, 140, 50};
     const QString texts[3] = {QStringLiteral("Время последнего расчета: __:__:__"),
                               QStringLiteral("F2 - Сохранение в файл"), QString()};
     lastFilePanel = new TFilePathLabel(statusBar());

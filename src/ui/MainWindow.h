@@ -83,6 +83,8 @@ protected:
     QLabel *lblNomerDev = nullptr;
     QLabel *lblLog = nullptr;
     QLabel *statusPanels[3] = {};
+    // The design width of the meter-time panel; wider where the date needs it.
+    static constexpr int kDeviceTimePanelWidth = 275;
     // panel 2: the last file saved
     TFilePathLabel *lastFilePanel = nullptr;
     TParamsMainPage *paramsMainPage_ = nullptr;

@@ -108,5 +108,5 @@ void TMainVondForm::RefreshDeviceTime()
     }
     statusPanels[0]->setText(text);
     // the design width, or more where this system's date format needs it
-    statusPanels[0]->setFixedWidth(std::max(275, statusPanels[0]->fontMetrics().horizontalAdvance(text) + 12));
+    statusPanels[0]->setFixedWidth(std::max(kDeviceTimePanelWidth, statusPanels[0]->fontMetrics().horizontalAdvance(text) + 12));
 }
