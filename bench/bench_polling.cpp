@@ -38,7 +38,6 @@ void EnsureApplication()
         app = std::make_unique<QCoreApplication>(argc, argv);
 }
 
-
 void BM_EnginePollingCycle(benchmark::State &state)
 {
     EnsureApplication();
@@ -53,7 +52,8 @@ void BM_EnginePollingCycle(benchmark::State &state)
     // counted as a window would see them: queued to this thread
     QObject window;
     int cycles = 0;
-    QObject::connect(&commons.Events(), &TEngineEvents::DataChanged, &window, [&] { ++cycles; }, Qt::QueuedConnection);
+    QObject::connect(
+        &commons.Events(), &TEngineEvents::DataChanged, &window, [&] { ++cycles; }, Qt::QueuedConnection);
     commons.Logger().Open();
     commons.Settings()->SetConnection(testsupport::LoopbackConnection(sim.Port()));
     commons.Start();

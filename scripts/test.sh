@@ -7,6 +7,9 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 
 "$root/scripts/install-deps.sh"
 
+echo "== format =="
+"$root/scripts/format.sh"
+
 echo "== build (release) =="
 cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/release" -j "$jobs"

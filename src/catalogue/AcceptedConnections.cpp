@@ -69,8 +69,7 @@ bool IsPolledDeviceType(int deviceType)
 void ConfigureMonitorOptions(TccnConnectionListUIOptions &options)
 {
     const TDeviceProtocolTypes tarvelOnly{dptTarvel};
-    const TConModeTypes allModes{cmtDirect232, cmtPhoneModem232, cmtRadioModem232, cmtDirectTCPIP,
-                                 cmtVDOptoAttach232};
+    const TConModeTypes allModes{cmtDirect232, cmtPhoneModem232, cmtRadioModem232, cmtDirectTCPIP, cmtVDOptoAttach232};
     for (TDeviceType type : kPolledDeviceTypes)
         options.AddDeviceTypeOptions(type, tarvelOnly, allModes);
     options.CheckMode = false;

@@ -23,11 +23,9 @@ public:
 class TccnDeviceTypeOptions
 {
 public:
-    TccnDeviceTypeOptions(TDeviceType deviceType, TDeviceProtocolTypes allowedProtocols,
-                          TConModeTypes allowedConModes)
+    TccnDeviceTypeOptions(TDeviceType deviceType, TDeviceProtocolTypes allowedProtocols, TConModeTypes allowedConModes)
         : DeviceType(deviceType), AllowedProtocols(allowedProtocols), AllowedConModes(allowedConModes)
-    {
-    }
+    {}
 
     TDeviceType DeviceType;
     TDeviceProtocolTypes AllowedProtocols;
@@ -84,7 +82,7 @@ private:
 // The meters this program polls, in the order the options list them. The
 // engine's supported types and its choice of driver follow this table.
 inline constexpr std::array<TDeviceType, 6> kPolledDeviceTypes{dtM7,       dtR5AS,     dtM7SQ,
-                                                              dtM7L12020, dtM7L22020, dtR5AS2020};
+                                                               dtM7L12020, dtM7L22020, dtR5AS2020};
 
 bool IsPolledDeviceType(int deviceType);
 

@@ -10,8 +10,7 @@ using catalogue_detail::Line;
 
 TccnCustomDevice::TccnCustomDevice(TDeviceType type)
     : deviceType_(type), supportedProtocols_(DeviceTypeSupportedProtocols(type))
-{
-}
+{}
 
 void TccnCustomDevice::Assign(const TccnCustomDevice &source)
 {

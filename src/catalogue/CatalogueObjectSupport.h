@@ -34,6 +34,9 @@ std::unique_ptr<Base> CloneOf(const Base &source, TccnClassFamily family, QAnySt
     return copy;
 }
 
-inline QString Line(const QString &label, const QString &value) { return label + u'=' + value; }
+inline QString Line(const QString &label, const QString &value)
+{
+    return label + u'=' + value;
+}
 
 } // namespace catalogue_detail

@@ -10,8 +10,7 @@ using catalogue_detail::Line;
 
 std::unique_ptr<TccnCustomDeviceProtocol> TccnCustomDeviceProtocol::Clone() const
 {
-    return CloneOf<TccnCustomDeviceProtocol>(*this, TccnClassFamily::Protocol,
-                                             u"TccnCustomDeviceProtocol.Clone");
+    return CloneOf<TccnCustomDeviceProtocol>(*this, TccnClassFamily::Protocol, u"TccnCustomDeviceProtocol.Clone");
 }
 
 void TccnTarvelProtocol::Assign(const TccnCustomDeviceProtocol &source)

@@ -46,15 +46,13 @@ const QStringList &DeviceTypeFullNames()
 
 const QStringList &DeviceProtocolTypeNames()
 {
-    static const QStringList names = {u"Tarvel"_s, u"МЭК 101"_s, u"МЭК 104"_s, u"Modbus RTU"_s,
-                                      u"Modbus TCP"_s};
+    static const QStringList names = {u"Tarvel"_s, u"МЭК 101"_s, u"МЭК 104"_s, u"Modbus RTU"_s, u"Modbus TCP"_s};
     return names;
 }
 
 const QStringList &ConModeTypeNames()
 {
-    static const QStringList names = {u"COM-порт"_s, u"Модем"_s, u"Радиомодем"_s, u"TCP/IP"_s,
-                                      u"ОП - RS232 (USB)"_s};
+    static const QStringList names = {u"COM-порт"_s, u"Модем"_s, u"Радиомодем"_s, u"TCP/IP"_s, u"ОП - RS232 (USB)"_s};
     return names;
 }
 
@@ -73,27 +71,24 @@ const QStringList &PhoneModemDialTypeNames()
 const QStringList &DeviceTypeIdents()
 {
     static const QStringList idents = {
-        u"dtKL"_s,   u"dtKL2"_s,      u"dtKL2M"_s,      u"dtKL2C"_s,        u"dtKL2A"_s,
-        u"dtKL2AM"_s, u"dtKL2AC"_s,    u"dtQP1x"_s,      u"dtQP2x"_s,        u"dtQP17"_s,
-        u"dtR5"_s,   u"dtR5AS"_s,     u"dtR5AS2020"_s,  u"dtM7"_s,          u"dtM7L12020"_s,
-        u"dtM7L22020"_s, u"dtPX"_s,   u"dtG3"_s,        u"dtTW"_s,          u"dtM7SQ"_s,
-        u"dtConverterJX"_s,
+        u"dtKL"_s,       u"dtKL2"_s,      u"dtKL2M"_s, u"dtKL2C"_s, u"dtKL2A"_s, u"dtKL2AM"_s,    u"dtKL2AC"_s,
+        u"dtQP1x"_s,     u"dtQP2x"_s,     u"dtQP17"_s, u"dtR5"_s,   u"dtR5AS"_s, u"dtR5AS2020"_s, u"dtM7"_s,
+        u"dtM7L12020"_s, u"dtM7L22020"_s, u"dtPX"_s,   u"dtG3"_s,   u"dtTW"_s,   u"dtM7SQ"_s,     u"dtConverterJX"_s,
     };
     return idents;
 }
 
 const QStringList &DeviceProtocolTypeIdents()
 {
-    static const QStringList idents = {u"dptTarvel"_s, u"dptIEC101"_s, u"dptIEC104"_s,
-                                       u"dptModbusRTU"_s, u"dptModbusTCP"_s};
+    static const QStringList idents = {u"dptTarvel"_s, u"dptIEC101"_s, u"dptIEC104"_s, u"dptModbusRTU"_s,
+                                       u"dptModbusTCP"_s};
     return idents;
 }
 
 const QStringList &ConModeTypeIdents()
 {
-    static const QStringList idents = {u"cmtDirect232"_s, u"cmtPhoneModem232"_s,
-                                       u"cmtRadioModem232"_s, u"cmtDirectTCPIP"_s,
-                                       u"cmtVDOptoAttach232"_s};
+    static const QStringList idents = {u"cmtDirect232"_s, u"cmtPhoneModem232"_s, u"cmtRadioModem232"_s,
+                                       u"cmtDirectTCPIP"_s, u"cmtVDOptoAttach232"_s};
     return idents;
 }
 
@@ -112,11 +107,10 @@ const QStringList &PhoneModemDialTypeIdents()
 const QStringList &DeviceTypeClassNames()
 {
     static const QStringList names = {
-        u"TccnKLDev"_s,      u"TccnKL2Dev"_s,       u"TccnKL2MDev"_s,     u"TccnKL2CDev"_s,
-        u"TccnKL2ADev"_s,    u"TccnKL2AMDev"_s,     u"TccnKL2ACDev"_s,    u"TccnQP1xDev"_s,
-        u"TccnQP2xDev"_s,    u"TccnQP17Dev"_s,      u"TccnR5Dev"_s,       u"TccnR5ASDev"_s,
-        u"TccnR5AS2020Dev"_s, u"TccnM7Dev"_s,       u"TccnM7L12020Dev"_s, u"TccnM7L22020Dev"_s,
-        u"TccnPXDev"_s,      u"TccnG3Dev"_s,        u"TccnTWDev"_s,       u"TccnM7SQDev"_s,
+        u"TccnKLDev"_s,          u"TccnKL2Dev"_s,   u"TccnKL2MDev"_s,     u"TccnKL2CDev"_s, u"TccnKL2ADev"_s,
+        u"TccnKL2AMDev"_s,       u"TccnKL2ACDev"_s, u"TccnQP1xDev"_s,     u"TccnQP2xDev"_s, u"TccnQP17Dev"_s,
+        u"TccnR5Dev"_s,          u"TccnR5ASDev"_s,  u"TccnR5AS2020Dev"_s, u"TccnM7Dev"_s,   u"TccnM7L12020Dev"_s,
+        u"TccnM7L22020Dev"_s,    u"TccnPXDev"_s,    u"TccnG3Dev"_s,       u"TccnTWDev"_s,   u"TccnM7SQDev"_s,
         u"TccnConverterJXDev"_s,
     };
     return names;
@@ -124,9 +118,8 @@ const QStringList &DeviceTypeClassNames()
 
 const QStringList &DeviceProtocolTypeClassNames()
 {
-    static const QStringList names = {u"TccnTarvelProtocol"_s, u"TccnIEC101Protocol"_s,
-                                      u"TccnIEC104Protocol"_s, u"TccnModbusRTUProtocol"_s,
-                                      u"TccnModbusTCPProtocol"_s};
+    static const QStringList names = {u"TccnTarvelProtocol"_s, u"TccnIEC101Protocol"_s, u"TccnIEC104Protocol"_s,
+                                      u"TccnModbusRTUProtocol"_s, u"TccnModbusTCPProtocol"_s};
     return names;
 }
 
@@ -147,23 +140,18 @@ TDeviceProtocolTypes DeviceTypeSupportedProtocols(TDeviceType type)
     constexpr TDeviceProtocolTypes modbusRtu{dptModbusRTU};
     switch (type) {
     case dtKL2:
-    case dtKL2A:
-        return tarvel101;
-    case dtR5:
-        return tarvel101104;
+    case dtKL2A: return tarvel101;
+    case dtR5: return tarvel101104;
     case dtR5AS:
     case dtR5AS2020:
     case dtM7:
     case dtM7L12020:
     case dtM7L22020:
-    case dtM7SQ:
-        return all;
+    case dtM7SQ: return all;
     case dtG3:
     case dtTW:
-    case dtConverterJX:
-        return modbusRtu;
-    default:
-        return tarvel;
+    case dtConverterJX: return modbusRtu;
+    default: return tarvel;
     }
 }
 

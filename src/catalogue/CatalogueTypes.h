@@ -67,10 +67,7 @@ public:
             Include(code);
     }
 
-    constexpr bool Contains(int code) const
-    {
-        return code >= 0 && code < 8 && ((bits_ >> code) & 1u) != 0;
-    }
+    constexpr bool Contains(int code) const { return code >= 0 && code < 8 && ((bits_ >> code) & 1u) != 0; }
     constexpr void Include(int code)
     {
         if (code >= 0 && code < 8)

@@ -44,8 +44,7 @@ void TVersionInfo::DefineProperties(std::vector<TccnDefinedProperty> &list)
         if (OnBeforeWrite)
             OnBeforeWrite();
         return PropertyStream::List({PropertyStream::Integer(Value.Major), PropertyStream::Integer(Value.Minor),
-                                     PropertyStream::Integer(Value.Release),
-                                     PropertyStream::Integer(Value.Build)});
+                                     PropertyStream::Integer(Value.Release), PropertyStream::Integer(Value.Build)});
     };
     versionNumber.Read = [this](const TStreamValue &value) {
         const QString what = u"VersionNumber"_s;
@@ -182,9 +181,7 @@ TccnDefinedProperty ClassProperty(const QString &name, const Part *current,
             return std::nullopt;
         return PropertyStream::Ident(current->ClassName().toLatin1());
     };
-    p.Read = [name, set, create](const TStreamValue &value) {
-        set(create(PropertyStream::ToIdent(value, name)));
-    };
+    p.Read = [name, set, create](const TStreamValue &value) { set(create(PropertyStream::ToIdent(value, name))); };
     return p;
 }
 
@@ -222,8 +219,8 @@ void TccnConnection::DefineProperties(std::vector<TccnDefinedProperty> &list)
         return DeviceTypeIdents().value(device_->DeviceType());
     }));
     list.push_back(ClassProperty<TccnCustomDevice>(
-        u"FCustomDeviceClass"_s, device_.get(),
-        [this](std::unique_ptr<TccnCustomDevice> d) { device_ = std::move(d); }, &CreateDevice));
+        u"FCustomDeviceClass"_s, device_.get(), [this](std::unique_ptr<TccnCustomDevice> d) { device_ = std::move(d); },
+        &CreateDevice));
     list.push_back(TypeProperty(u"FCustomDeviceProtocolType"_s, [this]() -> std::optional<QString> {
         if (!protocol_)
             return std::nullopt;
@@ -231,8 +228,7 @@ void TccnConnection::DefineProperties(std::vector<TccnDefinedProperty> &list)
     }));
     list.push_back(ClassProperty<TccnCustomDeviceProtocol>(
         u"FCustomDeviceProtocolClass"_s, protocol_.get(),
-        [this](std::unique_ptr<TccnCustomDeviceProtocol> p) { protocol_ = std::move(p); },
-        &CreateDeviceProtocol));
+        [this](std::unique_ptr<TccnCustomDeviceProtocol> p) { protocol_ = std::move(p); }, &CreateDeviceProtocol));
     list.push_back(TypeProperty(u"FCustomConModeType"_s, [this]() -> std::optional<QString> {
         if (!conMode_)
             return std::nullopt;
@@ -310,8 +306,7 @@ TccnConnection *TccnConnectionList::FindByConID(qint32 conID) const
 
 namespace {
 
-int CountDevices(const std::vector<std::unique_ptr<TccnConnection>> &items, TDeviceType type,
-                 const qint32 *factoryNum)
+int CountDevices(const std::vector<std::unique_ptr<TccnConnection>> &items, TDeviceType type, const qint32 *factoryNum)
 {
     int count = 0;
     for (const auto &item : items) {
@@ -356,12 +351,10 @@ void TccnConnectionList::SortConnections()
         const TccnCustomDevice *d = c.CustomDevice();
         const TccnCustomDeviceProtocol *p = c.CustomDeviceProtocol();
         const TccnCustomConMode *m = c.CustomConMode();
-        return std::tuple(d ? int(d->DeviceType()) : -1,
-                          d ? qint64(d->FactoryNum) : std::numeric_limits<qint64>::min(),
+        return std::tuple(d ? int(d->DeviceType()) : -1, d ? qint64(d->FactoryNum) : std::numeric_limits<qint64>::min(),
                           p ? int(p->ProtocolType()) : -1, m ? int(m->ConModeType()) : -1, c.ConID);
     };
-    std::stable_sort(items_.begin(), items_.end(),
-                     [&](const auto &a, const auto &b) { return key(*a) < key(*b); });
+    std::stable_sort(items_.begin(), items_.end(), [&](const auto &a, const auto &b) { return key(*a) < key(*b); });
 }
 
 void TccnConnectionList::Clear()
@@ -392,9 +385,7 @@ void TccnConnectionList::DefineProperties(std::vector<TccnDefinedProperty> &list
     TccnDefinedProperty maxID;
     maxID.Name = u"FMaxID"_s;
     maxID.Write = [this]() -> std::optional<TStreamValue> { return PropertyStream::Integer(maxID_); };
-    maxID.Read = [this](const TStreamValue &value) {
-        maxID_ = qint32(PropertyStream::ToInteger(value, u"FMaxID"_s));
-    };
+    maxID.Read = [this](const TStreamValue &value) { maxID_ = qint32(PropertyStream::ToInteger(value, u"FMaxID"_s)); };
     list.push_back(std::move(maxID));
 }
 
@@ -405,10 +396,9 @@ void TccnConnectionList::CheckLoadedVersion()
         const TVersionNumber read = loadedVersion_;
         version_.Value = kCurrentConnectionListVersion;
         loadedVersion_ = kCurrentConnectionListVersion;
-        throw EccnConnectionList(u"Текущая версия списка подключений (v"_s
-                                 + VersionText(kCurrentConnectionListVersion)
-                                 + u") меньше загружаемой версии (v"_s + VersionText(read)
-                                 + u"). Загрузка невозможна"_s);
+        throw EccnConnectionList(u"Текущая версия списка подключений (v"_s +
+                                 VersionText(kCurrentConnectionListVersion) + u") меньше загружаемой версии (v"_s +
+                                 VersionText(read) + u"). Загрузка невозможна"_s);
     }
     version_.Value = kCurrentConnectionListVersion;
 }
@@ -436,8 +426,7 @@ QByteArray TccnConnectionList::SaveToBytes(int format) const
     if (format != csfBinary && format != csfText)
         throw EccnConnectionList(u"Список подключений. Сохранение в поток в неизвестном формате не поддерживается"_s);
     // Writing only reads the list; the wrapper wants a mutable root.
-    TccnStreamWrapper root(u"TccnConnectionListWrapper"_s, u"ConnectionList"_s,
-                           const_cast<TccnConnectionList *>(this));
+    TccnStreamWrapper root(u"TccnConnectionListWrapper"_s, u"ConnectionList"_s, const_cast<TccnConnectionList *>(this));
     const QByteArray binary = CcnStreaming::ObjectToBinary(root);
     if (format == csfBinary)
         return binary;
@@ -483,12 +472,8 @@ void TccnConnectionList::LoadTextWithPrefix(QByteArrayView data)
 void TccnConnectionList::LoadFromBytes(QByteArrayView data, int format)
 {
     switch (format) {
-    case csfBinary:
-        LoadBinaryWithPrefix(data);
-        return;
-    case csfText:
-        LoadTextWithPrefix(data);
-        return;
+    case csfBinary: LoadBinaryWithPrefix(data); return;
+    case csfText: LoadTextWithPrefix(data); return;
     case csfAny: {
         QString binaryError;
         try {
@@ -505,8 +490,8 @@ void TccnConnectionList::LoadFromBytes(QByteArrayView data, int format)
             textError = e.Message();
         }
         throw EccnConnectionList(u"Список подключений. Ошибка загрузки данных. Неверный формат.\r\n\r\n"
-                                 u"Ошибка чтения в бинарном виде: "_s
-                                 + binaryError + u"\r\n\r\nОшибка чтения в текстовом виде: "_s + textError);
+                                 u"Ошибка чтения в бинарном виде: "_s +
+                                 binaryError + u"\r\n\r\nОшибка чтения в текстовом виде: "_s + textError);
     }
     default:
         throw EccnConnectionList(u"Список подключений. Загрузка из потока в неизвестном формате не поддерживается"_s);

@@ -23,7 +23,7 @@ public:
 
 // Stream formats of a connection list.
 enum TccnStreamFormat : int {
-    csfAny = 0,    // reading only: binary, then text
+    csfAny = 0, // reading only: binary, then text
     csfBinary = 1,
     csfText = 2,
 };
@@ -134,7 +134,7 @@ public:
     void GetProperties(TccnPropertyList &list) override;
     void DefineProperties(std::vector<TccnDefinedProperty> &list) override;
 
-    qint32 ConID = -1; // -1 until the connection is added to a list
+    qint32 ConID = -1;     // -1 until the connection is added to a list
     bool Selected = false; // marks of the list window; not saved
 
 private:

@@ -10,8 +10,7 @@ using catalogue_detail::Line;
 
 std::unique_ptr<TccnCustomCommInterface> TccnCustomCommInterface::Clone() const
 {
-    return CloneOf<TccnCustomCommInterface>(*this, TccnClassFamily::CommInterface,
-                                            u"TccnCustomCommInterface.Clone");
+    return CloneOf<TccnCustomCommInterface>(*this, TccnClassFamily::CommInterface, u"TccnCustomCommInterface.Clone");
 }
 
 void TccnComPortInterface::Assign(const TccnCustomCommInterface &source)
@@ -56,8 +55,7 @@ void TccnTCPIPInterface::GetProperties(TccnPropertyList &list)
 
 std::unique_ptr<TccnCustomCommHardware> TccnCustomCommHardware::Clone() const
 {
-    return CloneOf<TccnCustomCommHardware>(*this, TccnClassFamily::CommHardware,
-                                           u"TccnCustomCommHardware.Clone");
+    return CloneOf<TccnCustomCommHardware>(*this, TccnClassFamily::CommHardware, u"TccnCustomCommHardware.Clone");
 }
 
 void TccnCustomModem::Assign(const TccnCustomCommHardware &source)
@@ -118,18 +116,15 @@ void TccnRadioModem::GetProperties(TccnPropertyList &list)
 
 void TccnVDOptoAttach::Assign(const TccnCustomCommHardware &source)
 {
-    CheckPreConditions(dynamic_cast<const TccnVDOptoAttach *>(&source) != nullptr,
-                       u"TccnVDOptoAttach.Assign");
+    CheckPreConditions(dynamic_cast<const TccnVDOptoAttach *>(&source) != nullptr, u"TccnVDOptoAttach.Assign");
 }
 
 // --- Connection modes ------------------------------------------------------------------------
 
-TccnCustomConMode::TccnCustomConMode(TConModeType type,
-                                     std::unique_ptr<TccnCustomCommInterface> commInterface,
+TccnCustomConMode::TccnCustomConMode(TConModeType type, std::unique_ptr<TccnCustomCommInterface> commInterface,
                                      std::unique_ptr<TccnCustomCommHardware> hardware)
     : conModeType_(type), interface_(std::move(commInterface)), hardware_(std::move(hardware))
-{
-}
+{}
 
 void TccnCustomConMode::Assign(const TccnCustomConMode &source)
 {
@@ -169,8 +164,7 @@ T &PartOf(TccnPersistent *part, QAnyStringView context)
 
 TccnDirect232ConMode::TccnDirect232ConMode()
     : TccnCustomConMode(cmtDirect232, std::make_unique<TccnComPortInterface>(), nullptr)
-{
-}
+{}
 
 TccnComPortInterface &TccnDirect232ConMode::ComPortInterface() const
 {
@@ -178,10 +172,8 @@ TccnComPortInterface &TccnDirect232ConMode::ComPortInterface() const
 }
 
 TccnPhoneModem232ConMode::TccnPhoneModem232ConMode()
-    : TccnCustomConMode(cmtPhoneModem232, std::make_unique<TccnComPortInterface>(),
-                        std::make_unique<TccnPhoneModem>())
-{
-}
+    : TccnCustomConMode(cmtPhoneModem232, std::make_unique<TccnComPortInterface>(), std::make_unique<TccnPhoneModem>())
+{}
 
 TccnComPortInterface &TccnPhoneModem232ConMode::ComPortInterface() const
 {
@@ -194,10 +186,8 @@ TccnPhoneModem &TccnPhoneModem232ConMode::PhoneModem() const
 }
 
 TccnRadioModem232ConMode::TccnRadioModem232ConMode()
-    : TccnCustomConMode(cmtRadioModem232, std::make_unique<TccnComPortInterface>(),
-                        std::make_unique<TccnRadioModem>())
-{
-}
+    : TccnCustomConMode(cmtRadioModem232, std::make_unique<TccnComPortInterface>(), std::make_unique<TccnRadioModem>())
+{}
 
 TccnComPortInterface &TccnRadioModem232ConMode::ComPortInterface() const
 {
@@ -211,8 +201,7 @@ TccnRadioModem &TccnRadioModem232ConMode::RadioModem() const
 
 TccnDirectTCPIPConMode::TccnDirectTCPIPConMode()
     : TccnCustomConMode(cmtDirectTCPIP, std::make_unique<TccnTCPIPInterface>(), nullptr)
-{
-}
+{}
 
 TccnTCPIPInterface &TccnDirectTCPIPConMode::TCPIPInterface() const
 {
@@ -222,13 +211,11 @@ TccnTCPIPInterface &TccnDirectTCPIPConMode::TCPIPInterface() const
 TccnVDOptoAttach232ConMode::TccnVDOptoAttach232ConMode()
     : TccnCustomConMode(cmtVDOptoAttach232, std::make_unique<TccnComPortInterface>(),
                         std::make_unique<TccnVDOptoAttach>())
-{
-}
+{}
 
 TccnComPortInterface &TccnVDOptoAttach232ConMode::ComPortInterface() const
 {
-    return PartOf<TccnComPortInterface>(CustomCommInterface(),
-                                        u"TccnVDOptoAttach232ConMode.ComPortInterface");
+    return PartOf<TccnComPortInterface>(CustomCommInterface(), u"TccnVDOptoAttach232ConMode.ComPortInterface");
 }
 
 TccnVDOptoAttach &TccnVDOptoAttach232ConMode::VDOptoAttach() const

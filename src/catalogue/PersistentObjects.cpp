@@ -42,13 +42,11 @@ void TccnPersistent::DefineProperties(std::vector<TccnDefinedProperty> &) {}
 
 void TccnClassRegistry::Register(const QString &className, TccnClassFamily family, TccnFactory factory)
 {
-    CheckPreConditions(factory != nullptr && Find(className, family) == nullptr,
-                       u"TccnClassRegistry.Register");
+    CheckPreConditions(factory != nullptr && Find(className, family) == nullptr, u"TccnClassRegistry.Register");
     entries_.push_back({className, family, std::move(factory)});
 }
 
-const TccnClassRegistry::Entry *TccnClassRegistry::Find(QStringView className,
-                                                        TccnClassFamily family) const
+const TccnClassRegistry::Entry *TccnClassRegistry::Find(QStringView className, TccnClassFamily family) const
 {
     for (const Entry &entry : entries_)
         if (entry.Family == family && QStringView(entry.ClassName).compare(className, Qt::CaseInsensitive) == 0)
@@ -56,8 +54,7 @@ const TccnClassRegistry::Entry *TccnClassRegistry::Find(QStringView className,
     return nullptr;
 }
 
-std::unique_ptr<TccnPersistent> TccnClassRegistry::Create(QStringView className,
-                                                          TccnClassFamily family) const
+std::unique_ptr<TccnPersistent> TccnClassRegistry::Create(QStringView className, TccnClassFamily family) const
 {
     const Entry *entry = Find(className, family);
     return entry ? entry->Factory() : nullptr;
@@ -72,8 +69,7 @@ bool TccnClassRegistry::IsKnown(QStringView className, TccnClassFamily family) c
 
 TccnStreamWrapper::TccnStreamWrapper(QString className, QString propertyName, TccnPersistent *object)
     : className_(std::move(className)), propertyName_(std::move(propertyName)), object_(object)
-{
-}
+{}
 
 void TccnStreamWrapper::GetProperties(TccnPropertyList &list)
 {
@@ -86,8 +82,7 @@ namespace CcnStreaming {
 
 namespace {
 
-void WriteProperties(TccnPersistent &object, const QByteArray &prefix,
-                     std::vector<TStreamProperty> &out);
+void WriteProperties(TccnPersistent &object, const QByteArray &prefix, std::vector<TStreamProperty> &out);
 
 TStreamValue CollectionValue(TccnPersistent &collection)
 {
@@ -104,17 +99,14 @@ TStreamValue CollectionValue(TccnPersistent &collection)
     return value;
 }
 
-void WriteProperties(TccnPersistent &object, const QByteArray &prefix,
-                     std::vector<TStreamProperty> &out)
+void WriteProperties(TccnPersistent &object, const QByteArray &prefix, std::vector<TStreamProperty> &out)
 {
     TccnPropertyList properties;
     object.GetProperties(properties);
     for (const TccnProperty &p : properties.Items) {
         const QByteArray name = prefix + p.Name.toLatin1();
         switch (p.Kind) {
-        case TccnPropertyKind::Integer:
-            out.push_back({name, PropertyStream::Integer(p.GetInteger())});
-            break;
+        case TccnPropertyKind::Integer: out.push_back({name, PropertyStream::Integer(p.GetInteger())}); break;
         case TccnPropertyKind::Enumeration: {
             const qint64 code = p.GetInteger();
             // A code outside the table has no identifier; its number is the
@@ -170,11 +162,8 @@ void ReadPublished(const TccnProperty &p, const TStreamValue &value, const QStri
         p.SetInteger(code);
         break;
     }
-    case TccnPropertyKind::Text:
-        p.SetText(PropertyStream::ToText(value, path));
-        break;
-    case TccnPropertyKind::Object:
-        NoSuchProperty(path); // handled by the caller for collections
+    case TccnPropertyKind::Text: p.SetText(PropertyStream::ToText(value, path)); break;
+    case TccnPropertyKind::Object: NoSuchProperty(path); // handled by the caller for collections
     }
 }
 

@@ -31,7 +31,7 @@ struct TccnProperty
     // bits, so every value fits the integer tags the reader accepts.
     bool AsSigned32 = false;
     const QStringList *Identifiers = nullptr; // Enumeration: code = position
-    std::function<qint64()> GetInteger;        // Integer and Enumeration
+    std::function<qint64()> GetInteger;       // Integer and Enumeration
     std::function<void(qint64)> SetInteger;
     std::function<QString()> GetText;
     std::function<void(const QString &)> SetText;

@@ -22,7 +22,10 @@ QString PreparedDefaultName()
 
 } // namespace
 
-QString TProgramIniFile::DefaultFileName() { return ProgramFileBaseName() + QStringLiteral(".ini"); }
+QString TProgramIniFile::DefaultFileName()
+{
+    return ProgramFileBaseName() + QStringLiteral(".ini");
+}
 
 TProgramIniFile::TProgramIniFile() : TMemIniFile(PreparedDefaultName()) {}
 
@@ -42,6 +45,12 @@ void TProgramIniFile::WriteConnectionList(const TccnConnectionList *list)
     WriteBinary(kConnections, kList, list->SaveToBytes(csfText));
 }
 
-int TProgramIniFile::ReadSelected() const { return ReadInteger(kConnections, kSelected, -1); }
+int TProgramIniFile::ReadSelected() const
+{
+    return ReadInteger(kConnections, kSelected, -1);
+}
 
-void TProgramIniFile::WriteSelected(int conID) { WriteInteger(kConnections, kSelected, conID); }
+void TProgramIniFile::WriteSelected(int conID)
+{
+    WriteInteger(kConnections, kSelected, conID);
+}

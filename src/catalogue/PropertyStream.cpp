@@ -115,18 +115,15 @@ QString DecodeText(const TStreamValue &value)
 {
     switch (value.Tag) {
     case vaString:
-    case vaLString:
-        return Cp1251::Decode(value.Bytes);
-    case vaUTF8String:
-        return QString::fromUtf8(value.Bytes);
+    case vaLString: return Cp1251::Decode(value.Bytes);
+    case vaUTF8String: return QString::fromUtf8(value.Bytes);
     case vaWString: {
         QString text(value.Bytes.size() / 2, Qt::Uninitialized);
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = QChar(char16_t(quint8(value.Bytes[2 * i]) | (quint8(value.Bytes[2 * i + 1]) << 8)));
         return text;
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -140,18 +137,12 @@ QString ToText(const TStreamValue &value, const QString &what)
 QString ToIdent(const TStreamValue &value, const QString &what)
 {
     switch (value.Tag) {
-    case vaIdent:
-        return QString::fromLatin1(value.Bytes);
-    case vaFalse:
-        return u"False"_s;
-    case vaTrue:
-        return u"True"_s;
-    case vaNil:
-        return u"nil"_s;
-    case vaNull:
-        return u"Null"_s;
-    default:
-        throw EPropertyStream(TagMismatch(what));
+    case vaIdent: return QString::fromLatin1(value.Bytes);
+    case vaFalse: return u"False"_s;
+    case vaTrue: return u"True"_s;
+    case vaNil: return u"nil"_s;
+    case vaNull: return u"Null"_s;
+    default: throw EPropertyStream(TagMismatch(what));
     }
 }
 
@@ -257,35 +248,22 @@ void WriteValue(QByteArray &out, const TStreamValue &value)
     case vaNull:
     case vaFalse:
     case vaTrue:
-    case vaNil:
-        break;
+    case vaNil: break;
     case vaList:
         for (const TStreamValue &item : value.Items)
             WriteValue(out, item);
         out.append(char(vaNull));
         break;
-    case vaInt8:
-        AppendLE(out, quint64(value.Integer), 1);
-        break;
-    case vaInt16:
-        AppendLE(out, quint64(value.Integer), 2);
-        break;
-    case vaInt32:
-        AppendLE(out, quint64(value.Integer), 4);
-        break;
+    case vaInt8: AppendLE(out, quint64(value.Integer), 1); break;
+    case vaInt16: AppendLE(out, quint64(value.Integer), 2); break;
+    case vaInt32: AppendLE(out, quint64(value.Integer), 4); break;
     case vaInt64:
-    case vaCurrency:
-        AppendLE(out, quint64(value.Integer), 8);
-        break;
+    case vaCurrency: AppendLE(out, quint64(value.Integer), 8); break;
     case vaExtended:
     case vaSingle:
-    case vaDate:
-        out.append(value.Bytes);
-        break;
+    case vaDate: out.append(value.Bytes); break;
     case vaString:
-    case vaIdent:
-        WriteShortString(out, value.Bytes);
-        break;
+    case vaIdent: WriteShortString(out, value.Bytes); break;
     case vaBinary:
     case vaLString:
     case vaUTF8String:
@@ -435,47 +413,26 @@ private:
         case vaNull:
         case vaFalse:
         case vaTrue:
-        case vaNil:
-            break;
+        case vaNil: break;
         case vaList:
             while (PeekByte() != vaNull)
                 value.Items.push_back(ReadValue());
             ++pos_;
             break;
-        case vaInt8:
-            value.Integer = qint8(ReadLE(1));
-            break;
-        case vaInt16:
-            value.Integer = qint16(ReadLE(2));
-            break;
-        case vaInt32:
-            value.Integer = qint32(ReadLE(4));
-            break;
+        case vaInt8: value.Integer = qint8(ReadLE(1)); break;
+        case vaInt16: value.Integer = qint16(ReadLE(2)); break;
+        case vaInt32: value.Integer = qint32(ReadLE(4)); break;
         case vaInt64:
-        case vaCurrency:
-            value.Integer = qint64(ReadLE(8));
-            break;
-        case vaExtended:
-            value.Bytes = ReadBytes(10);
-            break;
-        case vaSingle:
-            value.Bytes = ReadBytes(4);
-            break;
-        case vaDate:
-            value.Bytes = ReadBytes(8);
-            break;
+        case vaCurrency: value.Integer = qint64(ReadLE(8)); break;
+        case vaExtended: value.Bytes = ReadBytes(10); break;
+        case vaSingle: value.Bytes = ReadBytes(4); break;
+        case vaDate: value.Bytes = ReadBytes(8); break;
         case vaString:
-        case vaIdent:
-            value.Bytes = ReadShortString();
-            break;
+        case vaIdent: value.Bytes = ReadShortString(); break;
         case vaBinary:
         case vaLString:
-        case vaUTF8String:
-            value.Bytes = ReadBytes(qint64(ReadLE(4)));
-            break;
-        case vaWString:
-            value.Bytes = ReadBytes(2 * qint64(ReadLE(4)));
-            break;
+        case vaUTF8String: value.Bytes = ReadBytes(qint64(ReadLE(4))); break;
+        case vaWString: value.Bytes = ReadBytes(2 * qint64(ReadLE(4))); break;
         case vaSet:
             for (;;) {
                 QByteArray name = ReadShortString();
@@ -494,8 +451,7 @@ private:
                 }
                 const qsizetype listPosition = pos_;
                 if (ReadByte() != vaList)
-                    throw EPropertyStream(
-                        u"Ожидался элемент коллекции (позиция %1)"_s.arg(listPosition));
+                    throw EPropertyStream(u"Ожидался элемент коллекции (позиция %1)"_s.arg(listPosition));
                 ReadPropertiesInto(item.Properties);
                 value.Collection.push_back(std::move(item));
             }

@@ -59,16 +59,13 @@ struct TStreamValue
     // The payload as stored: string bytes (cp1251, UTF-16LE or UTF-8 by tag),
     // identifier, binary data, or the raw bytes of a float (10, 4 or 8).
     QByteArray Bytes;
-    std::vector<QByteArray> SetNames;            // vaSet
-    std::vector<TStreamValue> Items;             // vaList
+    std::vector<QByteArray> SetNames;              // vaSet
+    std::vector<TStreamValue> Items;               // vaList
     std::vector<TStreamCollectionItem> Collection; // vaCollection
 
     bool IsInteger() const { return Tag == vaInt8 || Tag == vaInt16 || Tag == vaInt32 || Tag == vaInt64; }
     bool IsText() const { return Tag == vaString || Tag == vaLString || Tag == vaWString || Tag == vaUTF8String; }
-    bool IsIdent() const
-    {
-        return Tag == vaIdent || Tag == vaFalse || Tag == vaTrue || Tag == vaNil || Tag == vaNull;
-    }
+    bool IsIdent() const { return Tag == vaIdent || Tag == vaFalse || Tag == vaTrue || Tag == vaNil || Tag == vaNull; }
 };
 
 struct TStreamProperty
@@ -113,9 +110,9 @@ TStreamValue List(std::vector<TStreamValue> items);
 // --- Reading values ----------------------------------------------------------
 // Each raises EPropertyStream when the tag is not one of its kind; `what`
 // names the property in the message.
-qint64 ToInteger(const TStreamValue &value, const QString &what);  // tags 2, 3, 4
-QString ToText(const TStreamValue &value, const QString &what);    // tags 6, 12, 18, 20
-QString ToIdent(const TStreamValue &value, const QString &what);   // tags 7, 8, 9, 13, 0
+qint64 ToInteger(const TStreamValue &value, const QString &what);    // tags 2, 3, 4
+QString ToText(const TStreamValue &value, const QString &what);      // tags 6, 12, 18, 20
+QString ToIdent(const TStreamValue &value, const QString &what);     // tags 7, 8, 9, 13, 0
 QByteArray ToBinary(const TStreamValue &value, const QString &what); // tag 10
 
 // The text of a text value whatever its tag (no check).

@@ -14,7 +14,7 @@ namespace PropertyStream {
 
 namespace {
 
-constexpr int kTextLineLength = 64;  // characters of a text per line
+constexpr int kTextLineLength = 64;   // characters of a text per line
 constexpr int kBinaryLineLength = 32; // bytes of binary data per line
 
 // --- Rendering -------------------------------------------------------------------
@@ -71,12 +71,8 @@ private:
         case vaInt8:
         case vaInt16:
         case vaInt32:
-        case vaInt64:
-            out_ += QByteArray::number(value.Integer);
-            break;
-        case vaExtended:
-            out_ += FloatText(ExtendedToLongDouble(value.Bytes), true);
-            break;
+        case vaInt64: out_ += QByteArray::number(value.Integer); break;
+        case vaExtended: out_ += FloatText(ExtendedToLongDouble(value.Bytes), true); break;
         case vaSingle: {
             float f;
             std::memcpy(&f, value.Bytes.constData(), 4);
@@ -89,9 +85,7 @@ private:
             out_ += FloatText(d, false) + 'd';
             break;
         }
-        case vaCurrency:
-            out_ += CurrencyText(value.Integer) + 'c';
-            break;
+        case vaCurrency: out_ += CurrencyText(value.Integer) + 'c'; break;
         case vaString:
         case vaLString: {
             std::vector<quint32> codes;
@@ -109,24 +103,12 @@ private:
             Text(codes, false, level);
             break;
         }
-        case vaIdent:
-            out_ += value.Bytes;
-            break;
-        case vaFalse:
-            out_ += "False";
-            break;
-        case vaTrue:
-            out_ += "True";
-            break;
-        case vaNil:
-            out_ += "nil";
-            break;
-        case vaNull:
-            out_ += "Null";
-            break;
-        case vaBinary:
-            Binary(value.Bytes, level);
-            break;
+        case vaIdent: out_ += value.Bytes; break;
+        case vaFalse: out_ += "False"; break;
+        case vaTrue: out_ += "True"; break;
+        case vaNil: out_ += "nil"; break;
+        case vaNull: out_ += "Null"; break;
+        case vaBinary: Binary(value.Bytes, level); break;
         case vaSet:
             out_ += '[';
             for (size_t i = 0; i < value.SetNames.size(); ++i) {
@@ -363,10 +345,7 @@ private:
         return end == text_.size() || !IsIdentChar(text_[end]);
     }
 
-    bool AtObjectKeyword()
-    {
-        return AtKeyword(u"object") || AtKeyword(u"inherited") || AtKeyword(u"inline");
-    }
+    bool AtObjectKeyword() { return AtKeyword(u"object") || AtKeyword(u"inherited") || AtKeyword(u"inline"); }
 
     void Keyword(QStringView keyword)
     {

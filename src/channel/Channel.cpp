@@ -6,9 +6,7 @@
 #include <QDeadlineTimer>
 #include <QIODevice>
 
-TPCACustom::TPCACustom(const TPCASettings &)
-{
-}
+TPCACustom::TPCACustom(const TPCASettings &) {}
 
 TPCACustom::~TPCACustom() = default;
 
@@ -146,11 +144,8 @@ int TPCACustom::CheckDevice()
 std::unique_ptr<TPCACustom> CreatePCA(const TPCASettings &settings)
 {
     switch (settings.ChannelType) {
-    case pcaComPort:
-        return std::make_unique<TPCAComPort>(settings);
-    case pcaEthernetTCP:
-        return std::make_unique<TPCAEthernetTCP>(settings);
-    default:
-        return nullptr;
+    case pcaComPort: return std::make_unique<TPCAComPort>(settings);
+    case pcaEthernetTCP: return std::make_unique<TPCAEthernetTCP>(settings);
+    default: return nullptr;
     }
 }

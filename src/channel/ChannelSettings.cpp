@@ -64,10 +64,8 @@ TPCALinkKind PCALinkKind(const TPCASettings &settings)
         case cpmRadioModem: return plkRadioModem;
         default: return plkSerial;
         }
-    case pcaEthernetTCP:
-        return plkTcp;
-    default:
-        return plkUnknown;
+    case pcaEthernetTCP: return plkTcp;
+    default: return plkUnknown;
     }
 }
 

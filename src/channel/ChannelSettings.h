@@ -32,11 +32,11 @@ enum TPCAComPortMode : quint8 {
 
 // How the protocol picks its time-outs: the link kind of a settings record.
 enum TPCALinkKind : int {
-    plkSerial = 0,      // direct cable, optical probe
+    plkSerial = 0, // direct cable, optical probe
     plkPhoneModem = 1,
     plkRadioModem = 2,
     plkTcp = 3,
-    plkUnknown = -1,    // neither serial nor TCP
+    plkUnknown = -1, // neither serial nor TCP
 };
 
 // Codes left in TPCACustom::LastError; texts from PCAErrorText.
@@ -105,24 +105,24 @@ struct TPCAShortString
 // Bytes 269..526 of a telephone-modem record.
 struct TPCAPhoneDial
 {
-    quint8 DialKind;                   // 269: 1 dial PhoneNumber, 0 bare dial command
-    TPCAShortString<255> PhoneNumber;  // 270
-    quint8 ToneDial;                   // 526: 1 tone, 0 pulse
+    quint8 DialKind;                  // 269: 1 dial PhoneNumber, 0 bare dial command
+    TPCAShortString<255> PhoneNumber; // 270
+    quint8 ToneDial;                  // 526: 1 tone, 0 pulse
 };
 
 // ChannelType = 1.
 struct TPCAComPortRecord
 {
-    quint8 ChannelType;                // 0
-    TPCAShortString<6> PortName;       // 1
-    quint32 BaudRate;                  // 8
-    quint8 Mode;                       // 12, TPCAComPortMode
+    quint8 ChannelType;          // 0
+    TPCAShortString<6> PortName; // 1
+    quint32 BaudRate;            // 8
+    quint8 Mode;                 // 12, TPCAComPortMode
     union {
-        quint8 LinesOn;                // 13, modes 0 and 3: drive DTR/RTS and wake the probe
+        quint8 LinesOn;                  // 13, modes 0 and 3: drive DTR/RTS and wake the probe
         TPCAShortString<255> InitString; // 13, modes 1 and 2: extra modem command
     };
     union {
-        TPCAPhoneDial Phone;           // 269, mode 1
+        TPCAPhoneDial Phone;             // 269, mode 1
         TPCAShortString<255> CallNumber; // 269, mode 2: the radio modem's call sign
     };
     // 527: the whole port name (UTF-8, as the system names the device); when
@@ -134,11 +134,11 @@ struct TPCAComPortRecord
 // ChannelType = 2.
 struct TPCAEthernetRecord
 {
-    quint8 ChannelType;                // 0
-    TPCAShortString<15> IpAddress;     // 1, dotted-decimal IPv4
-    quint16 IpPort;                    // 17
-    TPCAShortString<255> Reserved;     // 19, always empty; copied, never read
-    quint8 Unused[252];                // 275, zero; a TCP channel neither keeps nor returns it
+    quint8 ChannelType;            // 0
+    TPCAShortString<15> IpAddress; // 1, dotted-decimal IPv4
+    quint16 IpPort;                // 17
+    TPCAShortString<255> Reserved; // 19, always empty; copied, never read
+    quint8 Unused[252];            // 275, zero; a TCP channel neither keeps nor returns it
 };
 
 // The channel settings record. Zero-initialise with `TPCASettings s{};`

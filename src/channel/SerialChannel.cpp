@@ -20,10 +20,22 @@ bool ModemSetupAccepted(const QByteArray &answer)
     const qsizetype n = answer.size();
     if (n > 0) {
         switch (answer[0]) {
-        case 'O': if (n > 2) return true; break;
-        case 'A': if (n > 5) return true; break;
-        case '\r': if (n > 3) return true; break;
-        case '0': if (n > 1) return true; break;
+        case 'O':
+            if (n > 2)
+                return true;
+            break;
+        case 'A':
+            if (n > 5)
+                return true;
+            break;
+        case '\r':
+            if (n > 3)
+                return true;
+            break;
+        case '0':
+            if (n > 1)
+                return true;
+            break;
         default: break;
         }
     }
@@ -35,8 +47,14 @@ bool ModemInitAccepted(const QByteArray &answer)
     const qsizetype n = answer.size();
     if (n > 0) {
         switch (answer[0]) {
-        case 'A': if (n >= 5) return true; break;
-        case '\r': if (n > 3) return true; break;
+        case 'A':
+            if (n >= 5)
+                return true;
+            break;
+        case '\r':
+            if (n > 3)
+                return true;
+            break;
         case '0': return true;
         default: break;
         }
@@ -44,9 +62,7 @@ bool ModemInitAccepted(const QByteArray &answer)
     return AnswerContains(answer, "OK");
 }
 
-TPCAComPort::TPCAComPort(const TPCASettings &settings) : TPCAComPort(settings, nullptr)
-{
-}
+TPCAComPort::TPCAComPort(const TPCASettings &settings) : TPCAComPort(settings, nullptr) {}
 
 TPCAComPort::TPCAComPort(const TPCASettings &settings, std::unique_ptr<IComLine> line)
     : TPCACustom(settings), line_(std::move(line))
@@ -107,17 +123,10 @@ int TPCAComPort::OpenPort()
 {
     SetLastError(pceOk);
     switch (line_->Open(PortName())) {
-    case TComOpenResult::Ok:
-        break;
-    case TComOpenResult::AccessDenied:
-        SetLastError(pcePortBusy);
-        return -1;
-    case TComOpenResult::NotALine:
-        SetLastError(pcePortInit);
-        return -1;
-    case TComOpenResult::Failed:
-        SetLastError(pcePortNotFound);
-        return -1;
+    case TComOpenResult::Ok: break;
+    case TComOpenResult::AccessDenied: SetLastError(pcePortBusy); return -1;
+    case TComOpenResult::NotALine: SetLastError(pcePortInit); return -1;
+    case TComOpenResult::Failed: SetLastError(pcePortNotFound); return -1;
     }
     SetHandle(line_->Handle());
     if (!ConfigureLine()) {
@@ -191,8 +200,7 @@ int TPCAComPort::LineWrite(const void *buffer, quint32 count, quint32 &written)
         return -1;
     }
     switch (line_->Write(static_cast<const char *>(buffer), count, WriteTimeoutMs(count), written)) {
-    case TComIoResult::Ok:
-        return 0;
+    case TComIoResult::Ok: return 0;
     case TComIoResult::Refused:
         written = 0;
         SetLastError(pceConnectionLost);
@@ -202,8 +210,7 @@ int TPCAComPort::LineWrite(const void *buffer, quint32 count, quint32 &written)
         SetLastError(pceWrite);
         Purge();
         return -1;
-    case TComIoResult::Failed:
-        break;
+    case TComIoResult::Failed: break;
     }
     written = 0;
     SetLastError(pceWrite);
@@ -229,15 +236,12 @@ int TPCAComPort::LineRead(void *buffer, quint32 capacity, int timeoutMs, quint32
         }
         bytesRead = std::min(got, capacity);
         return 0;
-    case TComIoResult::Refused:
-        SetLastError(pceConnectionLost);
-        return -1;
+    case TComIoResult::Refused: SetLastError(pceConnectionLost); return -1;
     case TComIoResult::TimedOut:
         Purge();
         SetLastError(pceRead);
         return -1;
-    case TComIoResult::Failed:
-        break;
+    case TComIoResult::Failed: break;
     }
     SetLastError(pceRead);
     return -1;
@@ -308,15 +312,10 @@ int TPCAComPort::Connect()
         SetPortTimeouts();
         SetLastError(pceOk);
         return 0;
-    case cpmPhoneModem:
-        return DialPhoneModem();
-    case cpmRadioModem:
-        return ConnectRadioModem();
-    case cpmOptoAttach:
-        return ConnectOptoAttach();
-    default:
-        SetLastError(pceNotImplemented);
-        return -1;
+    case cpmPhoneModem: return DialPhoneModem();
+    case cpmRadioModem: return ConnectRadioModem();
+    case cpmOptoAttach: return ConnectOptoAttach();
+    default: SetLastError(pceNotImplemented); return -1;
     }
 }
 
@@ -358,8 +357,8 @@ int TPCAComPort::DialPhoneModem()
     if (kept_.ComPort.Phone.DialKind == 0)
         dial = QByteArrayLiteral("ATd\r");
     else
-        dial = (kept_.ComPort.Phone.ToneDial != 0 ? QByteArrayLiteral("ATdt") : QByteArrayLiteral("ATdp"))
-            + kept_.ComPort.Phone.PhoneNumber.Bytes() + '\r';
+        dial = (kept_.ComPort.Phone.ToneDial != 0 ? QByteArrayLiteral("ATdt") : QByteArrayLiteral("ATdp")) +
+               kept_.ComPort.Phone.PhoneNumber.Bytes() + '\r';
     SendCommand(dial, kDialMs);
     if (CarrierDetected()) {
         SetLastError(pceOk);
@@ -459,13 +458,9 @@ int TPCAComPort::Disconnect()
         line_->Pause(kSettleMs);
         SetLastError(pceOk);
         return 0;
-    case cpmPhoneModem:
-        return HangUpPhoneModem();
-    case cpmRadioModem:
-        return HangUpRadioModem();
-    default:
-        SetLastError(pceNotImplemented);
-        return -1;
+    case cpmPhoneModem: return HangUpPhoneModem();
+    case cpmRadioModem: return HangUpRadioModem();
+    default: SetLastError(pceNotImplemented); return -1;
     }
 }
 
@@ -482,8 +477,8 @@ int TPCAComPort::GetSettings(TPCASettings &settings)
 bool TPCAComPort::IsSameTarget(const TPCASettings &settings) const
 {
     // Case matters: /dev/ttyUSB0 and /dev/ttyusb0 are different devices.
-    return kept_.ChannelType == pcaComPort && settings.ChannelType == pcaComPort
-        && PCAComPortName(settings) == PortName();
+    return kept_.ChannelType == pcaComPort && settings.ChannelType == pcaComPort &&
+           PCAComPortName(settings) == PortName();
 }
 
 bool TPCAComPort::IsSettingsChanged(const TPCASettings &settings) const
@@ -499,10 +494,8 @@ bool TPCAComPort::IsSettingsChanged(const TPCASettings &settings) const
         if (next.Phone.DialKind != now.Phone.DialKind)
             return true;
         return next.Phone.DialKind == 1 && next.Phone.PhoneNumber.Bytes() != now.Phone.PhoneNumber.Bytes();
-    case cpmRadioModem:
-        return next.CallNumber.Bytes() != now.CallNumber.Bytes();
-    default:
-        return false;
+    case cpmRadioModem: return next.CallNumber.Bytes() != now.CallNumber.Bytes();
+    default: return false;
     }
 }
 

@@ -29,13 +29,11 @@ public:
         const QSerialPort::SerialPortError error = port_.error();
         port_.clearError();
         switch (error) {
-        case QSerialPort::PermissionError:
-            return TComOpenResult::AccessDenied;
+        case QSerialPort::PermissionError: return TComOpenResult::AccessDenied;
         case QSerialPort::UnsupportedOperationError:
             // the device opened, then refused the terminal calls (ENOTTY)
             return TComOpenResult::NotALine;
-        default:
-            return TComOpenResult::Failed;
+        default: return TComOpenResult::Failed;
         }
     }
 
@@ -54,9 +52,9 @@ public:
     {
         if (!port_.isOpen())
             return false;
-        const bool ok = SetBaudRate(baudRate) && port_.setDataBits(QSerialPort::Data8)
-            && port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop)
-            && port_.setFlowControl(QSerialPort::NoFlowControl);
+        const bool ok = SetBaudRate(baudRate) && port_.setDataBits(QSerialPort::Data8) &&
+                        port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop) &&
+                        port_.setFlowControl(QSerialPort::NoFlowControl);
         port_.clearError();
         if (!ok)
             return false;
@@ -201,8 +199,8 @@ private:
     bool HasDeviceError() const
     {
         const QSerialPort::SerialPortError error = port_.error();
-        return error != QSerialPort::NoError && error != QSerialPort::TimeoutError
-            && error != QSerialPort::UnsupportedOperationError;
+        return error != QSerialPort::NoError && error != QSerialPort::TimeoutError &&
+               error != QSerialPort::UnsupportedOperationError;
     }
 
     QSerialPort port_;
@@ -242,8 +240,7 @@ bool COMPortNameLess(const QString &a, const QString &b)
 QStringList COMPortNames(const QString &deviceDirectory, const QStringList &reported)
 {
     static const QRegularExpression hotplugged(QStringLiteral("^tty(USB|ACM)[0-9]+$"));
-    static const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
     QStringList names;
     if (!deviceDirectory.isEmpty()) {
         const QStringList entries = QDir(deviceDirectory).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);

@@ -15,17 +15,17 @@
 // How opening a port ended.
 enum class TComOpenResult {
     Ok,
-    AccessDenied,  // another program holds the port
-    NotALine,      // it opens, but takes no line settings (a plain file, /dev/null)
-    Failed,        // no such device, or it cannot be opened
+    AccessDenied, // another program holds the port
+    NotALine,     // it opens, but takes no line settings (a plain file, /dev/null)
+    Failed,       // no such device, or it cannot be opened
 };
 
 // How a read or write ended.
 enum class TComIoResult {
     Ok,
-    Refused,   // could not even be started (port closed or gone)
-    TimedOut,  // nothing (read) or not everything (write) within the time
-    Failed,    // the device reported an error
+    Refused,  // could not even be started (port closed or gone)
+    TimedOut, // nothing (read) or not everything (write) within the time
+    Failed,   // the device reported an error
 };
 
 // Modem line signals as read from the port.

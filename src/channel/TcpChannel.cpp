@@ -88,10 +88,9 @@ int TPCAEthernetTCP::Connect()
 
 bool TPCAEthernetTCP::IsSameTarget(const TPCASettings &settings) const
 {
-    return settings.ChannelType == pcaEthernetTCP
-        && std::memcmp(&settings.Ethernet.IpAddress, &kept_.Ethernet.IpAddress,
-                       sizeof(TPCAShortString<15>)) == 0
-        && settings.Ethernet.IpPort == kept_.Ethernet.IpPort;
+    return settings.ChannelType == pcaEthernetTCP &&
+           std::memcmp(&settings.Ethernet.IpAddress, &kept_.Ethernet.IpAddress, sizeof(TPCAShortString<15>)) == 0 &&
+           settings.Ethernet.IpPort == kept_.Ethernet.IpPort;
 }
 
 bool TPCAEthernetTCP::IsSettingsChanged(const TPCASettings &settings) const

@@ -4,8 +4,14 @@
 
 namespace {
 
-QString PreFormat(const QString &context) { return QStringLiteral("%1. Предусловия не выполнены.").arg(context); }
-QString PostFormat(const QString &context) { return QStringLiteral("%1. Постусловия не выполнены.").arg(context); }
+QString PreFormat(const QString &context)
+{
+    return QStringLiteral("%1. Предусловия не выполнены.").arg(context);
+}
+QString PostFormat(const QString &context)
+{
+    return QStringLiteral("%1. Постусловия не выполнены.").arg(context);
+}
 
 std::mutex checkerMutex;
 std::shared_ptr<IDbCChecking> &CheckerSlot()
@@ -20,8 +26,7 @@ EPreConditions::EPreConditions(const QString &context) : Exception(PreFormat(con
 EPostConditions::EPostConditions(const QString &context) : Exception(PostFormat(context)) {}
 EPseudoAbstract::EPseudoAbstract(const QString &methodName)
     : Exception(QStringLiteral("%1. Абстрактный метод. Должен быть переопределен в наследниках").arg(methodName))
-{
-}
+{}
 
 void TCustomDbCChecking::CheckPostConditions(bool condition, QAnyStringView context)
 {

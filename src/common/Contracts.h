@@ -72,7 +72,7 @@ void SetDbCChecker(std::shared_ptr<IDbCChecking> checker);
 namespace dbc_detail {
 [[noreturn]] void NoChecker(const char *function, int line, const char *formatKind);
 void Forward(bool post, bool condition, QAnyStringView context);
-}
+} // namespace dbc_detail
 
 inline void CheckPreConditions(bool condition, QAnyStringView context)
 {

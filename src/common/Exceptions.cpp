@@ -1,6 +1,3 @@
 #include "common/Exceptions.h"
 
-Exception::Exception(QString message)
-    : message_(std::move(message)), utf8_(message_.toUtf8())
-{
-}
+Exception::Exception(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}

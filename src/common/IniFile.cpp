@@ -63,7 +63,10 @@ int TMemIniFile::FindKey(const TSection &section, const QString &key)
     return -1;
 }
 
-bool TMemIniFile::SectionExists(const QString &section) const { return FindSection(section) != nullptr; }
+bool TMemIniFile::SectionExists(const QString &section) const
+{
+    return FindSection(section) != nullptr;
+}
 
 bool TMemIniFile::ValueExists(const QString &section, const QString &key) const
 {

@@ -12,7 +12,10 @@ TFileLogger::TFileLogger(const QString &fileName) : fileName_(fileName)
     CheckPreConditions(fileName.endsWith(QLatin1String(".log"), Qt::CaseSensitive), "TFileLogger.Create");
 }
 
-TFileLogger::~TFileLogger() { Close(); }
+TFileLogger::~TFileLogger()
+{
+    Close();
+}
 
 bool TFileLogger::Open()
 {
@@ -38,7 +41,10 @@ void TFileLogger::Close()
     opened_ = false;
 }
 
-QString TMonitorR5Logger::DefaultFileName() { return ProgramFileBaseName() + QStringLiteral(".log"); }
+QString TMonitorR5Logger::DefaultFileName()
+{
+    return ProgramFileBaseName() + QStringLiteral(".log");
+}
 
 TMonitorR5Logger::TMonitorR5Logger()
 {
@@ -49,10 +55,7 @@ TMonitorR5Logger::TMonitorR5Logger()
     CheckPostConditions(file_ != nullptr, "TMonitorR5Logger.Create");
 }
 
-TMonitorR5Logger::TMonitorR5Logger(const QString &fileName)
-    : file_(std::make_unique<TFileLogger>(fileName))
-{
-}
+TMonitorR5Logger::TMonitorR5Logger(const QString &fileName) : file_(std::make_unique<TFileLogger>(fileName)) {}
 
 TMonitorR5Logger::~TMonitorR5Logger()
 {
@@ -76,7 +79,10 @@ bool TMonitorR5Logger::Opened() const
     return file_->Opened();
 }
 
-QString TMonitorR5Logger::FileName() const { return file_->FileName(); }
+QString TMonitorR5Logger::FileName() const
+{
+    return file_->FileName();
+}
 
 QString TMonitorR5Logger::TimeStamp()
 {
@@ -98,5 +104,11 @@ void TMonitorR5Logger::LogLines(const QStringList &lines)
         file_->WriteLine(indent + line);
 }
 
-void TMonitorR5Logger::LogProgramStart() { Log(QStringLiteral("Старт программы")); }
-void TMonitorR5Logger::LogProgramClose() { Log(QStringLiteral("Закрытие программы")); }
+void TMonitorR5Logger::LogProgramStart()
+{
+    Log(QStringLiteral("Старт программы"));
+}
+void TMonitorR5Logger::LogProgramClose()
+{
+    Log(QStringLiteral("Закрытие программы"));
+}

@@ -15,8 +15,14 @@ QString WithDelimiter(QString path)
 
 } // namespace
 
-QString ProgramTitle() { return QStringLiteral("Raruzor U7(D5)"); }
-QString MakerFolderName() { return QStringLiteral("VD"); }
+QString ProgramTitle()
+{
+    return QStringLiteral("Raruzor U7(D5)");
+}
+QString MakerFolderName()
+{
+    return QStringLiteral("VD");
+}
 
 QString ProgramFileBaseName()
 {
@@ -41,5 +47,11 @@ QString GetProgramSubFolder(const QString &base, const QString &programName)
     return WithDelimiter(base) + MakerFolderName() + QLatin1Char('/') + programName + QLatin1Char('/');
 }
 
-QString ProgramDataFolder() { return GetProgramSubFolder(GetLocalAppDataFolder(), ProgramTitle()); }
-QString ProgramDocumentsFolder() { return GetProgramSubFolder(GetDocumentsFolder(), ProgramTitle()); }
+QString ProgramDataFolder()
+{
+    return GetProgramSubFolder(GetLocalAppDataFolder(), ProgramTitle());
+}
+QString ProgramDocumentsFolder()
+{
+    return GetProgramSubFolder(GetDocumentsFolder(), ProgramTitle());
+}

@@ -14,18 +14,15 @@ namespace {
 class TAnswerReader
 {
 public:
-    explicit TAnswerReader(QByteArrayView answer)
-        : data_(reinterpret_cast<const uint8_t *>(answer.data()))
-    {
-    }
+    explicit TAnswerReader(QByteArrayView answer) : data_(reinterpret_cast<const uint8_t *>(answer.data())) {}
 
     uint8_t U8(int offset) const { return data_[offset]; }
     uint16_t U16(int offset) const { return uint16_t(data_[offset] | data_[offset + 1] << 8); }
     int16_t I16(int offset) const { return static_cast<int16_t>(U16(offset)); }
     float F32(int offset) const
     {
-        const uint32_t bits = uint32_t(data_[offset]) | uint32_t(data_[offset + 1]) << 8
-            | uint32_t(data_[offset + 2]) << 16 | uint32_t(data_[offset + 3]) << 24;
+        const uint32_t bits = uint32_t(data_[offset]) | uint32_t(data_[offset + 1]) << 8 |
+                              uint32_t(data_[offset + 2]) << 16 | uint32_t(data_[offset + 3]) << 24;
         return std::bit_cast<float>(bits);
     }
     // Hundredths (coefficients, angles, deviations) as the value itself.
@@ -59,15 +56,15 @@ constexpr int oKIn = 1372;
 constexpr int oKIm = 1666;
 constexpr int oK0I = 1968;
 constexpr int oK2I = 1970;
-constexpr int oFiUI = 1972;       // + 100p + 2(n - 1), n = 1..50
+constexpr int oFiUI = 1972; // + 100p + 2(n - 1), n = 1..50
 constexpr int oFiSeq = 2272;
 constexpr int oAngleU = 2278;
-constexpr int oP = 2290;          // A, B, C, sum
+constexpr int oP = 2290; // A, B, C, sum
 constexpr int oQ = 2306;
 constexpr int oS = 2322;
 constexpr int oSeqPowers = 2338;
 constexpr int oKm = 2374;
-constexpr int oPn = 2390;         // + 200q + 4(n - 1), q = A, B, C, sum
+constexpr int oPn = 2390; // + 200q + 4(n - 1), q = A, B, C, sum
 constexpr int oQn = 3190;
 constexpr int oSn = 3990;
 constexpr int harmonicStride = 98; // 49 orders x 2 bytes

@@ -14,8 +14,7 @@ using namespace VDSlot;
 
 TDataStorageWriter::TDataStorageWriter(TRecordValues &values, TRecordObserver *observer)
     : values_(values), observer_(observer)
-{
-}
+{}
 
 TDataStorageWriter::~TDataStorageWriter() = default;
 
@@ -159,20 +158,16 @@ bool TDataStorageManager::IsMeaningful(int kind, int channel, int harmonicOrder)
         if (channel >= Phases && channel < VoltageChannels)
             return U1(channel) > 0.01 * unomLine;
         return false;
-    case 2:
-        return phaseChannel && currentOk();
-    case 5:
-        return phaseChannel && voltageOk() && currentOk();
+    case 2: return phaseChannel && currentOk();
+    case 5: return phaseChannel && voltageOk() && currentOk();
     case 6: {
         if (!phaseChannel || harmonicOrder < 2 || harmonicOrder > 50)
             return false;
         const int offset = HarmonicCount * channel + (harmonicOrder - 2);
         // a meter's 0.1 % arrives as the float 0.1f: compared in float it counts as too small
-        return voltageOk() && values_.Get(KUn + offset) > 0.1f && currentOk()
-            && values_.Get(KIn + offset) > 0.1f;
+        return voltageOk() && values_.Get(KUn + offset) > 0.1f && currentOk() && values_.Get(KIn + offset) > 0.1f;
     }
-    default:
-        return DeviceDateTime() > 0;
+    default: return DeviceDateTime() > 0;
     }
 }
 
@@ -301,8 +296,8 @@ void TDataStorageManager::SetTimeIntervals(std::span<const TTimeInterval> interv
         TTimeInterval entry;
         if (static_cast<size_t>(k) < intervals.size())
             entry = intervals[k];
-        const uint32_t packed = uint32_t(entry.StartHour) | uint32_t(entry.StartMinute) << 8
-            | uint32_t(entry.EndHour) << 16 | uint32_t(entry.EndMinute) << 24;
+        const uint32_t packed = uint32_t(entry.StartHour) | uint32_t(entry.StartMinute) << 8 |
+                                uint32_t(entry.EndHour) << 16 | uint32_t(entry.EndMinute) << 24;
         timeIntervals_[k].store(packed, std::memory_order_relaxed);
     }
 }
@@ -332,7 +327,7 @@ void TDataStorageManager::Clear()
 namespace {
 const QDate kDayZero(1899, 12, 30);
 constexpr double kMsPerDay = 86400000.0;
-}
+} // namespace
 
 double TDataStorageManager::EncodeDateTime(const QDateTime &moment)
 {

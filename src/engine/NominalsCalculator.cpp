@@ -9,10 +9,19 @@ using namespace VDSlot;
 
 namespace {
 
-const uint8_t *Bytes(QByteArrayView view) { return reinterpret_cast<const uint8_t *>(view.data()); }
+const uint8_t *Bytes(QByteArrayView view)
+{
+    return reinterpret_cast<const uint8_t *>(view.data());
+}
 
-uint16_t U16(QByteArrayView v, int offset) { return uint16_t(Bytes(v)[offset] | Bytes(v)[offset + 1] << 8); }
-int16_t I16(QByteArrayView v, int offset) { return static_cast<int16_t>(U16(v, offset)); }
+uint16_t U16(QByteArrayView v, int offset)
+{
+    return uint16_t(Bytes(v)[offset] | Bytes(v)[offset + 1] << 8);
+}
+int16_t I16(QByteArrayView v, int offset)
+{
+    return static_cast<int16_t>(U16(v, offset));
+}
 float F32(QByteArrayView v, int offset)
 {
     const uint8_t *b = Bytes(v) + offset;

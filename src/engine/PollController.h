@@ -39,8 +39,7 @@ public:
 
 // One polling run on a thread of its own.
 class TRequestThread : public QThread
-{
-};
+{};
 
 // The objects a run works with; the holder owns them all and outlives the
 // manager.

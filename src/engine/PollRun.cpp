@@ -57,17 +57,25 @@ QString ChannelTarget(const TPCASettings &settings)
     return QString();
 }
 
-QByteArrayView View(const auto &bytes) { return QByteArrayView(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())); }
+QByteArrayView View(const auto &bytes)
+{
+    return QByteArrayView(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
 
 } // namespace
 
-bool IsSupportedDeviceType(int deviceType) { return IsPolledDeviceType(deviceType); }
+bool IsSupportedDeviceType(int deviceType)
+{
+    return IsPolledDeviceType(deviceType);
+}
 
 // ---------------------------------------------------------- TRequestThreadVD
 
 TRequestThreadVD::TRequestThreadVD(const TConnectionSettings &settings, TDataStorageManager &store,
                                    TMonitorR5Logger &log, TPollHost &host)
-    : host_(host), store_(store), log_(log),
+    : host_(host),
+      store_(store),
+      log_(log),
       reporter_([this] { host_.FirstOscillogramRead(); }),
       threadLogger_(&log, [this](const QString &text) { host_.ShowStatus(text); })
 {
@@ -110,8 +118,8 @@ void TRequestThreadVD::CreateDriver()
                   TExecuterHost::kStatusError == svError);
     host.ReportStatus = [this](const QString &text, int severity) { ReportStatus(text, TSeverity(severity)); };
     host.Logger = &log_;
-    executer_ = std::make_unique<TCommandExecuter>(commands_->PasswordCommand(), std::max(1, protocol_->MaxAttemptCount),
-                                                   std::move(host));
+    executer_ = std::make_unique<TCommandExecuter>(commands_->PasswordCommand(),
+                                                   std::max(1, protocol_->MaxAttemptCount), std::move(host));
     dataRequests_ = std::make_unique<TCommandsVD>();
     dataRequests_->SetDefault(kDataRequestCount);
 }
@@ -296,7 +304,10 @@ void TRequestThreadVD::CloseChannel()
         ReportStatus(PCAErrorText(channel->LastError()), svWarning);
 }
 
-bool TRequestThreadVD::Run(TR5Command *command) { return !executer_->Run(command); }
+bool TRequestThreadVD::Run(TR5Command *command)
+{
+    return !executer_->Run(command);
+}
 
 void TRequestThreadVD::Pause(int ms) const
 {

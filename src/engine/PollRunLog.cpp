@@ -31,8 +31,7 @@ namespace {
 const QString kParseError = QStringLiteral("Внутренняя ошибка разбора настроек");
 
 class EWrongModeClass
-{
-};
+{};
 
 template <class TMode>
 const TMode &ModeAs(const TccnCustomConMode &mode)
@@ -45,15 +44,14 @@ const TMode &ModeAs(const TccnCustomConMode &mode)
 
 void AppendComPort(QStringList &lines, const TccnComPortInterface &port)
 {
-    lines << QStringLiteral("COM-порт = ") + port.PortName << QStringLiteral("скорость = ") + QString::number(port.Baudrate);
+    lines << QStringLiteral("COM-порт = ") + port.PortName
+          << QStringLiteral("скорость = ") + QString::number(port.Baudrate);
 }
 
 void AppendModeLines(QStringList &lines, const TccnCustomConMode &mode)
 {
     switch (mode.ConModeType()) {
-    case cmtDirect232:
-        AppendComPort(lines, ModeAs<TccnDirect232ConMode>(mode).ComPortInterface());
-        break;
+    case cmtDirect232: AppendComPort(lines, ModeAs<TccnDirect232ConMode>(mode).ComPortInterface()); break;
     case cmtPhoneModem232: {
         const auto &phone = ModeAs<TccnPhoneModem232ConMode>(mode);
         AppendComPort(lines, phone.ComPortInterface());
@@ -73,11 +71,8 @@ void AppendModeLines(QStringList &lines, const TccnCustomConMode &mode)
         lines << QStringLiteral("адрес = ") + tcp.IpAddress << QStringLiteral("порт = ") + QString::number(tcp.IpPort);
         break;
     }
-    case cmtVDOptoAttach232:
-        AppendComPort(lines, ModeAs<TccnVDOptoAttach232ConMode>(mode).ComPortInterface());
-        break;
-    default:
-        lines << QStringLiteral("неизвестный тип подключения: ") + ConModeTypeIdents().value(mode.ConModeType());
+    case cmtVDOptoAttach232: AppendComPort(lines, ModeAs<TccnVDOptoAttach232ConMode>(mode).ComPortInterface()); break;
+    default: lines << QStringLiteral("неизвестный тип подключения: ") + ConModeTypeIdents().value(mode.ConModeType());
     }
 }
 

@@ -30,5 +30,4 @@ private:
 };
 
 class TConnectionSettingsVD : public TConnectionSettings
-{
-};
+{};

@@ -7,11 +7,11 @@
 
 namespace VDSlot {
 
-inline constexpr int HarmonicCount = 49;      // orders 2..50
+inline constexpr int HarmonicCount = 49; // orders 2..50
 inline constexpr int VoltageChannels = 6;
 inline constexpr int Phases = 3;
-inline constexpr int OscSamples = 1280;       // per signal, 64 per mains period
-inline constexpr int OscSignals = 9;          // six voltages, three currents
+inline constexpr int OscSamples = 1280; // per signal, 64 per mains period
+inline constexpr int OscSignals = 9;    // six voltages, three currents
 
 // Nominals and limits (written once per polling run).
 inline constexpr int UnomPhase = 0;
@@ -89,7 +89,7 @@ inline constexpr int P1Sum = 2295;
 inline constexpr int Q1Sum = 2296;
 inline constexpr int S1Sum = 2297;
 inline constexpr int Km1Sum = 2298;
-inline constexpr int SeqPowers = 2299;        // P0 P1 P2 Q0 Q1 Q2 S0 S1 S2
+inline constexpr int SeqPowers = 2299; // P0 P1 P2 Q0 Q1 Q2 S0 S1 S2
 inline constexpr int Pn = 2308;
 inline constexpr int Qn = 2455;
 inline constexpr int Sn = 2602;
@@ -101,8 +101,8 @@ inline constexpr int K0I = 2753;
 inline constexpr int K2I = 2754;
 
 // Oscillogram samples: signal s, sample j at base + 1280*s + j.
-inline constexpr int OscA = 2755;             // Ua Ub Uc Uab Ubc Uca
-inline constexpr int OscB = 10435;            // Ia Ib Ic
+inline constexpr int OscA = 2755;  // Ua Ub Uc Uab Ubc Uca
+inline constexpr int OscB = 10435; // Ia Ib Ic
 
 inline constexpr int Count = 14275;
 

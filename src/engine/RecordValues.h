@@ -65,10 +65,7 @@ public:
         // The index must lie inside the block (unchecked: hot path). A
         // release store is a plain move on x86-64; it makes a reader that
         // sees this value also see the block marked as being written.
-        void Put(int index, float value)
-        {
-            values_.slots_[index].store(value, std::memory_order_release);
-        }
+        void Put(int index, float value) { values_.slots_[index].store(value, std::memory_order_release); }
 
     private:
         TRecordValues &values_;

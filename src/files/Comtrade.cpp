@@ -102,13 +102,13 @@ QDateTime ParseMoment(const QString &date, const QString &time)
     if (d.size() != 3 || t.size() != 3)
         return {};
     int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0, ms = 0;
-    if (!ParseDigits(d[0], 2, day) || !ParseDigits(d[1], 2, month) || d[2].trimmed().size() != 4
-        || !ParseDigits(d[2], 4, year))
+    if (!ParseDigits(d[0], 2, day) || !ParseDigits(d[1], 2, month) || d[2].trimmed().size() != 4 ||
+        !ParseDigits(d[2], 4, year))
         return {};
     const QString secondsText = t[2].trimmed();
     const qsizetype point = secondsText.indexOf(u'.');
-    if (!ParseDigits(t[0], 2, hour) || !ParseDigits(t[1], 2, minute)
-        || !ParseDigits(QStringView(secondsText).left(point < 0 ? secondsText.size() : point), 2, second))
+    if (!ParseDigits(t[0], 2, hour) || !ParseDigits(t[1], 2, minute) ||
+        !ParseDigits(QStringView(secondsText).left(point < 0 ? secondsText.size() : point), 2, second))
         return {};
     if (point >= 0) {
         // Fractions of a second down to milliseconds: ".1" is 100 ms.
@@ -211,11 +211,11 @@ int DecodeData(QByteArrayView dat, TConfig &config, std::span<float> samples)
 
 TFileCOMTRADE::TFileCOMTRADE(QByteArrayView dat, QByteArrayView cfg)
     : TFileCOMTRADE(dat, cfg, QDateTime::currentDateTime())
-{
-}
+{}
 
 TFileCOMTRADE::TFileCOMTRADE(QByteArrayView dat, QByteArrayView cfg, const QDateTime &now)
-    : dat_(dat.toByteArray()), config_(Comtrade::ParseConfig(cfg, now)),
+    : dat_(dat.toByteArray()),
+      config_(Comtrade::ParseConfig(cfg, now)),
       samples_(size_t(Comtrade::Signals) * Comtrade::Records, 0.0f)
 {
     Comtrade::DecodeData(dat_, config_, samples_);
@@ -259,8 +259,7 @@ namespace {
 void WriteWhole(const QString &fileName, const QByteArray &bytes)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()
-        || !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
         throw EInOutError(QStringLiteral("Ошибка при записи файла (%1).").arg(fileName));
 }
 
@@ -280,8 +279,8 @@ bool TFileCOMTRADE::SaveToFile(const QString &cfgPath, const TErrorSink &showErr
     }
     const QFileInfo info(cfgPath);
     const QString datPath = info.suffix().isEmpty()
-        ? cfgPath + QStringLiteral(".dat")
-        : info.path() + u'/' + info.completeBaseName() + QStringLiteral(".dat");
+                                ? cfgPath + QStringLiteral(".dat")
+                                : info.path() + u'/' + info.completeBaseName() + QStringLiteral(".dat");
     WriteWhole(cfgPath, text);
     WriteWhole(datPath, dat_);
     return true;

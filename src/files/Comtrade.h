@@ -21,18 +21,18 @@
 
 namespace Comtrade {
 
-inline constexpr int Signals = 9;       // Ua Ub Uc Uab Ubc Uca Ia Ib Ic
-inline constexpr int Records = 1280;    // samples kept per signal
+inline constexpr int Signals = 9;    // Ua Ub Uc Uab Ubc Uca Ia Ib Ic
+inline constexpr int Records = 1280; // samples kept per signal
 inline constexpr int StartTimeLine = 18;
 
 // One analog channel line of the configuration.
 struct TChannel
 {
-    QString Name;                       // at most 64 characters
-    QString Phase;                      // at most 2
-    QString Units;                      // at most 32
-    float Multiplier = 1;               // a
-    float Offset = 0;                   // b
+    QString Name;         // at most 64 characters
+    QString Phase;        // at most 2
+    QString Units;        // at most 32
+    float Multiplier = 1; // a
+    float Offset = 0;     // b
     float Primary = 1;
     float Secondary = 1;
     QChar PrimarySecondary = QLatin1Char(' ');
@@ -46,7 +46,7 @@ struct TConfig
     int StatusCount = 0;
     std::array<TChannel, Signals> Channels;
     QDateTime StartMoment;
-    bool StartMomentRead = false;       // false: StartMoment is the fallback
+    bool StartMomentRead = false; // false: StartMoment is the fallback
 };
 
 // Windows-1251 text split at CR LF, CR or LF; the text ends at the first NUL

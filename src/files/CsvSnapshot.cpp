@@ -55,7 +55,10 @@ TCsvFile::TCsvFile(const QString &fileName) : fileName_(fileName)
     CheckPostConditions(!opened_ && !fileName_.isEmpty(), "TCsvFile.Create");
 }
 
-TCsvFile::~TCsvFile() { Close(); }
+TCsvFile::~TCsvFile()
+{
+    Close();
+}
 
 bool TCsvFile::Open()
 {
@@ -93,7 +96,10 @@ void TCsvFile::WriteBytes(const QByteArray &bytes)
         throw EInOutError(QStringLiteral("Ошибка записи в файл %1").arg(fileName_));
 }
 
-void TCsvFile::NewLine() { WriteBytes(QByteArrayLiteral("\r\n")); }
+void TCsvFile::NewLine()
+{
+    WriteBytes(QByteArrayLiteral("\r\n"));
+}
 
 QChar TCsvFile::SystemDecimalSeparator()
 {
@@ -145,24 +151,21 @@ void TCsvFile::WriteValue(const TCell &value)
         return;
     QString text;
     switch (value.typeId()) {
-    case QMetaType::UnknownType:
-        break;
+    case QMetaType::UnknownType: break;
     case QMetaType::Int:
     case QMetaType::LongLong:
-    case QMetaType::UInt:
-        text = QString::number(value.toLongLong());
-        break;
+    case QMetaType::UInt: text = QString::number(value.toLongLong()); break;
     case QMetaType::Float:
-    case QMetaType::Double:
-        text = FormatFloat(value.toDouble(), SystemDecimalSeparator());
-        break;
-    default:
-        text = value.toString();
+    case QMetaType::Double: text = FormatFloat(value.toDouble(), SystemDecimalSeparator()); break;
+    default: text = value.toString();
     }
     WriteBytes(Cp1251::Encode(text));
 }
 
-void TCsvFile::WriteSeparator() { WriteValue(QStringLiteral(";")); }
+void TCsvFile::WriteSeparator()
+{
+    WriteValue(QStringLiteral(";"));
+}
 
 void TCsvFile::WriteValueAndSeparator(const TCell &value)
 {
@@ -197,15 +200,21 @@ TPowerCalculation::TPowerBlock TPowerCalculation::Calculate(const std::array<TPh
         const double cosPhi = std::cos(in.PhiDegrees * kDegree);
         const double p1 = double(in.U1) * in.I1 * cosPhi;
         const double q1 = double(in.U1) * in.I1 * std::sin(in.PhiDegrees * kDegree);
-        block[i + 1] = {in.P, in.Q, float(s), float(ratio(in.P, s)), float(p1), float(q1),
-                        float(std::sqrt(p1 * p1 + q1 * q1)), float(cosPhi)};
+        block[i + 1] = {in.P,
+                        in.Q,
+                        float(s),
+                        float(ratio(in.P, s)),
+                        float(p1),
+                        float(q1),
+                        float(std::sqrt(p1 * p1 + q1 * q1)),
+                        float(cosPhi)};
         p1Total += float(p1);
         q1Total += float(q1);
     }
     const double s = std::sqrt(double(pTotal) * pTotal + double(qTotal) * qTotal);
     const double s1 = std::sqrt(p1Total * p1Total + q1Total * q1Total);
-    block[0] = {pTotal, qTotal, float(s), float(ratio(pTotal, s)), float(p1Total), float(q1Total), float(s1),
-                float(ratio(p1Total, s1))};
+    block[0] = {pTotal,         qTotal,         float(s),  float(ratio(pTotal, s)),
+                float(p1Total), float(q1Total), float(s1), float(ratio(p1Total, s1))};
     return block;
 }
 
@@ -250,7 +259,10 @@ bool TGenerateNameUtilities::PrepareFile(const QString &fileName, const TErrorSi
 
 TDataStorageSaver::TDataStorageSaver(const QString &fileName, const std::vector<float> &values, int deviceNumber,
                                      const QDateTime &moment, const QString &deviceClassName)
-    : file_(std::make_unique<TCsvFile>(fileName)), values_(values), deviceNumber_(deviceNumber), moment_(moment),
+    : file_(std::make_unique<TCsvFile>(fileName)),
+      values_(values),
+      deviceNumber_(deviceNumber),
+      moment_(moment),
       deviceClassName_(deviceClassName)
 {
     values_.resize(kValueCount, 0.0f);
@@ -259,7 +271,10 @@ TDataStorageSaver::TDataStorageSaver(const QString &fileName, const std::vector<
 
 TDataStorageSaver::~TDataStorageSaver() = default;
 
-float TDataStorageSaver::V(int index) const { return values_[size_t(index)]; }
+float TDataStorageSaver::V(int index) const
+{
+    return values_[size_t(index)];
+}
 
 TCsvFile::TMatrix TDataStorageSaver::NominalsBlock() const
 {
@@ -297,17 +312,13 @@ TCsvFile::TMatrix TDataStorageSaver::MainBlock() const
         int harmonicBase;
     };
     static constexpr TColumn kColumns[21] = {
-        {"Uа", {286, 292, 298, 310}, 314},   {"Iа", {1508, 1511, -1, 1520}, 1521},
-        {"fi UIa", {-1, 2114, -1, -1}, 2115}, {"Uв", {287, 293, 299, 311}, 363},
-        {"Iв", {1509, 1512, -1, 1521}, 1570}, {"fi UIв", {-1, 2115, -1, -1}, 2164},
-        {"Uс", {288, 294, 300, 312}, 412},   {"Iс", {1510, 1513, -1, 1522}, 1619},
-        {"fi UIс", {-1, 2116, -1, -1}, 2213}, {"Uав", {289, 295, 301, 313}, 461},
-        {"Uвс", {290, 296, 302, 314}, 510},  {"Uса", {291, 297, 303, 315}, 559},
-        {"U0", {-1, 904, -1, -1}, -1},        {"I0", {-1, 2111, -1, -1}, -1},
-        {"fi UI0", {-1, 2264, -1, -1}, -1},   {"U1", {-1, 905, -1, -1}, -1},
-        {"I1", {-1, 2112, -1, -1}, -1},       {"fi UI1", {-1, 2265, -1, -1}, -1},
-        {"U2", {-1, 906, -1, -1}, -1},        {"I2", {-1, 2113, -1, -1}, -1},
-        {"fi UI2", {-1, 2266, -1, -1}, -1},
+        {"Uа", {286, 292, 298, 310}, 314},  {"Iа", {1508, 1511, -1, 1520}, 1521}, {"fi UIa", {-1, 2114, -1, -1}, 2115},
+        {"Uв", {287, 293, 299, 311}, 363},  {"Iв", {1509, 1512, -1, 1521}, 1570}, {"fi UIв", {-1, 2115, -1, -1}, 2164},
+        {"Uс", {288, 294, 300, 312}, 412},  {"Iс", {1510, 1513, -1, 1522}, 1619}, {"fi UIс", {-1, 2116, -1, -1}, 2213},
+        {"Uав", {289, 295, 301, 313}, 461}, {"Uвс", {290, 296, 302, 314}, 510},   {"Uса", {291, 297, 303, 315}, 559},
+        {"U0", {-1, 904, -1, -1}, -1},      {"I0", {-1, 2111, -1, -1}, -1},       {"fi UI0", {-1, 2264, -1, -1}, -1},
+        {"U1", {-1, 905, -1, -1}, -1},      {"I1", {-1, 2112, -1, -1}, -1},       {"fi UI1", {-1, 2265, -1, -1}, -1},
+        {"U2", {-1, 906, -1, -1}, -1},      {"I2", {-1, 2113, -1, -1}, -1},       {"fi UI2", {-1, 2266, -1, -1}, -1},
     };
     auto m = EmptyMatrix(22, 54);
     const char *rowLabels[] = {"U д, I д", "U (1), I (1)", "откл. U (1)", "K"};
@@ -360,8 +371,8 @@ bool TDataStorageSaver::Save()
         file_->WriteValuesMatrix({{QStringLiteral("Тип прибора"), QStringLiteral("Номер прибора")},
                                   {TGenerateNameUtilities::DeviceTypeText(deviceClassName_), deviceNumber_}});
         file_->NewLine();
-        file_->WriteValuesMatrix({{QStringLiteral("Дата/время")},
-                                  {moment_.toString(QStringLiteral("yyyy.MM.dd HH:mm:ss.zzz"))}});
+        file_->WriteValuesMatrix(
+            {{QStringLiteral("Дата/время")}, {moment_.toString(QStringLiteral("yyyy.MM.dd HH:mm:ss.zzz"))}});
         file_->NewLine();
         file_->WriteValuesMatrix(NominalsBlock());
         for (int i = 0; i < 4; ++i)
@@ -383,12 +394,12 @@ bool TDataStorageSaver::Save()
 
 // ----------------------------------------------------------- TFileUtilities
 
-TFileUtilities::TFileUtilities(int deviceNumber, std::vector<float> values, QString deviceClassName,
-                               QDateTime moment)
-    : values_(std::move(values)), deviceNumber_(deviceNumber), deviceClassName_(std::move(deviceClassName)),
+TFileUtilities::TFileUtilities(int deviceNumber, std::vector<float> values, QString deviceClassName, QDateTime moment)
+    : values_(std::move(values)),
+      deviceNumber_(deviceNumber),
+      deviceClassName_(std::move(deviceClassName)),
       moment_(std::move(moment))
-{
-}
+{}
 
 bool TFileUtilities::SaveToFile(const QString &fileName, const TErrorSink &showError) const
 {
@@ -400,13 +411,18 @@ bool TFileUtilities::SaveToFile(const QString &fileName, const TErrorSink &showE
 
 // ----------------------------------------------------------- snapshot save
 
-QString SavedFileLead() { return QStringLiteral("Последний файл: "); }
+QString SavedFileLead()
+{
+    return QStringLiteral("Последний файл: ");
+}
 
-QString SaveFailedLead() { return QStringLiteral("Ошибка при сохранении в: "); }
+QString SaveFailedLead()
+{
+    return QStringLiteral("Ошибка при сохранении в: ");
+}
 
 TCsvSaveOutcome SaveCsvSnapshot(const QString &folder, int deviceNumber, std::vector<float> values,
-                                const QString &deviceClassName, const QDateTime &moment,
-                                const TErrorSink &showError)
+                                const QString &deviceClassName, const QDateTime &moment, const TErrorSink &showError)
 {
     TCsvSaveOutcome outcome;
     outcome.Path = QDir(folder).filePath(TGenerateNameUtilities::CsvBaseName(deviceClassName, deviceNumber, moment));

@@ -11,22 +11,33 @@
 TR5ResultClass R5ResultClass(qint32 code)
 {
     switch (code) {
-    case 0:
-        return rcSuccess;
-    case 26: case 33:
-        return rcAcceptedWithNote;
-    case 1: case 4: case 12: case 13: case 14: case 23: case 24: case 25:
-        return rcNoData;
-    case 2: case 3: case 6: case 9: case 10: case 20: case 21: case 100:
-        return rcNotAccepted;
-    case -1: case -2: case -3: case -4: case -9:
-        return rcLinkFailure;
-    case 15:
-        return rcPasswordNotRemoved;
-    case 17:
-        return rcWrongPassword;
-    default:
-        return rcOtherFailure;
+    case 0: return rcSuccess;
+    case 26:
+    case 33: return rcAcceptedWithNote;
+    case 1:
+    case 4:
+    case 12:
+    case 13:
+    case 14:
+    case 23:
+    case 24:
+    case 25: return rcNoData;
+    case 2:
+    case 3:
+    case 6:
+    case 9:
+    case 10:
+    case 20:
+    case 21:
+    case 100: return rcNotAccepted;
+    case -1:
+    case -2:
+    case -3:
+    case -4:
+    case -9: return rcLinkFailure;
+    case 15: return rcPasswordNotRemoved;
+    case 17: return rcWrongPassword;
+    default: return rcOtherFailure;
     }
 }
 
@@ -74,8 +85,7 @@ void TR5DataCommand::DoR5Command()
     answer_.clear();
     qint32 expected = 0;
     QByteArray received;
-    if (Device()->Exchange({}, expected, {}, &received, descriptor_[0], descriptor_[1], descriptor_[2],
-                           descriptor_[3]))
+    if (Device()->Exchange({}, expected, {}, &received, descriptor_[0], descriptor_[1], descriptor_[2], descriptor_[3]))
         answer_ = received;
 }
 
@@ -135,7 +145,12 @@ QDateTime TR5DateTimeInfoCommand::DateTime() const
     const QTime time(a[3], a[4], a[5], 0);
     if (!date.isValid() || !time.isValid())
         throw ER5InvalidDateTime(QStringLiteral("Неверные дата и время прибора: %1.%2.%3 %4:%5:%6.")
-                                     .arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]).arg(a[4]).arg(a[5]));
+                                     .arg(a[0])
+                                     .arg(a[1])
+                                     .arg(a[2])
+                                     .arg(a[3])
+                                     .arg(a[4])
+                                     .arg(a[5]));
     return QDateTime(date, time);
 }
 
@@ -184,7 +199,8 @@ void TR5OscillogramCommand::DoR5Command()
     qint32 expected = 0;
     QByteArray received;
     if (!Device()->Exchange(data, expected, {}, &received, R5Frame::kCmdMeasurements, R5Frame::kCmd1Oscillogram, 1,
-                           OscPeriods) || received.isEmpty())
+                            OscPeriods) ||
+        received.isEmpty())
         return;
     if (Device()->ErrorCode() == r5cMorePartsFollow) {
         if (Parts.size() + received.size() > kMaxPartsSize) {
@@ -212,8 +228,7 @@ static TCustomR5Device *DeviceOf(TR5Command *command)
 
 TR5CommandTryingsRepeating::TR5CommandTryingsRepeating(TR5Command *command, int additionalAttempts)
     : TR5Command(DeviceOf(command)), command_(command), additionalAttempts_(additionalAttempts)
-{
-}
+{}
 
 void TR5CommandTryingsRepeating::DoR5Command()
 {

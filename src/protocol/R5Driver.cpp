@@ -8,16 +8,13 @@
 #include <climits>
 #include <cstring>
 
-TCustomDevice::TCustomDevice(const TPCASettings &settings) : channel_(CreatePCA(settings))
-{
-}
+TCustomDevice::TCustomDevice(const TPCASettings &settings) : channel_(CreatePCA(settings)) {}
 
 TCustomDevice::~TCustomDevice() = default;
 
 TCustomMeasurer::TCustomMeasurer(const TPCASettings &settings, quint8 deviceTypeCode)
     : TCustomDevice(settings), deviceTypeCode_(deviceTypeCode)
-{
-}
+{}
 
 bool TCustomR5Device::MatchesRequest(std::span<const quint8> answerHeader, std::span<const quint8> requestHeader) const
 {
@@ -63,8 +60,8 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
     if (channel != nullptr)
         channel->Purge();
     quint32 written = 0;
-    if (channel == nullptr || channel->Write(frame.constData(), static_cast<quint32>(frame.size()), written) != 0
-        || written != static_cast<quint32>(frame.size())) {
+    if (channel == nullptr || channel->Write(frame.constData(), static_cast<quint32>(frame.size()), written) != 0 ||
+        written != static_cast<quint32>(frame.size())) {
         SetErrorCode(r5eWriteError);
         ++counters_.WriteErrors;
         return false;
@@ -75,9 +72,8 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
     SetErrorCode(r5eReadError);
     try {
         const TR5Timeouts timeouts = Timeouts();
-        R5Frame::TAnswerScanner scanner(request, [this](std::span<const quint8> a, std::span<const quint8> r) {
-            return MatchesRequest(a, r);
-        });
+        R5Frame::TAnswerScanner scanner(
+            request, [this](std::span<const quint8> a, std::span<const quint8> r) { return MatchesRequest(a, r); });
         // Each read has its own time-out, but a line that trickles bytes
         // (noise before a header, or an answer a byte at a time) would keep
         // the reads going: the whole exchange has a deadline, which grows by
@@ -140,15 +136,16 @@ bool TCustomR5Device::Exchange(std::span<const quint8> data, qint32 &expectedLen
     const bool hasBuffer = !answerBuffer.empty();
     // A buffer smaller than the length asked for would be overrun: refuse it
     // like a missing one.
-    if (wantsLength != hasBuffer || (hasBuffer && (expectedLength < 0 || answerBuffer.size() < static_cast<std::size_t>(expectedLength)))
-        || data.size() > R5Frame::kMaxRequestData) {
+    if (wantsLength != hasBuffer ||
+        (hasBuffer && (expectedLength < 0 || answerBuffer.size() < static_cast<std::size_t>(expectedLength))) ||
+        data.size() > R5Frame::kMaxRequestData) {
         SetErrorCode(r5eBadParameters);
         expectedLength = 0;
         return false;
     }
 
-    const R5Frame::THeader header = BuildHeader(static_cast<quint16>(data.size()), cmd, cmd1, iType, iCount,
-                                                R5Frame::kStartTime, param);
+    const R5Frame::THeader header =
+        BuildHeader(static_cast<quint16>(data.size()), cmd, cmd1, iType, iCount, R5Frame::kStartTime, param);
     QByteArray frame(static_cast<qsizetype>(R5Frame::kHeaderSize + data.size()), Qt::Uninitialized);
     quint8 *out = reinterpret_cast<quint8 *>(frame.data());
     std::memcpy(out, header.data(), R5Frame::kFieldsSize);
@@ -206,13 +203,12 @@ bool TCustomR5Device::RemovePassword(int level, const QString &password)
         cmd1 = R5Frame::kCmd1PasswordLevels0To2;
     else if (level >= 3 && level <= 5)
         cmd1 = R5Frame::kCmd1PasswordLevels3To5;
-    const R5Frame::THeader header = BuildHeader(static_cast<quint16>(data.size()), R5Frame::kCmdService, cmd1, 1, 1,
-                                                R5Frame::kStartTime, 1);
+    const R5Frame::THeader header =
+        BuildHeader(static_cast<quint16>(data.size()), R5Frame::kCmdService, cmd1, 1, 1, R5Frame::kStartTime, 1);
     QByteArray frame(reinterpret_cast<const char *>(header.data()), R5Frame::kFieldsSize);
     frame.append(data);
-    frame.append(static_cast<char>(
-        R5Frame::Checksum(std::span<const quint8>(reinterpret_cast<const quint8 *>(frame.constData()),
-                                                  static_cast<std::size_t>(frame.size())))));
+    frame.append(static_cast<char>(R5Frame::Checksum(std::span<const quint8>(
+        reinterpret_cast<const quint8 *>(frame.constData()), static_cast<std::size_t>(frame.size())))));
 
     quint16 received = 0;
     QByteArray answer;
@@ -240,7 +236,8 @@ QString R5ErrorText(int code)
     case 8: return QStringLiteral("нет данных с запрашиваемым интервалом усреднения");
     case 9: return QStringLiteral("карта данных не соответствует команде (интервалу)");
     case 10: return QStringLiteral("карта фаз не соответствует команде (интервалу)");
-    case 11: return QStringLiteral("запись коэффициентов возможна только после установки прибора в режим \"Калибровка\"");
+    case 11:
+        return QStringLiteral("запись коэффициентов возможна только после установки прибора в режим \"Калибровка\"");
     case 12: return QStringLiteral("в данных о протоколе содержится последнее сообщение");
     case 13: return QStringLiteral("данных в протоколе за запрашиваемый интервал нет");
     case 14: return QStringLiteral("в ответе последние данные из протокола");
@@ -262,12 +259,14 @@ QString R5ErrorText(int code)
     case 248: return QStringLiteral("Отмена ввода пароля");
     case 249: return QStringLiteral("ошибка при задании параметров функции чтения данных");
     case 250: return QStringLiteral("недопустимые символы в пароле");
-    case 251: return QStringLiteral("Пароль должен содержать максимум ") + QString::number(TCustomR5Device::kMaxPasswordLength)
-                   + QStringLiteral(" символов");
+    case 251:
+        return QStringLiteral("Пароль должен содержать максимум ") +
+               QString::number(TCustomR5Device::kMaxPasswordLength) + QStringLiteral(" символов");
     case 252: return QStringLiteral("Был получен не заголовок посылки ответа");
     case 253: return QStringLiteral("Нет ответа от измерителя");
     case 254: return QStringLiteral("Ошибка записи в порт / записаны не все необходимые данные");
-    case 255: return QStringLiteral("Ошибка чтения из порта / количество прочитанных данных несоответствует ожидаемому");
+    case 255:
+        return QStringLiteral("Ошибка чтения из порта / количество прочитанных данных несоответствует ожидаемому");
     default: return QStringLiteral("неизвестная ошибка. обратитесь к разработчикам");
     }
 }

@@ -39,8 +39,8 @@ quint8 Checksum(std::span<const quint8> bytes)
     const quint8 *p = bytes.data();
     std::size_t n = bytes.size();
     while (n >= 8) {
-        c = kSteps[7][c ^ p[0]] ^ kSteps[6][p[1]] ^ kSteps[5][p[2]] ^ kSteps[4][p[3]]
-          ^ kSteps[3][p[4]] ^ kSteps[2][p[5]] ^ kSteps[1][p[6]] ^ kSteps[0][p[7]];
+        c = kSteps[7][c ^ p[0]] ^ kSteps[6][p[1]] ^ kSteps[5][p[2]] ^ kSteps[4][p[3]] ^ kSteps[3][p[4]] ^
+            kSteps[2][p[5]] ^ kSteps[1][p[6]] ^ kSteps[0][p[7]];
         p += 8;
         n -= 8;
     }
@@ -126,9 +126,9 @@ bool HeadersMatch(std::span<const quint8> a, std::span<const quint8> r)
 {
     if (a.size() < kFieldsSize || r.size() < kFieldsSize)
         return false;
-    return a[0] == r[0] && a[kOffCmd] == r[kOffCmd] && a[kOffCmd1] == r[kOffCmd1]
-        && GetU16(a, kOffDeviceNumber) == GetU16(r, kOffDeviceNumber)
-        && GetU16(a, kOffDeviceTypeCode) == GetU16(r, kOffDeviceTypeCode);
+    return a[0] == r[0] && a[kOffCmd] == r[kOffCmd] && a[kOffCmd1] == r[kOffCmd1] &&
+           GetU16(a, kOffDeviceNumber) == GetU16(r, kOffDeviceNumber) &&
+           GetU16(a, kOffDeviceTypeCode) == GetU16(r, kOffDeviceTypeCode);
 }
 
 TAnswerScanner::TAnswerScanner(const THeader &request, TMatcher matcher)
@@ -234,8 +234,7 @@ void TAnswerScanner::Feed(std::span<const quint8> bytes)
                 }
             }
             break;
-        case TPhase::Done:
-            break;
+        case TPhase::Done: break;
         }
         bytes = bytes.subspan(take);
     }

@@ -105,10 +105,10 @@ void PutU16(std::span<quint8> bytes, std::size_t offset, quint16 value);
 using TMatcher = std::function<bool(std::span<const quint8> answer, std::span<const quint8> request)>;
 
 // The driver's codes for a failed receive.
-inline constexpr quint8 kCodeBadChecksum = 247;  // "Неверный CRC"
-inline constexpr quint8 kCodeNotHeader = 252;    // "Был получен не заголовок посылки ответа"
-inline constexpr quint8 kCodeNoAnswer = 253;     // "Нет ответа от измерителя"
-inline constexpr quint8 kCodeReadError = 255;    // short read / bad answer
+inline constexpr quint8 kCodeBadChecksum = 247; // "Неверный CRC"
+inline constexpr quint8 kCodeNotHeader = 252; // "Был получен не заголовок посылки ответа"
+inline constexpr quint8 kCodeNoAnswer = 253;  // "Нет ответа от измерителя"
+inline constexpr quint8 kCodeReadError = 255; // short read / bad answer
 
 // Finds and checks one answer in a byte stream that arrives in pieces.
 // Ask Wanted() bytes of the channel, then hand over what came with Feed, or
@@ -146,7 +146,10 @@ public:
     // The answer data (DataLength bytes) once Received.
     std::span<const quint8> Data() const;
     // The answer frame (header, data, checksum) once Received.
-    std::span<const quint8> Frame() const { return received_ ? std::span<const quint8>(frame_) : std::span<const quint8>(); }
+    std::span<const quint8> Frame() const
+    {
+        return received_ ? std::span<const quint8>(frame_) : std::span<const quint8>();
+    }
     std::size_t Skipped() const { return skipped_; }
 
 private:
@@ -170,9 +173,9 @@ struct TParseResult
     bool Received = false;
     quint8 ErrorCode = kCodeReadError;
     quint16 DataLength = 0;
-    std::size_t Skipped = 0;      // garbage bytes before the header
-    std::size_t Consumed = 0;     // bytes of the stream taken
-    QByteArray Data;              // the answer data when Received
+    std::size_t Skipped = 0;  // garbage bytes before the header
+    std::size_t Consumed = 0; // bytes of the stream taken
+    QByteArray Data;          // the answer data when Received
 };
 
 // Parses an answer from a complete byte stream, as if a channel delivered it

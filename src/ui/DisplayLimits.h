@@ -33,15 +33,33 @@ inline TLimitDescriptor TwoSets(std::initializer_list<int> period, std::initiali
     return d;
 }
 
-inline TLimitDescriptor PhaseVoltage() { return TwoSets({26, 27, 29, 28}, {22, 23, 25, 24}); }
-inline TLimitDescriptor LineVoltage() { return TwoSets({34, 35, 37, 36}, {30, 31, 33, 32}); }
+inline TLimitDescriptor PhaseVoltage()
+{
+    return TwoSets({26, 27, 29, 28}, {22, 23, 25, 24});
+}
+inline TLimitDescriptor LineVoltage()
+{
+    return TwoSets({34, 35, 37, 36}, {30, 31, 33, 32});
+}
 // The total harmonic coefficient of a voltage.
-inline TLimitDescriptor TotalHarmonics() { return OneSet(132, 82, -1, -1); }
-inline TLimitDescriptor Frequency() { return OneSet(74, 75, 76, 77); }
+inline TLimitDescriptor TotalHarmonics()
+{
+    return OneSet(132, 82, -1, -1);
+}
+inline TLimitDescriptor Frequency()
+{
+    return OneSet(74, 75, 76, 77);
+}
 
 // Ku(n) of harmonic order n = 2..50.
-inline TLimitDescriptor HarmonicOrder(int n) { return OneSet(131 + n, 81 + n, -1, -1); }
+inline TLimitDescriptor HarmonicOrder(int n)
+{
+    return OneSet(131 + n, 81 + n, -1, -1);
+}
 // Ku(m) of interharmonic group m = 1..49.
-inline TLimitDescriptor InterharmonicGroup(int m) { return OneSet(230 + m, 181 + m, -1, -1); }
+inline TLimitDescriptor InterharmonicGroup(int m)
+{
+    return OneSet(230 + m, 181 + m, -1, -1);
+}
 
 } // namespace DisplayLimits

@@ -24,7 +24,10 @@ QString WithTrailingSlash(QString path)
 
 } // namespace
 
-void SetFileDialogHook(TFileDialogHook hook) { DialogHook() = std::move(hook); }
+void SetFileDialogHook(TFileDialogHook hook)
+{
+    DialogHook() = std::move(hook);
+}
 
 QStringList FileDialogNameFilters(const QString &filter)
 {

@@ -234,11 +234,11 @@ QWidget *TParamsMainPage::BuildLineGroup()
     grid->setColumnMinimumWidth(0, kRowLabelWidth);
 
     QList<TIxLabel *> columnLabels;
-    grid->addWidget(ColumnCaptions(group, {QStringLiteral("AB"), QStringLiteral("BC"), QStringLiteral("CA")},
-                                   {"ixlblMainUnderfazaName_AB", "ixlblMainUnderfazaName_BC",
-                                    "ixlblMainUnderfazaName_CA"},
-                                   true, &columnLabels),
-                    0, 1);
+    grid->addWidget(
+        ColumnCaptions(group, {QStringLiteral("AB"), QStringLiteral("BC"), QStringLiteral("CA")},
+                       {"ixlblMainUnderfazaName_AB", "ixlblMainUnderfazaName_BC", "ixlblMainUnderfazaName_CA"}, true,
+                       &columnLabels),
+        0, 1);
     ixlblMainUnderfazaName_AB = columnLabels[0];
 
     tpfMainUnderfazes_U = NewThree("tpfMainUnderfazes_U");
@@ -288,11 +288,14 @@ QWidget *TParamsMainPage::BuildAsymmetryGroup()
         TThreeParamsFrame *three;
     };
     const TRow rows[] = {
-        {"K~0~I", vwdKi0, {QStringLiteral("K~2~I"), QStringLiteral("K~0~U"), QStringLiteral("K~2~U")},
+        {"K~0~I",
+         vwdKi0,
+         {QStringLiteral("K~2~I"), QStringLiteral("K~0~U"), QStringLiteral("K~2~U")},
          tpfMainAsymmetryK0K2},
         {"@dU~1", vwddU1, {QStringLiteral("U~0"), QStringLiteral("U~1"), QStringLiteral("U~2")}, tpfMainAsymmetryVolt},
         {nullptr, nullptr, {QStringLiteral("I~0"), QStringLiteral("I~1"), QStringLiteral("I~2")}, tpfMainAsymmetryCurr},
-        {nullptr, nullptr,
+        {nullptr,
+         nullptr,
          {QStringLiteral("@j~U~I~0"), QStringLiteral("@j~U~I~1"), QStringLiteral("@j~U~I~2")},
          tpfMainAsymmetryAngles},
     };
@@ -369,8 +372,8 @@ void TParamsMainPage::SetUnits()
     const QString degree = QStringLiteral("°");
     const QString hertz = QStringLiteral("Гц");
 
-    for (TThreeParamsFrame *f : {tpfMainFazes_U, tpfMainFazes_U1, tpfMainUnderfazes_U, tpfMainUnderfazes_U1,
-                                 tpfMainAsymmetryVolt})
+    for (TThreeParamsFrame *f :
+         {tpfMainFazes_U, tpfMainFazes_U1, tpfMainUnderfazes_U, tpfMainUnderfazes_U1, tpfMainAsymmetryVolt})
         f->SetUnit(volt);
     tpfMainAsymmetryCurr->SetUnit(ampLatin);
     for (TThreeParamsFrame *f : {tpfMain_I, tpfMain_I1})

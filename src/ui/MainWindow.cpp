@@ -92,17 +92,25 @@ void TMainForm::ConnectEngine()
 {
     TEngineEvents &events = commons_->Events();
     constexpr auto queued = Qt::QueuedConnection;
-    connect(&events, &TEngineEvents::RunStateChanged, this, [this] { OnPollStateChanged(); }, queued);
-    connect(&events, &TEngineEvents::ValueChanged, this, [this](int slot) { RefreshParameter(slot); }, queued);
-    connect(&events, &TEngineEvents::StatusChanged, this, [this](const QString &text) { ShowStatusText(text); },
-            queued);
-    connect(&events, &TEngineEvents::NominalsChanged, this, [this] {
-        RefreshNominalFrames();
-        RefreshNominals();
-    }, queued);
-    connect(&events, &TEngineEvents::DataChanged, this, [this] { RefreshData(); }, queued);
-    connect(&events, &TEngineEvents::OscillogramChanged, this, [this] { RefreshOscillogram(); }, queued);
-    connect(&events, &TEngineEvents::DeviceTimeChanged, this, [this] { RefreshDeviceTime(); }, queued);
+    connect(
+        &events, &TEngineEvents::RunStateChanged, this, [this] { OnPollStateChanged(); }, queued);
+    connect(
+        &events, &TEngineEvents::ValueChanged, this, [this](int slot) { RefreshParameter(slot); }, queued);
+    connect(
+        &events, &TEngineEvents::StatusChanged, this, [this](const QString &text) { ShowStatusText(text); }, queued);
+    connect(
+        &events, &TEngineEvents::NominalsChanged, this,
+        [this] {
+            RefreshNominalFrames();
+            RefreshNominals();
+        },
+        queued);
+    connect(
+        &events, &TEngineEvents::DataChanged, this, [this] { RefreshData(); }, queued);
+    connect(
+        &events, &TEngineEvents::OscillogramChanged, this, [this] { RefreshOscillogram(); }, queued);
+    connect(
+        &events, &TEngineEvents::DeviceTimeChanged, this, [this] { RefreshDeviceTime(); }, queued);
 }
 
 void TMainForm::BuildLayout()
@@ -227,7 +235,8 @@ void TMainForm::BuildToolBar()
     actRun = new QAction(style()->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Запустить опрос"), this);
     actRun->setObjectName(QStringLiteral("actRun"));
     actRun->setData(0);
-    actSaveFile = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить данные"), this);
+    actSaveFile =
+        new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить данные"), this);
     actSaveFile->setObjectName(QStringLiteral("actSaveFile"));
     // the long hints as tool tips: a status tip would cover the status panels
     actSaveFile->setToolTip(QStringLiteral("Сохранить последние измерения в файл"));
@@ -350,14 +359,13 @@ void TMainForm::OnPollStateChanged()
         break;
     case rsStopped:
         if (!awaitingStop_)
-            break; // the run's stop has been shown
+            break;             // the run's stop has been shown
         awaitingStop_ = false; // before the dialog: its loop handles the next message
         if ((commons_->Severity() == svWarning || commons_->Severity() == svError) && !stoppedByUser_)
             ShowError(commons_->StatusText(), this);
         SetRunningView(true);
         break;
-    case rsStopRequested:
-        break;
+    case rsStopRequested: break;
     }
 }
 

@@ -41,7 +41,10 @@ void UseIndexedText(QMessageBox &box)
 
 } // namespace
 
-void SetMessageDialogHook(TMessageDialogHook hook) { DialogHook() = std::move(hook); }
+void SetMessageDialogHook(TMessageDialogHook hook)
+{
+    DialogHook() = std::move(hook);
+}
 
 QString DialogButtonCaption(QMessageBox::StandardButton button)
 {
@@ -60,14 +63,13 @@ QString DialogButtonCaption(QMessageBox::StandardButton button)
     }
 }
 
-QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString &title,
-                                              QMessageBox::Icon type, QMessageBox::StandardButtons buttons,
-                                              QWidget *parent)
+QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString &title, QMessageBox::Icon type,
+                                              QMessageBox::StandardButtons buttons, QWidget *parent)
 {
     if (DialogHook())
         return DialogHook()(text, type);
-    QMessageBox box(type, title.isEmpty() ? QCoreApplication::applicationName() : title,
-                    text + QLatin1Char(' '), buttons, parent);
+    QMessageBox box(type, title.isEmpty() ? QCoreApplication::applicationName() : title, text + QLatin1Char(' '),
+                    buttons, parent);
     UseIndexedText(box);
     for (QAbstractButton *button : box.buttons()) {
         const QString caption = DialogButtonCaption(box.standardButton(button));

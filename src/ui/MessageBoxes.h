@@ -9,9 +9,8 @@
 
 class QWidget;
 
-QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString &title,
-                                              QMessageBox::Icon type, QMessageBox::StandardButtons buttons,
-                                              QWidget *parent = nullptr);
+QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString &title, QMessageBox::Icon type,
+                                              QMessageBox::StandardButtons buttons, QWidget *parent = nullptr);
 void ShowInfo(const QString &text, QWidget *parent = nullptr);
 void ShowError(const QString &text, QWidget *parent = nullptr);
 

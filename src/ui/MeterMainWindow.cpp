@@ -18,7 +18,10 @@
 
 TMainVondForm::TMainVondForm(QWidget *parent) : TMainForm(parent) {}
 
-QString TMainVondForm::GetProgramTitle() const { return ProgramTitle(); }
+QString TMainVondForm::GetProgramTitle() const
+{
+    return ProgramTitle();
+}
 
 void TMainVondForm::CreateEngine()
 {
@@ -86,10 +89,9 @@ void TMainVondForm::SaveMeasurements()
 {
     if (!commons_ || !commons_->Store())
         return;
-    const TCsvSaveOutcome outcome =
-        SaveCsvSnapshot(ProgramDocumentsFolder(), commons_->LastDeviceNumber(),
-                        commons_->Store()->SnapshotData(), DeviceClassForFiles(), QDateTime::currentDateTime(),
-                        [this](const QString &text) { ShowError(text, this); });
+    const TCsvSaveOutcome outcome = SaveCsvSnapshot(
+        ProgramDocumentsFolder(), commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(),
+        DeviceClassForFiles(), QDateTime::currentDateTime(), [this](const QString &text) { ShowError(text, this); });
     lastFilePanel->SetPath(outcome.Lead, outcome.Path);
     statusBar()->setToolTip(lastFilePanel->toolTip());
 }
@@ -108,5 +110,6 @@ void TMainVondForm::RefreshDeviceTime()
     }
     statusPanels[0]->setText(text);
     // the design width, or more where this system's date format needs it
-    statusPanels[0]->setFixedWidth(std::max(kDeviceTimePanelWidth, statusPanels[0]->fontMetrics().horizontalAdvance(text) + 12));
+    statusPanels[0]->setFixedWidth(
+        std::max(kDeviceTimePanelWidth, statusPanels[0]->fontMetrics().horizontalAdvance(text) + 12));
 }

@@ -25,18 +25,14 @@ bool ValidSlot(int slot)
 TParamsControlsManager::TParamsControlsManager(const TDataStorageManager &record, TMonitorR5Logger *logger,
                                                TShowStatus showStatus)
     : record_(record), logger_(logger), showStatus_(std::move(showStatus))
-{
-}
+{}
 
 QColor TParamsControlsManager::ChannelBackground(int status)
 {
     switch (status) {
-    case 1:
-        return TFormatUtilities::Lighten(QColor(128, 128, 0), 55);
-    case 2:
-        return TFormatUtilities::Lighten(QColor(128, 0, 0), 70);
-    default:
-        return QApplication::palette().color(QPalette::Button);
+    case 1: return TFormatUtilities::Lighten(QColor(128, 128, 0), 55);
+    case 2: return TFormatUtilities::Lighten(QColor(128, 0, 0), 70);
+    default: return QApplication::palette().color(QPalette::Button);
     }
 }
 
@@ -101,8 +97,7 @@ void TParamsControlsManager::AddGridCell(int slot, TCustomIxStringGrid *grid, in
 void TParamsControlsManager::AddBarPoint(int slot, QCPBars *series, int barPosition, int valueKind, int channel,
                                          int meaningfulnessKind)
 {
-    CheckPreConditions(barPosition >= 0 && channel >= 0 && channel <= kNoChannel,
-                       "TParamsControlsManager.AddBarPoint");
+    CheckPreConditions(barPosition >= 0 && channel >= 0 && channel <= kNoChannel, "TParamsControlsManager.AddBarPoint");
     TValueBinding &b = Add(slot, TBindingKind::BarPoint, "TParamsControlsManager.AddBarPoint");
     b.Bars = series;
     b.BarPosition = barPosition;
@@ -168,15 +163,9 @@ void TParamsControlsManager::Refresh(const TValueBinding &b, int slot, float val
             b.Frame->ShowPlainValue(b.Decimals, meaningful, background, status, value);
         return;
     }
-    case TBindingKind::GridCell:
-        RefreshGridCell(b, slot, value);
-        return;
-    case TBindingKind::BarPoint:
-        RefreshBar(b, value);
-        return;
-    case TBindingKind::Notification:
-        Notify(b);
-        return;
+    case TBindingKind::GridCell: RefreshGridCell(b, slot, value); return;
+    case TBindingKind::BarPoint: RefreshBar(b, value); return;
+    case TBindingKind::Notification: Notify(b); return;
     case TBindingKind::SignalSample:
         if (signalPointHandler_)
             signalPointHandler_(b.SignalGroup, b.SignalIndex, b.SampleIndex);

@@ -36,10 +36,10 @@ struct TValueBinding
 {
     TBindingKind Kind = TBindingKind::ScaledValue;
     uint8_t MeaningfulnessKind = 0;
-    uint8_t Channel = kNoChannel;    // 0..2 phases, 3..5 lines, 6 none
-    uint16_t HarmonicOrder = 1;      // grid cells: row + 1
+    uint8_t Channel = kNoChannel; // 0..2 phases, 3..5 lines, 6 none
+    uint16_t HarmonicOrder = 1;   // grid cells: row + 1
     TLimitDescriptor Limits;
-    uint8_t ValueKind = 0;           // 1 phase voltage, 2 line voltage, 3 current, 4 power, 5 coefficient
+    uint8_t ValueKind = 0; // 1 phase voltage, 2 line voltage, 3 current, 4 power, 5 coefficient
 
     // kind 1
     uint8_t Decimals = 0;

@@ -184,8 +184,7 @@ bool TSpectrumChart::eventFilter(QObject *watched, QEvent *event)
             // bars change while the page is hidden without a replot
             plot_->replot(QCustomPlot::rpQueuedRefresh);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -28,13 +28,13 @@ public:
     // What differs between the charts of the three pages.
     struct TLook
     {
-        QString CategoryTitle;     // "Номер гармоники"
-        QString ValueTitle;        // the title until the first selection
-        int FirstKey = 2;          // key of the first bar: order 2 or group 1
+        QString CategoryTitle; // "Номер гармоники"
+        QString ValueTitle;    // the title until the first selection
+        int FirstKey = 2;      // key of the first bar: order 2 or group 1
         double DesignMaximum = 10;
-        bool Symmetric = false;    // value axis from -maximum to maximum
-        QString HintKeyCaption;    // "Номер гармоники: "
-        QString HintValueSuffix;   // appended to the value in the hint
+        bool Symmetric = false;  // value axis from -maximum to maximum
+        QString HintKeyCaption;  // "Номер гармоники: "
+        QString HintValueSuffix; // appended to the value in the hint
     };
 
     struct THint

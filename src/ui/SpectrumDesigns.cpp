@@ -28,8 +28,8 @@ QColor DesignColor(int channel)
 void AddThree(QList<TSeries> &series, const char *const names[3], const QString &title, int firstChannel)
 {
     for (int i = 0; i < 3; ++i)
-        series.append({names[i], title + QString::fromUtf8(kTitlePhases[firstChannel + i]),
-                       DesignColor(firstChannel + i)});
+        series.append(
+            {names[i], title + QString::fromUtf8(kTitlePhases[firstChannel + i]), DesignColor(firstChannel + i)});
 }
 
 std::array<QString, 3> Three(const QString &stem, int firstChannel)
@@ -74,16 +74,47 @@ QList<TItem> HarmonicItems(const QString &symbol, const TStems &stems, const cha
     const QString order = QStringLiteral("(%1)").arg(symbol);
 
     QList<TItem> items;
-    items.append({QStringLiteral("Ku%1ф").arg(order), tables[0], Three(stems.Ku, 0), Same(percent), 3, 0,
-                  coefficient, {percent}, Range3(kKuPhases), {}});
-    items.append({QStringLiteral("Ku%1мф").arg(order), tables[1], Three(stems.Ku, 3), Same(percent), 3, 0,
-                  coefficient, {percent}, Range3(kKuLines), {}});
-    items.append({QStringLiteral("Ki%1").arg(order), tables[2], Three(stems.Ki, 0), Same(percent), 3, 0, coefficient,
-                  {percent}, Range3(kKi), PhaseColours(kKi)});
+    items.append({QStringLiteral("Ku%1ф").arg(order),
+                  tables[0],
+                  Three(stems.Ku, 0),
+                  Same(percent),
+                  3,
+                  0,
+                  coefficient,
+                  {percent},
+                  Range3(kKuPhases),
+                  {}});
+    items.append({QStringLiteral("Ku%1мф").arg(order),
+                  tables[1],
+                  Three(stems.Ku, 3),
+                  Same(percent),
+                  3,
+                  0,
+                  coefficient,
+                  {percent},
+                  Range3(kKuLines),
+                  {}});
+    items.append({QStringLiteral("Ki%1").arg(order),
+                  tables[2],
+                  Three(stems.Ki, 0),
+                  Same(percent),
+                  3,
+                  0,
+                  coefficient,
+                  {percent},
+                  Range3(kKi),
+                  PhaseColours(kKi)});
     for (int p = 0; p < 3; ++p) {
         const QString letter = QLatin1String(kLatinPhases[p]);
-        TItem item{QStringLiteral("Фаза ") + letter, tables[3 + p], {stems.Ku + letter, stems.Ki + letter, QString()},
-                   {percent, percent, QString()}, 2, 0, coefficient, {percent}, {kKuPhases + p, kKi + p},
+        TItem item{QStringLiteral("Фаза ") + letter,
+                   tables[3 + p],
+                   {stems.Ku + letter, stems.Ki + letter, QString()},
+                   {percent, percent, QString()},
+                   2,
+                   0,
+                   coefficient,
+                   {percent},
+                   {kKuPhases + p, kKi + p},
                    {{kKi + p, kBlue}}};
         if (angle) {
             item.Names[2] = QStringLiteral("@j~U~I~(~n~)~") + letter;
@@ -93,13 +124,37 @@ QList<TItem> HarmonicItems(const QString &symbol, const TStems &stems, const cha
         items.append(item);
     }
     const QString volt = QStringLiteral("В");
-    items.append({QStringLiteral("U%1ф").arg(order), tables[6], Three(stems.U, 0), Same(volt), 3, 1, voltage, {volt},
-                  Range3(kUPhases), {}});
-    items.append({QStringLiteral("U%1мф").arg(order), tables[7], Three(stems.U, 3), Same(volt), 3, 2, voltage, {volt},
-                  Range3(kULines), {}});
+    items.append({QStringLiteral("U%1ф").arg(order),
+                  tables[6],
+                  Three(stems.U, 0),
+                  Same(volt),
+                  3,
+                  1,
+                  voltage,
+                  {volt},
+                  Range3(kUPhases),
+                  {}});
+    items.append({QStringLiteral("U%1мф").arg(order),
+                  tables[7],
+                  Three(stems.U, 3),
+                  Same(volt),
+                  3,
+                  2,
+                  voltage,
+                  {volt},
+                  Range3(kULines),
+                  {}});
     const QString ampere = QStringLiteral("A"); // Latin
-    items.append({QStringLiteral("I%1").arg(order), tables[8], Three(stems.I, 0), Same(ampere), 3, 3,
-                  QStringLiteral("Ток"), {ampere}, Range3(kI), PhaseColours(kKi)});
+    items.append({QStringLiteral("I%1").arg(order),
+                  tables[8],
+                  Three(stems.I, 0),
+                  Same(ampere),
+                  3,
+                  3,
+                  QStringLiteral("Ток"),
+                  {ampere},
+                  Range3(kI),
+                  PhaseColours(kKi)});
     return items;
 }
 
@@ -144,9 +199,9 @@ TSpectrumGroup::TDesign Harmonics()
     AddThree(d.Series, uLines, QStringLiteral("U. Фаза "), 3);
     AddThree(d.Series, i, QStringLiteral("I. Фаза "), 0);
 
-    static const char *const tables[9] = {"ixstrgrdGarmKuf",    "ixstrgrdGarmKumf",   "ixstrgrdGarmKi",
-                                          "ixstrgrdGarmFazaA",  "ixstrgrdGarmFazaB",  "ixstrgrdGarmFazaC",
-                                          "ixstrgrdGarmUf",     "ixstrgrdGarmUmf",    "ixstrgrdGarmI"};
+    static const char *const tables[9] = {"ixstrgrdGarmKuf",   "ixstrgrdGarmKumf",  "ixstrgrdGarmKi",
+                                          "ixstrgrdGarmFazaA", "ixstrgrdGarmFazaB", "ixstrgrdGarmFazaC",
+                                          "ixstrgrdGarmUf",    "ixstrgrdGarmUmf",   "ixstrgrdGarmI"};
     d.Items = HarmonicItems(QStringLiteral("n"),
                             {QStringLiteral("K~U~(~n~)~"), QStringLiteral("K~I~(~n~)~"), QStringLiteral("U~s~g~(~n~)~"),
                              QStringLiteral("I~s~g~(~n~)~")},
@@ -219,20 +274,50 @@ TSpectrumGroup::TDesign Power()
 
     const QString watt = QStringLiteral("Вт"), var = QStringLiteral("вар"), voltAmpere = QStringLiteral("В*A");
     const QString power = QStringLiteral("Мощность");
-    d.Items.append({QStringLiteral("P(n)"), "ixstrngrd1", Three(QStringLiteral("P(n)~"), 0), Same(watt), 3, 4, power,
-                    {watt}, Range3(kP), PhaseColours(kP)});
-    d.Items.append({QStringLiteral("Q(n)"), "ixstrngrd2", Three(QStringLiteral("Q(n)~"), 0), Same(var), 3, 4, power,
-                    {var}, Range3(kQ), PhaseColours(kQ)});
-    d.Items.append({QStringLiteral("S(n)"), "ixstrngrd3", Three(QStringLiteral("S(n)~"), 0), Same(voltAmpere), 3, 4,
-                    power, {voltAmpere}, Range3(kS), PhaseColours(kS)});
+    d.Items.append({QStringLiteral("P(n)"),
+                    "ixstrngrd1",
+                    Three(QStringLiteral("P(n)~"), 0),
+                    Same(watt),
+                    3,
+                    4,
+                    power,
+                    {watt},
+                    Range3(kP),
+                    PhaseColours(kP)});
+    d.Items.append({QStringLiteral("Q(n)"),
+                    "ixstrngrd2",
+                    Three(QStringLiteral("Q(n)~"), 0),
+                    Same(var),
+                    3,
+                    4,
+                    power,
+                    {var},
+                    Range3(kQ),
+                    PhaseColours(kQ)});
+    d.Items.append({QStringLiteral("S(n)"),
+                    "ixstrngrd3",
+                    Three(QStringLiteral("S(n)~"), 0),
+                    Same(voltAmpere),
+                    3,
+                    4,
+                    power,
+                    {voltAmpere},
+                    Range3(kS),
+                    PhaseColours(kS)});
     static const char *const phaseTables[3] = {"ixstrngrd4", "ixstrngrd5", "ixstrngrd6"};
     for (int ph = 0; ph < 3; ++ph) {
         const QString letter = QLatin1String(kLatinPhases[ph]);
-        d.Items.append({QStringLiteral("Фаза ") + letter, phaseTables[ph],
-                        {QStringLiteral("P(n)~") + letter, QStringLiteral("Q(n)~") + letter,
-                         QStringLiteral("S(n)~") + letter},
-                        {watt, var, voltAmpere}, 3, 4, power, {watt, var, voltAmpere},
-                        {kP + ph, kQ + ph, kS + ph}, {{kS + ph, kBlue}}});
+        d.Items.append(
+            {QStringLiteral("Фаза ") + letter,
+             phaseTables[ph],
+             {QStringLiteral("P(n)~") + letter, QStringLiteral("Q(n)~") + letter, QStringLiteral("S(n)~") + letter},
+             {watt, var, voltAmpere},
+             3,
+             4,
+             power,
+             {watt, var, voltAmpere},
+             {kP + ph, kQ + ph, kS + ph},
+             {{kS + ph, kBlue}}});
     }
     return d;
 }

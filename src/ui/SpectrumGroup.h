@@ -60,8 +60,8 @@ public:
         const char *Chart;
         const char *AutoButton;
         const char *ScaleEdit;
-        int FirstNumber;   // of the first table row: 2 (orders) or 1 (groups)
-        QString Symbol;    // header of the number column: "n" or "m"
+        int FirstNumber; // of the first table row: 2 (orders) or 1 (groups)
+        QString Symbol;  // header of the number column: "n" or "m"
         TSpectrumChart::TLook Look;
         QList<TSeries> Series;
         QList<TItem> Items;

@@ -126,13 +126,10 @@ QColor TFormatUtilities::StatusColor(int status)
 {
     switch (status) {
     case 1:
-    case 2:
-        return QColor(255, 0, 0);
+    case 2: return QColor(255, 0, 0);
     case 3:
-    case 4:
-        return QColor(0, 0, 255);
-    default:
-        return QColor(0, 0, 0);
+    case 4: return QColor(0, 0, 255);
+    default: return QColor(0, 0, 0);
     }
 }
 

@@ -43,7 +43,8 @@ TWindowPlacement WindowPlacementOf(const QWidget &window)
     if (!normal.isValid())
         normal = window.geometry();
     const int32_t show = window.isMaximized() ? kShowMaximized : window.isMinimized() ? kShowMinimized : kShowNormal;
-    return {kPlacementLength, 0, show, -1, -1, -1, -1, normal.left(), normal.top(), normal.right() + 1, normal.bottom() + 1};
+    return {kPlacementLength,   0, show, -1, -1, -1, -1, normal.left(), normal.top(), normal.right() + 1,
+            normal.bottom() + 1};
 }
 
 bool ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)

@@ -129,8 +129,7 @@ TEST(CatalogueObjects, ParameterLines)
     TccnDirectTCPIPConMode tcp;
     tcp.TCPIPInterface().IpAddress = u"10.0.0.5"_s;
     tcp.TCPIPInterface().IpPort = 502;
-    EXPECT_EQ(tcp.TCPIPInterface().GetParamsList(),
-              (QStringList{u"IP-адрес: =10.0.0.5"_s, u"IP-порт: =502"_s}));
+    EXPECT_EQ(tcp.TCPIPInterface().GetParamsList(), (QStringList{u"IP-адрес: =10.0.0.5"_s, u"IP-порт: =502"_s}));
 
     TccnTarvelProtocol tarvel;
     tarvel.DeviceAddress = 77;

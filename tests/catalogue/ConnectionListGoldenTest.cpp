@@ -45,29 +45,25 @@ QByteArray ExpectedDeviceBlock()
 {
     // Offsets 0..57 of the table: signature, class, empty name, one
     // property with an int16, the two end tags.
-    QByteArray block = QByteArray::fromHex("54504630")
-                       + QByteArray::fromHex("17") + "TccnCustomDeviceWrapper"
-                       + QByteArray::fromHex("00")
-                       + QByteArray::fromHex("17") + "CustomDevice.FactoryNum"
-                       + QByteArray::fromHex("033930")
-                       + QByteArray::fromHex("0000");
+    QByteArray block = QByteArray::fromHex("54504630") + QByteArray::fromHex("17") + "TccnCustomDeviceWrapper" +
+                       QByteArray::fromHex("00") + QByteArray::fromHex("17") + "CustomDevice.FactoryNum" +
+                       QByteArray::fromHex("033930") + QByteArray::fromHex("0000");
     return block;
 }
 
 QByteArray ExpectedProtocolBlock()
 {
-    return Block("TccnCustomDeviceProtocolWrapper",
-                 Short("CustomDeviceProtocol.DeviceAddress") + Int8(1)
-                     + Short("CustomDeviceProtocol.MaxAttemptCount") + Int8(5)
-                     + Short("CustomDeviceProtocol.MaxDataCount") + Int16(1000));
+    return Block("TccnCustomDeviceProtocolWrapper", Short("CustomDeviceProtocol.DeviceAddress") + Int8(1) +
+                                                        Short("CustomDeviceProtocol.MaxAttemptCount") + Int8(5) +
+                                                        Short("CustomDeviceProtocol.MaxDataCount") + Int16(1000));
 }
 
 QByteArray ExpectedConModeBlock()
 {
-    return Block("TccnCustomConModeWrapper",
-                 Short("CustomConMode.MaxAttemptCountOnConnect") + Int8(5)
-                     + Short("CustomConMode.CustomCommInterface.PortName") + QByteArray("\x06") + Short("COM3")
-                     + Short("CustomConMode.CustomCommInterface.Baudrate") + Int32(115200));
+    return Block("TccnCustomConModeWrapper", Short("CustomConMode.MaxAttemptCountOnConnect") + Int8(5) +
+                                                 Short("CustomConMode.CustomCommInterface.PortName") +
+                                                 QByteArray("\x06") + Short("COM3") +
+                                                 Short("CustomConMode.CustomCommInterface.Baudrate") + Int32(115200));
 }
 
 QByteArray HexLines(const QByteArray &data, const QByteArray &indent)

@@ -202,13 +202,13 @@ TEST(ConnectionList, SortByTypeNumberProtocolModeThenID)
 {
     TccnConnectionList list;
     std::vector<std::unique_ptr<TccnConnection>> input;
-    input.push_back(Simple(dtM7SQ, 1));                                  // 0
-    input.push_back(Simple(dtM7, 5, dptTarvel, cmtDirectTCPIP));       // 1
-    input.push_back(Simple(dtM7, 5, dptTarvel, cmtDirect232));         // 2
-    input.push_back(Simple(dtM7, 5, dptIEC101, cmtDirect232));         // 3
-    input.push_back(Simple(dtM7, -3));                                 // 4
-    input.push_back(Simple(dtM7, 5, dptTarvel, cmtDirect232));         // 5
-    input.push_back(Simple(dtR5AS, 100));                              // 6
+    input.push_back(Simple(dtM7SQ, 1));                          // 0
+    input.push_back(Simple(dtM7, 5, dptTarvel, cmtDirectTCPIP)); // 1
+    input.push_back(Simple(dtM7, 5, dptTarvel, cmtDirect232));   // 2
+    input.push_back(Simple(dtM7, 5, dptIEC101, cmtDirect232));   // 3
+    input.push_back(Simple(dtM7, -3));                           // 4
+    input.push_back(Simple(dtM7, 5, dptTarvel, cmtDirect232));   // 5
+    input.push_back(Simple(dtR5AS, 100));                        // 6
     for (auto &c : input)
         list.AddConnection(*c);
     TccnConnection empty;
@@ -246,11 +246,14 @@ TEST(ConnectionListStream, TextsTakeTheirTagsInsideTheBlocks)
     phone.ComPortInterface().PortName = u"COM3"_s;
     list.AddConnection(*c);
     const QByteArray binary = list.SaveToBytes(csfBinary);
-    EXPECT_TRUE(binary.contains(QByteArray("\x14") + "CustomDevice.Comment" + QByteArray::fromHex("1203000000290438044204")));
-    EXPECT_TRUE(binary.contains(QByteArray("\x2A") + "CustomConMode.CustomCommInterface.PortName" + QByteArray::fromHex("0604") + "COM3"));
+    EXPECT_TRUE(
+        binary.contains(QByteArray("\x14") + "CustomDevice.Comment" + QByteArray::fromHex("1203000000290438044204")));
+    EXPECT_TRUE(binary.contains(QByteArray("\x2A") + "CustomConMode.CustomCommInterface.PortName" +
+                                QByteArray::fromHex("0604") + "COM3"));
     EXPECT_FALSE(binary.contains("InitString"));
     EXPECT_FALSE(binary.contains("PhoneNumber"));
-    EXPECT_TRUE(binary.contains(QByteArray("\x2C") + "CustomConMode.CustomCommHardware.ConnectType" + QByteArray::fromHex("070B") + "pmctDialing"));
+    EXPECT_TRUE(binary.contains(QByteArray("\x2C") + "CustomConMode.CustomCommHardware.ConnectType" +
+                                QByteArray::fromHex("070B") + "pmctDialing"));
     EXPECT_TRUE(binary.contains("CustomConMode.CustomCommHardware.DialType"));
 
     phone.PhoneModem().InitString = u"ATZ"_s;
@@ -348,8 +351,7 @@ TEST(ConnectionListStream, VersionCheck)
     EXPECT_EQ(loaded.Version(), kCurrentConnectionListVersion);
     EXPECT_EQ(loaded.Count(), 6);
 
-    for (const char *bad : {"(1 5 6)", "(1 5 6 21 0)", "(256 0 0 0)", "(1 -1 0 0)", "(1 0 0 -1)", "(1 0 'x' 0)",
-                            "1"}) {
+    for (const char *bad : {"(1 5 6)", "(1 5 6 21 0)", "(256 0 0 0)", "(1 -1 0 0)", "(1 0 0 -1)", "(1 0 'x' 0)", "1"}) {
         const QString message = LoadError(WithVersion(text, bad), csfText);
         EXPECT_TRUE(message.startsWith(kPrefix)) << bad << " " << message.toStdString();
     }

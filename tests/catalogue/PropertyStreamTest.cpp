@@ -49,10 +49,14 @@ TEST(PropertyStreamValues, TextsByTheirContent)
 {
     EXPECT_EQ(Bytes(Text(u"COM3"_s)), QByteArray::fromHex("0604") + "COM3");
     // All Cyrillic: wide string, count of UTF-16 units then UTF-16LE.
-    EXPECT_EQ(Bytes(Text(u"Щит"_s)), QByteArray::fromHex("1203000000" "2904" "3804" "4204"));
+    EXPECT_EQ(Bytes(Text(u"Щит"_s)), QByteArray::fromHex("1203000000"
+                                                         "2904"
+                                                         "3804"
+                                                         "4204"));
     // Latin and Cyrillic mixed: UTF-8 with its byte count.
     const QByteArray mixed = u"ПС-110 kV"_s.toUtf8();
-    EXPECT_EQ(Bytes(Text(u"ПС-110 kV"_s)), QByteArray::fromHex("14") + char(mixed.size()) + QByteArray(3, '\0') + mixed);
+    EXPECT_EQ(Bytes(Text(u"ПС-110 kV"_s)),
+              QByteArray::fromHex("14") + char(mixed.size()) + QByteArray(3, '\0') + mixed);
     // Past 255 ASCII bytes: long string with a 4-byte length.
     const QString longText(300, u'a');
     EXPECT_EQ(Bytes(Text(longText)), QByteArray::fromHex("0C2C010000") + QByteArray(300, 'a'));
@@ -128,8 +132,7 @@ TEST(PropertyStreamText, BinaryDataOnItsOwnLinesFrom32Bytes)
     QByteArray data32(32, '\x01');
     EXPECT_EQ(ValueText(Binary(data32)), "{\r\n    " + QByteArray("01").repeated(32) + "}");
     QByteArray data33(33, '\x0F');
-    EXPECT_EQ(ValueText(Binary(data33)),
-              "{\r\n    " + QByteArray("0F").repeated(32) + "\r\n    0F}");
+    EXPECT_EQ(ValueText(Binary(data33)), "{\r\n    " + QByteArray("0F").repeated(32) + "\r\n    0F}");
 }
 
 TEST(PropertyStreamText, LongTextsWrapEvery64Characters)
@@ -138,13 +141,11 @@ TEST(PropertyStreamText, LongTextsWrapEvery64Characters)
     EXPECT_EQ(ValueText(Text(sixtyFour)), "'" + QByteArray(64, 'x') + "'");
 
     const QString seventy(70, u'y');
-    EXPECT_EQ(ValueText(Text(seventy)),
-              "\r\n    '" + QByteArray(64, 'y') + "' +\r\n    '" + QByteArray(6, 'y') + "'");
+    EXPECT_EQ(ValueText(Text(seventy)), "\r\n    '" + QByteArray(64, 'y') + "' +\r\n    '" + QByteArray(6, 'y') + "'");
 
     // Codes count as one character each.
     QString withCodes = QString(63, u'z') + u'\n' + QString(3, u'z');
-    EXPECT_EQ(ValueText(Text(withCodes)),
-              "\r\n    '" + QByteArray(63, 'z') + "'#10 +\r\n    'zzz'");
+    EXPECT_EQ(ValueText(Text(withCodes)), "\r\n    '" + QByteArray(63, 'z') + "'#10 +\r\n    'zzz'");
 
     const QString cyrillic(65, u'Ж');
     const QByteArray expected = "\r\n    " + QByteArray("#1046").repeated(64) + " +\r\n    #1046";

@@ -23,9 +23,11 @@ public:
             return;
         // socat names both ends on stderr ("N PTY is /dev/pts/3") before it
         // starts moving data.
-        const QByteArray err = process_.StartAndWaitFor(
-            socat, {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"), QStringLiteral("pty,raw,echo=0")},
-            "starting data transfer", QProcess::StandardError);
+        const QByteArray err =
+            process_.StartAndWaitFor(socat,
+                                     {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"),
+                                      QStringLiteral("pty,raw,echo=0")},
+                                     "starting data transfer", QProcess::StandardError);
         static const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
         auto it = ptyLine.globalMatch(QString::fromLocal8Bit(err));
         if (it.hasNext())
@@ -63,7 +65,10 @@ public:
 #endif
     }
 
-    bool Serving() const { return serving_; }
+    bool Serving() const
+    {
+        return serving_;
+    }
 
 private:
     testsupport::TChildProcess process_;
@@ -80,7 +85,7 @@ private:
 
 #define REQUIRE_PTY(pair)                                                                                              \
     do {                                                                                                               \
-        if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())                                        \
+        if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())                                         \
             GTEST_SKIP() << "socat is not installed";                                                                  \
         ASSERT_TRUE((pair).Ready()) << "socat made no pty pair";                                                       \
     } while (false)

@@ -211,7 +211,7 @@ TEST_F(SerialLine, OpticalProbeGetsItsRateByteAt9600)
     EXPECT_EQ(line->rate, 38400u);
 
     // Every rate of the table, and the fallback for the rest.
-    const std::pair<quint32, quint8> table[] = {{2400, 0x1A}, {9600, 0x16},  {19200, 0x13}, {57600, 0x11},
+    const std::pair<quint32, quint8> table[] = {{2400, 0x1A},   {9600, 0x16},  {19200, 0x13}, {57600, 0x11},
                                                 {115200, 0x10}, {38400, 0x16}, {4800, 0x16},  {0, 0x16}};
     for (const auto &[rate, code] : table) {
         EXPECT_EQ(TPCAComPort::ProbeRateCode(rate), code) << rate;
@@ -265,19 +265,19 @@ TEST_F(SerialLine, WriteClearsTheQueuesAndATimedOutReadPurges)
 TEST(ModemAnswers, SetUpAnswerAcceptance)
 {
     const std::pair<QByteArray, bool> cases[] = {
-        {QByteArray("0\r"), true},          // numeric OK
-        {QByteArray("0"), false},           // '0' needs more than one byte
+        {QByteArray("0\r"), true}, // numeric OK
+        {QByteArray("0"), false},  // '0' needs more than one byte
         {QByteArray("OK\r"), true},
-        {QByteArray("Ox"), false},          // 'O' needs more than two bytes
+        {QByteArray("Ox"), false}, // 'O' needs more than two bytes
         {QByteArray("Oxx"), true},
-        {QByteArray("ATV0\r"), false},      // 'A' needs more than five bytes
+        {QByteArray("ATV0\r"), false}, // 'A' needs more than five bytes
         {QByteArray("ATV0\r0"), true},
-        {QByteArray("\r\n\r"), false},      // CR needs more than three bytes
+        {QByteArray("\r\n\r"), false}, // CR needs more than three bytes
         {QByteArray("\r\nOK"), true},
         {QByteArray("\r\nX\r"), true},
-        {QByteArray("~#OK"), true},         // noise before OK: found by the search
-        {QByteArray("~#O\0OK", 6), false},  // the search stops at a NUL
-        {QByteArray("4\r"), false},         // numeric ERROR
+        {QByteArray("~#OK"), true},        // noise before OK: found by the search
+        {QByteArray("~#O\0OK", 6), false}, // the search stops at a NUL
+        {QByteArray("4\r"), false},        // numeric ERROR
         {QByteArray(), false},
     };
     for (const auto &[answer, accepted] : cases)
@@ -287,16 +287,12 @@ TEST(ModemAnswers, SetUpAnswerAcceptance)
 TEST(ModemAnswers, InitAnswerAcceptance)
 {
     const std::pair<QByteArray, bool> cases[] = {
-        {QByteArray("0"), true},            // '0' alone is enough here
-        {QByteArray("ATZ\r"), false},       // 'A' needs at least five bytes
-        {QByteArray("ATZ\r0"), true},
-        {QByteArray("\r\n\r"), false},
-        {QByteArray("\r\n0\r"), true},
-        {QByteArray("Ox"), false},          // no rule for 'O' but the search
-        {QByteArray("OK"), true},
-        {QByteArray("xxOKxx"), true},
-        {QByteArray("4\r"), false},
-        {QByteArray(), false},
+        {QByteArray("0"), true},      // '0' alone is enough here
+        {QByteArray("ATZ\r"), false}, // 'A' needs at least five bytes
+        {QByteArray("ATZ\r0"), true},  {QByteArray("\r\n\r"), false},
+        {QByteArray("\r\n0\r"), true}, {QByteArray("Ox"), false}, // no rule for 'O' but the search
+        {QByteArray("OK"), true},      {QByteArray("xxOKxx"), true},
+        {QByteArray("4\r"), false},    {QByteArray(), false},
     };
     for (const auto &[answer, accepted] : cases)
         EXPECT_EQ(ModemInitAccepted(answer), accepted) << testline::Printable(answer).toStdString();
@@ -425,8 +421,7 @@ TEST_F(SerialLine, RadioModemCallsWithAndWithoutInit)
     Make(RadioRecord(QStringLiteral("RK-17"), QStringLiteral("MYCALL BASE")));
     line->answers = {QByteArray("MYCALL was ...\r\ncmd:")};
     EXPECT_EQ(port->Connect(), 0);
-    EXPECT_EQ(Since(),
-              (QStringList{"write MYCALL BASE\\r", "read 5000", "write c RK-17\\r", "read 45000", "clear"}));
+    EXPECT_EQ(Since(), (QStringList{"write MYCALL BASE\\r", "read 5000", "write c RK-17\\r", "read 45000", "clear"}));
 
     line = std::make_shared<TLineScript>();
     ModemThatConnects("c ");
@@ -444,8 +439,8 @@ TEST_F(SerialLine, RadioModemHangUpSequence)
     // No carrier after the call: hung up, then 16.
     EXPECT_EQ(port->Connect(), -1);
     EXPECT_EQ(port->LastError(), 16);
-    const QStringList hangUp{"write \\x03\\x03\\x03", "read 1000", "clear", "write D\\r", "read 1000", "clear",
-                             "DTR 0", "RTS 0"};
+    const QStringList hangUp{
+        "write \\x03\\x03\\x03", "read 1000", "clear", "write D\\r", "read 1000", "clear", "DTR 0", "RTS 0"};
     EXPECT_EQ(Since().mid(3), hangUp);
     EXPECT_EQ(port->Disconnect(), 0);
     EXPECT_EQ(Since(), hangUp);

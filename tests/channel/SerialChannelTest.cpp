@@ -43,8 +43,8 @@ QByteArray ReadAll(TPCACustom &channel, qsizetype n, int timeoutMs = 15000)
 
 TEST(ComPortOnPty, AnUnpluggedPortIsNotFound)
 {
-    for (const QString &name : {QStringLiteral("/dev/ttyUSB-monitor-test-absent"), QStringLiteral("ttyUSB987"),
-                                QString()}) {
+    for (const QString &name :
+         {QStringLiteral("/dev/ttyUSB-monitor-test-absent"), QStringLiteral("ttyUSB987"), QString()}) {
         auto channel = CreatePCA(DirectRecord(name));
         ASSERT_NE(channel, nullptr);
         EXPECT_EQ(channel->LastError(), 11) << name.toStdString();
@@ -186,8 +186,7 @@ TEST(COMPortList, SerialDevicesInNaturalOrderWithoutRepeats)
     // ttyS devices come from the system's enumeration, which knows the real ones.
     const QStringList reported{"ttyS1", "ttyUSB2", "COM10", "COM9", "COM0", "COMX", "LPT1", "ttyAMA0", ""};
     EXPECT_EQ(COMPortNames(dev.path(), reported),
-              (QStringList{"COM9", "COM10", "ttyACM0", "ttyACM1", "ttyAMA0", "ttyS1", "ttyUSB2",
-                           "ttyUSB10"}));
+              (QStringList{"COM9", "COM10", "ttyACM0", "ttyACM1", "ttyAMA0", "ttyS1", "ttyUSB2", "ttyUSB10"}));
     EXPECT_TRUE(COMPortNameLess(QStringLiteral("ttyUSB9"), QStringLiteral("ttyUSB10")));
     EXPECT_FALSE(COMPortNameLess(QStringLiteral("ttyUSB10"), QStringLiteral("ttyUSB9")));
     EXPECT_TRUE(COMPortNameLess(QStringLiteral("COM2"), QStringLiteral("COM10")));

@@ -23,7 +23,8 @@ QByteArray ReadAll(TPCACustom &channel, int n, int timeoutMs = 5000)
     char buffer[256];
     while (out.size() < n) {
         quint32 got = 0;
-        if (channel.Read(buffer, static_cast<quint32>(std::min<int>(sizeof buffer, n - out.size())), timeoutMs, got) != 0)
+        if (channel.Read(buffer, static_cast<quint32>(std::min<int>(sizeof buffer, n - out.size())), timeoutMs, got) !=
+            0)
             break;
         out.append(buffer, static_cast<qsizetype>(got));
     }
@@ -33,8 +34,8 @@ QByteArray ReadAll(TPCACustom &channel, int n, int timeoutMs = 5000)
 bool WriteAll(TPCACustom &channel, const QByteArray &bytes)
 {
     quint32 written = 0;
-    return channel.Write(bytes.constData(), static_cast<quint32>(bytes.size()), written) == 0
-        && written == static_cast<quint32>(bytes.size());
+    return channel.Write(bytes.constData(), static_cast<quint32>(bytes.size()), written) == 0 &&
+           written == static_cast<quint32>(bytes.size());
 }
 
 // A port nobody listens on: bound once, then released.
@@ -204,10 +205,11 @@ TEST(PCAEthernetTCPLink, WorksFromAWorkerThreadWithoutEventLoopOrWarnings)
     static QMutex messagesLock;
     static QStringList messages;
     messages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
-        QMutexLocker lock(&messagesLock);
-        messages << text;
-    });
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+            QMutexLocker lock(&messagesLock);
+            messages << text;
+        });
 
     TLoopbackPeer peer([](QTcpSocket &socket, int) {
         testpeer::WriteAll(socket, testpeer::ReadExactly(socket, 5));

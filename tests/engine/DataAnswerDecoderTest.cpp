@@ -16,15 +16,42 @@ namespace {
 constexpr TDataDescriptor kData{0x01, 0x01, 0x02, 0x03};
 
 // Byte offsets of the data answer, written out independently of the decoder.
-int KunOffset(int c, int n) { return 66 + 98 * c + 2 * (n - 2); }
-int KumOffset(int c, int n) { return 660 + 98 * c + 2 * (n - 2); }
-int KinOffset(int p, int n) { return 1372 + 98 * p + 2 * (n - 2); }
-int KimOffset(int p, int n) { return 1666 + 98 * p + 2 * (n - 2); }
-int FiOffset(int p, int n) { return 1972 + 100 * p + 2 * (n - 1); }
-int PnOffset(int q, int n) { return 2390 + 200 * q + 4 * (n - 1); }
-int QnOffset(int q, int n) { return 3190 + 200 * q + 4 * (n - 1); }
-int SnOffset(int q, int n) { return 3990 + 200 * q + 4 * (n - 1); }
-int H(int channel, int n) { return 49 * channel + (n - 2); }
+int KunOffset(int c, int n)
+{
+    return 66 + 98 * c + 2 * (n - 2);
+}
+int KumOffset(int c, int n)
+{
+    return 660 + 98 * c + 2 * (n - 2);
+}
+int KinOffset(int p, int n)
+{
+    return 1372 + 98 * p + 2 * (n - 2);
+}
+int KimOffset(int p, int n)
+{
+    return 1666 + 98 * p + 2 * (n - 2);
+}
+int FiOffset(int p, int n)
+{
+    return 1972 + 100 * p + 2 * (n - 1);
+}
+int PnOffset(int q, int n)
+{
+    return 2390 + 200 * q + 4 * (n - 1);
+}
+int QnOffset(int q, int n)
+{
+    return 3190 + 200 * q + 4 * (n - 1);
+}
+int SnOffset(int q, int n)
+{
+    return 3990 + 200 * q + 4 * (n - 1);
+}
+int H(int channel, int n)
+{
+    return 49 * channel + (n - 2);
+}
 
 std::vector<float> NominalCurrent(float inom)
 {
@@ -39,25 +66,25 @@ AnswerBuilder SampleAnswer()
 {
     AnswerBuilder a(TWriterVD::DataAnswerLength);
     a.U8(0, 0).U8(1, 3).U8(2, 1).U8(5, 2);
-    a.I16(6, -123).I16(6 + 10, 456);          // dU1 A, CA
-    a.I16(18, 789).I16(18 + 2 * 3, -1);       // dU A, AB
-    a.U16(54 + 2 * 4, 321);                   // KU BC
-    a.U16(KunOffset(1, 5), 250);              // Ku(5) phase B
-    a.U16(KunOffset(5, 50), 65535);           // Ku(50) CA, the largest raw value
+    a.I16(6, -123).I16(6 + 10, 456);    // dU1 A, CA
+    a.I16(18, 789).I16(18 + 2 * 3, -1); // dU A, AB
+    a.U16(54 + 2 * 4, 321);             // KU BC
+    a.U16(KunOffset(1, 5), 250);        // Ku(5) phase B
+    a.U16(KunOffset(5, 50), 65535);     // Ku(50) CA, the largest raw value
     a.U16(KumOffset(0, 2), 7).U16(KumOffset(5, 50), 99);
     a.I16(654, -250).U16(656, 12).U16(658, 34);
     a.U16(1258, 50012).I16(1260, -12);
     for (int c = 0; c < 6; ++c) {
-        a.F32(1262 + 4 * c, 220.0f + c);      // Urms
-        a.F32(1286 + 4 * c, 219.0f + c);      // U1
+        a.F32(1262 + 4 * c, 220.0f + c); // Urms
+        a.F32(1286 + 4 * c, 219.0f + c); // U1
     }
-    a.F32(1286 + 4 * 1, 230.0f);              // U1 phase B
-    a.F32(1286 + 4 * 5, 400.0f);              // U1 CA
+    a.F32(1286 + 4 * 1, 230.0f); // U1 phase B
+    a.F32(1286 + 4 * 5, 400.0f); // U1 CA
     a.F32(1310, 1.5f).F32(1314, 229.5f).F32(1318, 2.5f);
-    a.F32(1330, 5.5f).F32(1334, 4.5f).F32(1338, 0.0f);         // Irms
-    a.F32(1342, 0.25f).F32(1346, 4.75f).F32(1350, 0.125f);     // I0, I1, I2
-    a.U16(1354, 500).U16(1356, 600).U16(1358, 700);            // KI
-    a.F32(1360, 5.0f).F32(1364, 4.0f).F32(1368, 2.0f);         // I1
+    a.F32(1330, 5.5f).F32(1334, 4.5f).F32(1338, 0.0f);     // Irms
+    a.F32(1342, 0.25f).F32(1346, 4.75f).F32(1350, 0.125f); // I0, I1, I2
+    a.U16(1354, 500).U16(1356, 600).U16(1358, 700);        // KI
+    a.F32(1360, 5.0f).F32(1364, 4.0f).F32(1368, 2.0f);     // I1
     a.U16(KinOffset(0, 3), 1000).U16(KinOffset(2, 50), 300);
     a.U16(KimOffset(1, 2), 40).U16(KimOffset(2, 50), 60);
     a.U16(1968, 111).U16(1970, 222);
@@ -68,15 +95,15 @@ AnswerBuilder SampleAnswer()
     for (int k = 0; k < 6; ++k)
         a.I16(2278 + 2 * k, angles[k]);
     for (int q = 0; q < 4; ++q) {
-        a.F32(2290 + 4 * q, 1000.0f + q);     // P A, B, C, sum
+        a.F32(2290 + 4 * q, 1000.0f + q); // P A, B, C, sum
         a.F32(2306 + 4 * q, 2000.0f + q);
         a.F32(2322 + 4 * q, 3000.0f + q);
         a.F32(2374 + 4 * q, 0.5f + 0.1f * q);
     }
     for (int k = 0; k < 9; ++k)
         a.F32(2338 + 4 * k, -10.0f * (k + 1));
-    a.F32(PnOffset(0, 1), 30.0f).F32(SnOffset(0, 1), 60.0f);   // P1, S1 A
-    a.F32(PnOffset(1, 1), 10.0f).F32(SnOffset(1, 1), 0.0f);    // S1 B is 0
+    a.F32(PnOffset(0, 1), 30.0f).F32(SnOffset(0, 1), 60.0f); // P1, S1 A
+    a.F32(PnOffset(1, 1), 10.0f).F32(SnOffset(1, 1), 0.0f);  // S1 B is 0
     a.F32(QnOffset(2, 1), -7.0f);
     a.F32(PnOffset(3, 1), 90.0f).F32(QnOffset(3, 1), 45.0f).F32(SnOffset(3, 1), 120.0f);
     a.F32(PnOffset(1, 2), 1.25f).F32(QnOffset(2, 50), -2.5f).F32(SnOffset(2, 50), 3.75f);
@@ -85,7 +112,10 @@ AnswerBuilder SampleAnswer()
     return a;
 }
 
-float Expected(double value) { return static_cast<float>(value); }
+float Expected(double value)
+{
+    return static_cast<float>(value);
+}
 
 } // namespace
 
@@ -191,7 +221,7 @@ TEST(WriterVD, CurrentAndPowerValuesLandAtTheirSlots)
     EXPECT_EQ(store.Value(Q1 + 2), -7.0f);
     EXPECT_EQ(store.Value(P1Sum), 90.0f);
     EXPECT_EQ(store.Value(Q1Sum), 45.0f);
-    EXPECT_EQ(store.Value(S1Sum), 120.0f);   // the last bytes of the answer
+    EXPECT_EQ(store.Value(S1Sum), 120.0f); // the last bytes of the answer
     EXPECT_EQ(store.Value(Km1Sum), 0.75f);
     EXPECT_EQ(store.Value(Pn + H(1, 2)), 1.25f);
     EXPECT_EQ(store.Value(Qn + H(2, 50)), -2.5f);

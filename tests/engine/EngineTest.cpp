@@ -14,11 +14,13 @@ TEST(Engine, StatusReachesAListenerCutTo255CharactersWithItsSeverity)
     QObject listener;
     QStringList texts;
     std::vector<TSeverity> severities;
-    QObject::connect(&engine.Events(), &TEngineEvents::StatusChanged, &listener,
-                     [&](const QString &text, TSeverity severity) {
-                         texts << text;
-                         severities.push_back(severity);
-                     }, Qt::QueuedConnection);
+    QObject::connect(
+        &engine.Events(), &TEngineEvents::StatusChanged, &listener,
+        [&](const QString &text, TSeverity severity) {
+            texts << text;
+            severities.push_back(severity);
+        },
+        Qt::QueuedConnection);
 
     engine.Events().ShowStatus(QString(300, QLatin1Char('x')), svError);
     engine.Events().ShowStatus(QStringLiteral("Идет обмен данными"), svInformation);

@@ -25,7 +25,8 @@ inline void ListenByNumber(TEngineEvents &events, QObject *receiver, const TReco
 {
     constexpr auto queued = Qt::QueuedConnection;
     auto plain = [&](auto signal, int number) {
-        QObject::connect(&events, signal, receiver, [record, number] { record(number, 0, QString()); }, queued);
+        QObject::connect(
+            &events, signal, receiver, [record, number] { record(number, 0, QString()); }, queued);
     };
     plain(&TEngineEvents::RunStateChanged, emPollStateChanged);
     plain(&TEngineEvents::NominalsChanged, emNominalsChanged);
@@ -33,10 +34,12 @@ inline void ListenByNumber(TEngineEvents &events, QObject *receiver, const TReco
     plain(&TEngineEvents::OscillogramChanged, emOscillogramChanged);
     plain(&TEngineEvents::FirstOscillogram, emFirstOscillogram);
     plain(&TEngineEvents::DeviceTimeChanged, emDeviceTimeChanged);
-    QObject::connect(&events, &TEngineEvents::ValueChanged, receiver,
-                     [record](int slot) { record(emValueChanged, slot, QString()); }, queued);
-    QObject::connect(&events, &TEngineEvents::StatusChanged, receiver,
-                     [record](const QString &text) { record(emStatusText, 0, text); }, queued);
+    QObject::connect(
+        &events, &TEngineEvents::ValueChanged, receiver,
+        [record](int slot) { record(emValueChanged, slot, QString()); }, queued);
+    QObject::connect(
+        &events, &TEngineEvents::StatusChanged, receiver,
+        [record](const QString &text) { record(emStatusText, 0, text); }, queued);
 }
 
 // A record's listener: give it &events.
@@ -45,9 +48,8 @@ class MessageRecorder : public QObject
 public:
     MessageRecorder()
     {
-        ListenByNumber(events, this, [this](int number, qintptr slot, const QString &) {
-            messages.emplace_back(number, slot);
-        });
+        ListenByNumber(events, this,
+                       [this](int number, qintptr slot, const QString &) { messages.emplace_back(number, slot); });
     }
 
     TEngineEvents events;

@@ -46,16 +46,15 @@ TEST(DataStorage, ClearZeroesEverySlotAndAnnouncesEachBlock)
     for (int i = 0; i < VDSlot::Count; ++i)
         ASSERT_EQ(store.Value(i), 0.0f) << i;
     EXPECT_EQ(store.DeviceDateTime(), 0.0);
-    EXPECT_EQ(window.TakeNumbers(), (std::vector<int>{emDeviceTimeChanged, emNominalsChanged,
-                                                      emDataChanged, emOscillogramChanged}));
+    EXPECT_EQ(window.TakeNumbers(),
+              (std::vector<int>{emDeviceTimeChanged, emNominalsChanged, emDataChanged, emOscillogramChanged}));
     // the interval table and the display scale survive
     EXPECT_EQ(store.TimeIntervals()[0], interval);
     EXPECT_EQ(store.ScaleFactor(4), 1000.0);
 
     // with the clock already 0 there is no time message
     store.Clear();
-    EXPECT_EQ(window.TakeNumbers(),
-              (std::vector<int>{emNominalsChanged, emDataChanged, emOscillogramChanged}));
+    EXPECT_EQ(window.TakeNumbers(), (std::vector<int>{emNominalsChanged, emDataChanged, emOscillogramChanged}));
 }
 
 TEST(DataStorage, DeviceTimeIsAnnouncedOnlyWhenItChanges)
@@ -100,12 +99,12 @@ TEST(DataStorage, NominalsSetTheDisplayScale)
     // primary current of 1000 A on a 220 kV line
     store.WriteNominals(Nominals(127017.0f, 220000.0f, 1000.0f));
     EXPECT_EQ(store.ScaleFactor(1), 1000.0);
-    EXPECT_EQ(store.DisplayDigits(1), 2);  // 127.017 kV
+    EXPECT_EQ(store.DisplayDigits(1), 2); // 127.017 kV
     EXPECT_EQ(store.ScaleFactor(2), 1000.0);
     EXPECT_EQ(store.DisplayDigits(2), 2);
     EXPECT_EQ(store.ScaleFactor(3), 1000.0);
-    EXPECT_EQ(store.DisplayDigits(3), 5);  // 1 kA
-    EXPECT_EQ(store.ScaleFactor(4), 1e6);  // 127 MW
+    EXPECT_EQ(store.DisplayDigits(3), 5); // 1 kA
+    EXPECT_EQ(store.ScaleFactor(4), 1e6); // 127 MW
     EXPECT_EQ(store.DisplayDigits(4), 3);
     store.WriteNominals(Nominals(2e9f, 0.0f, 0.0f));
     EXPECT_EQ(store.ScaleFactor(1), 1e9);
@@ -138,11 +137,11 @@ TEST(DataStorage, LimitPeriodFollowsTheMeterIntervals)
         store.SetDeviceDateTime(moment);
         return store.InLimitPeriod();
     };
-    EXPECT_TRUE(inside(At(8, 0, 0)));             // start belongs to the period
+    EXPECT_TRUE(inside(At(8, 0, 0))); // start belongs to the period
     EXPECT_FALSE(inside(At(7, 59, 59, 998)));
     EXPECT_TRUE(inside(At(12, 29, 59, 999)));
-    EXPECT_FALSE(inside(At(12, 30, 0)));          // end does not
-    EXPECT_TRUE(inside(At(23, 59, 59, 500)));     // hour 24 means the end of the day
+    EXPECT_FALSE(inside(At(12, 30, 0)));      // end does not
+    EXPECT_TRUE(inside(At(23, 59, 59, 500))); // hour 24 means the end of the day
     EXPECT_FALSE(inside(At(21, 59, 0)));
     EXPECT_FALSE(inside(At(0, 0, 0)));
 
@@ -177,7 +176,7 @@ TEST(DataStorage, ClassificationAgainstLimits)
     // the other set, used during the limit period, in 10..13
     limits[10] = 260;
     limits[11] = 250;
-    limits[12] = 0;      // not set by the meter
+    limits[12] = 0; // not set by the meter
     limits[13] = 200;
     store.WriteNominals(limits);
 
@@ -217,7 +216,7 @@ TEST(DataStorage, ClassificationAgainstLimits)
     store.SetDeviceDateTime(At(12, 0, 0));
     EXPECT_EQ(classify(245, twoSets), 0);
     EXPECT_EQ(classify(255, twoSets), 2);
-    EXPECT_EQ(classify(215, twoSets), 0);   // normal lower is 0 there
+    EXPECT_EQ(classify(215, twoSets), 0); // normal lower is 0 there
     EXPECT_EQ(classify(199, twoSets), 4);
     store.SetDeviceDateTime(At(23, 0, 0));
     EXPECT_EQ(classify(245, twoSets), 2);
@@ -234,11 +233,11 @@ TEST(DataStorage, MeaningfulnessAndChannelStatus)
 {
     TDataStorageManagerVD store;
     store.WriteNominals(Nominals(57.7f, 100.0f, 5.0f));
-    store.StoreValue(VDSlot::U1 + 0, 0.5f, false);    // below 1 % of 57.7
-    store.StoreValue(VDSlot::U1 + 1, 0.6f, false);    // above
-    store.StoreValue(VDSlot::U1 + 3, 0.9f, false);    // below 1 % of 100
+    store.StoreValue(VDSlot::U1 + 0, 0.5f, false); // below 1 % of 57.7
+    store.StoreValue(VDSlot::U1 + 1, 0.6f, false); // above
+    store.StoreValue(VDSlot::U1 + 3, 0.9f, false); // below 1 % of 100
     store.StoreValue(VDSlot::U1 + 4, 1.1f, false);
-    store.StoreValue(VDSlot::I1 + 1, 0.006f, false);  // above 0.1 % of 5
+    store.StoreValue(VDSlot::I1 + 1, 0.006f, false); // above 0.1 % of 5
     store.StoreValue(VDSlot::I1 + 2, 0.004f, false);
 
     EXPECT_FALSE(store.IsMeaningful(1, 0, 1));
@@ -301,8 +300,8 @@ TEST(DataStorage, OscillogramLandsInTheSampleBlocks)
     EXPECT_EQ(window.TakeNumbers(), std::vector<int>{emOscillogramChanged});
 
     EXPECT_EQ(store.Value(VDSlot::OscA), 0.5f);
-    EXPECT_EQ(store.Value(VDSlot::OscA + 1280 * 5 + 1279), float(1280 * 5 + 1279) + 0.5f);  // Uca, last
-    EXPECT_EQ(store.Value(VDSlot::OscB), float(1280 * 6) + 0.5f);                           // Ia, first
+    EXPECT_EQ(store.Value(VDSlot::OscA + 1280 * 5 + 1279), float(1280 * 5 + 1279) + 0.5f); // Uca, last
+    EXPECT_EQ(store.Value(VDSlot::OscB), float(1280 * 6) + 0.5f);                          // Ia, first
     EXPECT_EQ(store.Value(VDSlot::Count - 1), float(9 * 1280 - 1) + 0.5f);
     EXPECT_EQ(store.Value(VDSlot::K2I), 0.0f);
 

@@ -84,12 +84,12 @@ TEST(Nominals, BlockMapsEveryLimitTable)
 {
     AnswerBuilder s = Settings();
     for (int k = 0; k < 8; ++k) {
-        s.I16(4 + 2 * k, int16_t(1000 + k));    // phase, set A: 10.00 % ...
-        s.I16(20 + 2 * k, int16_t(-500 - k));   // phase, set B
-        s.I16(62 + 2 * k, int16_t(2000 + k));   // line, set A
-        s.I16(78 + 2 * k, int16_t(-k));         // line, set B
+        s.I16(4 + 2 * k, int16_t(1000 + k));  // phase, set A: 10.00 % ...
+        s.I16(20 + 2 * k, int16_t(-500 - k)); // phase, set B
+        s.I16(62 + 2 * k, int16_t(2000 + k)); // line, set A
+        s.I16(78 + 2 * k, int16_t(-k));       // line, set B
     }
-    s.I16(4 + 2 * 3, 0);                        // an unset limit
+    s.I16(4 + 2 * 3, 0); // an unset limit
     const int16_t frequency[4] = {-20, 20, -40, 40};
     for (int k = 0; k < 4; ++k) {
         s.I16(134 + 2 * k, frequency[k]);
@@ -141,7 +141,7 @@ TEST(Nominals, LimitsThatAreNoNumberEndTheConversion)
 {
     AnswerBuilder s = Settings();
     s.F32(0, 3.0e38f);
-    s.I16(4, 5000);     // +50 % of 3e38 is beyond single precision
+    s.I16(4, 5000); // +50 % of 3e38 is beyond single precision
     TNominalsCalculator calculator;
     ASSERT_TRUE(calculator.Calculate(s.Bytes(), DateTime(5).Bytes()));
     try {

@@ -108,7 +108,8 @@ TEST_F(PollingRun, FillsTheRecordWithNominalsDataAndOscillograms)
 TEST_F(PollingRun, MetersWithoutOscillogramsAreNeverAskedForOne)
 {
     for (const bool oldFirmware : {true, false}) {
-        testsim::TSimProcess sim(oldFirmware ? QStringList{"--fast-clock", "--firmware", "2217"} : QStringList{"--fast-clock"});
+        testsim::TSimProcess sim(oldFirmware ? QStringList{"--fast-clock", "--firmware", "2217"}
+                                             : QStringList{"--fast-clock"});
         ASSERT_TRUE(sim.Started());
         window.messages.clear();
         if (oldFirmware)
@@ -214,9 +215,8 @@ TEST_F(PollingRun, AShortDataAnswerIsReportedAndKeepsTheLastValues)
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection<TccnM7Dev>(sim.Port()));
     const QString shortAnswer = QStringLiteral("Неполный ответ с данными");
-    ASSERT_TRUE(PumpUntil([&] {
-        return !window.StatusTexts().filter(shortAnswer).isEmpty();
-    })) << window.StatusTexts().join(u'|').toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return !window.StatusTexts().filter(shortAnswer).isEmpty(); }))
+        << window.StatusTexts().join(u'|').toStdString();
     EXPECT_EQ(window.Count(emDataChanged), 1);
     EXPECT_GT(Store().Value(VDSlot::Urms), 0.0f);
     // the next cycle is whole again and polling goes on
@@ -231,7 +231,7 @@ TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
     ASSERT_TRUE(sim.Started());
     Start(TcpConnection<TccnM7Dev>(sim.Port()));
     ASSERT_TRUE(PumpUntil([&] { return window.Count(emNominalsChanged) >= 1; }));
-    QThread::msleep(1500); // well into the data answer
+    QThread::msleep(1500);       // well into the data answer
     QDeadlineTimer bound(15000); // the header and data time-outs, and slack
     commons->Stop();
     ASSERT_TRUE(commons->WaitForThread(20000));

@@ -40,7 +40,8 @@ public:
     }
     int Count(int number) const
     {
-        return int(std::count_if(messages.begin(), messages.end(), [&](const TMessage &m) { return m.Number == number; }));
+        return int(
+            std::count_if(messages.begin(), messages.end(), [&](const TMessage &m) { return m.Number == number; }));
     }
     QStringList StatusTexts() const
     {

@@ -54,7 +54,10 @@ QByteArray Encode(const QStringList &lines, const char *lineEnd = "\r\n")
     return bytes;
 }
 
-int16_t RawValue(int channel, int record) { return int16_t((channel + 1) * 1000 - record); }
+int16_t RawValue(int channel, int record)
+{
+    return int16_t((channel + 1) * 1000 - record);
+}
 
 // `records` records of `analog` channels and one status word.
 QByteArray MeterData(int records, int analog = 9)
@@ -116,8 +119,8 @@ TEST(Comtrade, ConversionUsesMultiplierOffsetAndRatio)
 {
     QStringList lines = MeterConfigLines();
     lines[2] = QStringLiteral("1,Ua,A,,V,0.01,0,0,-32767,32767,100,1,P");
-    lines[3] = QStringLiteral("2,Ub,B,,V, 0.5 ,-2,0,-32767,32767,10,0,S");   // secondary 0 counts as 1
-    lines[4] = QStringLiteral("3,Uc,C,,V,junk,,0,-32767,32767,x,,");          // unreadable: a 1, b 0, ratio 1
+    lines[3] = QStringLiteral("2,Ub,B,,V, 0.5 ,-2,0,-32767,32767,10,0,S"); // secondary 0 counts as 1
+    lines[4] = QStringLiteral("3,Uc,C,,V,junk,,0,-32767,32767,x,,");       // unreadable: a 1, b 0, ratio 1
     QByteArray dat;
     const uint32_t header[2] = {1, 0};
     dat.append(reinterpret_cast<const char *>(header), 8);
@@ -244,10 +247,14 @@ TEST(Comtrade, HeaderFieldsFallBackWhenUnreadable)
               QDateTime(QDate(2024, 6, 5), QTime(3, 4, 5, 100)));
     EXPECT_EQ(ParseMoment(QStringLiteral("15/06/2024"), QStringLiteral("13:45:10")),
               QDateTime(QDate(2024, 6, 15), QTime(13, 45, 10)));
-    for (auto [date, time] : {std::pair{"32/01/2024", "00:00:00.000"}, {"29/02/2023", "00:00:00.000"},
-                              {"15/06/24", "13:45:10.123"}, {"15-06-2024", "13:45:10.123"},
-                              {"15/06/2024", "24:00:00.000"}, {"15/06/2024", "13:45"},
-                              {"15/06/2024", "13:45:1x.000"}, {"15/06/2024", "13:45:10.1x3"}})
+    for (auto [date, time] : {std::pair{"32/01/2024", "00:00:00.000"},
+                              {"29/02/2023", "00:00:00.000"},
+                              {"15/06/24", "13:45:10.123"},
+                              {"15-06-2024", "13:45:10.123"},
+                              {"15/06/2024", "24:00:00.000"},
+                              {"15/06/2024", "13:45"},
+                              {"15/06/2024", "13:45:1x.000"},
+                              {"15/06/2024", "13:45:10.1x3"}})
         EXPECT_FALSE(ParseMoment(QString::fromLatin1(date), QString::fromLatin1(time)).isValid())
             << date << " " << time;
 }
@@ -368,8 +375,8 @@ TEST(Comtrade, SavesBothFilesUnchanged)
     // a folder in the way of the file: the operator is told, nothing written
     QDir(folder.path()).mkpath(QStringLiteral("blocked.cfg"));
     QString shown;
-    EXPECT_FALSE(record.SaveToFile(folder.filePath(QStringLiteral("blocked.cfg")),
-                                   [&](const QString &text) { shown = text; }));
+    EXPECT_FALSE(
+        record.SaveToFile(folder.filePath(QStringLiteral("blocked.cfg")), [&](const QString &text) { shown = text; }));
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Ошибка при удалении перезаписываемого файла (")));
 }
 

@@ -56,12 +56,12 @@ TEST(CsvNumbers, PowerFiguresDeriveApparentPowerAndGuardZero)
     std::array<TPowerCalculation::TPhaseInput, 3> phases{};
     phases[0] = {3.0f, 4.0f, 10.0f, 2.0f, 60.0f};
     const auto block = TPowerCalculation::Calculate(phases, 3.0f, 4.0f);
-    EXPECT_FLOAT_EQ(block[1][2], 5.0f);      // S
-    EXPECT_FLOAT_EQ(block[1][3], 0.6f);      // P/S
-    EXPECT_NEAR(block[1][4], 10.0f, 1e-4);   // P(1) = 10 * 2 * cos 60
-    EXPECT_NEAR(block[1][7], 0.5f, 1e-6);    // cos φ
-    EXPECT_FLOAT_EQ(block[2][3], 0.0f);      // S = 0 -> ratio 0
-    EXPECT_NEAR(block[0][4], 10.0f, 1e-4);   // P(1)Σ
+    EXPECT_FLOAT_EQ(block[1][2], 5.0f);    // S
+    EXPECT_FLOAT_EQ(block[1][3], 0.6f);    // P/S
+    EXPECT_NEAR(block[1][4], 10.0f, 1e-4); // P(1) = 10 * 2 * cos 60
+    EXPECT_NEAR(block[1][7], 0.5f, 1e-6);  // cos φ
+    EXPECT_FLOAT_EQ(block[2][3], 0.0f);    // S = 0 -> ratio 0
+    EXPECT_NEAR(block[0][4], 10.0f, 1e-4); // P(1)Σ
     EXPECT_FLOAT_EQ(block[0][3], 0.6f);
 }
 
@@ -74,7 +74,7 @@ TEST(CsvFile, ReportLayoutUnderRussianSettings)
     values[2749] = 49.98f;
     values[286] = 230.0f;
     values[1508] = 5.0f;
-    values[314 + 2] = 0.1f;  // K(2) of Uа
+    values[314 + 2] = 0.1f;   // K(2) of Uа
     values[2115 + 50] = 7.5f; // fi(50) of phase a
     const QString path = dir.filePath(QStringLiteral("snapshot.csv"));
     TFileUtilities saver(1, values, QStringLiteral("TccnM7Dev"), kMoment);
@@ -114,14 +114,15 @@ TEST(CsvFile, PointLocaleAndFileNames)
 {
     LocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedStates));
     QStandardPaths::setTestModeEnabled(true);
-    const TCsvSaveOutcome first =
-        SaveCsvSnapshot(ProgramDocumentsFolder(), 1, std::vector<float>(14275, 0.0f), QStringLiteral("TccnM7Dev"), kMoment);
+    const TCsvSaveOutcome first = SaveCsvSnapshot(ProgramDocumentsFolder(), 1, std::vector<float>(14275, 0.0f),
+                                                  QStringLiteral("TccnM7Dev"), kMoment);
     const QString name = first.Path;
     EXPECT_TRUE(name.endsWith(QStringLiteral("/VD/Raruzor U7(D5)/monitor_m7(v4_6)_1_261206_152410123.csv")));
     EXPECT_TRUE(first.Saved);
     EXPECT_EQ(first.StatusText(), QStringLiteral("Последний файл: ") + name);
     EXPECT_EQ(TGenerateNameUtilities::DeviceFilePrefix(QStringLiteral("TccnR5ASDev")), QStringLiteral("r5AS(v4_6)"));
-    EXPECT_EQ(TGenerateNameUtilities::DeviceTypeText(QStringLiteral("TccnM7SQDev")), QStringLiteral("Tarvel-M7(SQ v10+)"));
+    EXPECT_EQ(TGenerateNameUtilities::DeviceTypeText(QStringLiteral("TccnM7SQDev")),
+              QStringLiteral("Tarvel-M7(SQ v10+)"));
 
     std::vector<float> values(14275, 0.0f);
     values[2749] = 49.98f;
@@ -165,7 +166,6 @@ TEST(CsvFile, FailuresAreReportedAndContractsGuardNames)
     EXPECT_THROW(TCsvFile(dir.filePath(QStringLiteral("x.CSV"))), EPreConditions);
     TCsvFile file(dir.filePath(QStringLiteral("x.csv")));
     EXPECT_THROW(file.WriteValue(QVariantList{1, 2}), EPreConditions);
-
 }
 
 TEST(CsvFile, AWriteCutShortLeavesNoFileBehind)
@@ -177,8 +177,8 @@ TEST(CsvFile, AWriteCutShortLeavesNoFileBehind)
         // a disk that fills up part-way: failure, nothing thrown
         testsupport::TFileSizeLimit limit(4096);
         ASSERT_TRUE(limit.Active());
-        saved = TFileUtilities(1, std::vector<float>(14275, 1.5f), QStringLiteral("TccnM7Dev"), kMoment)
-                    .SaveToFile(path);
+        saved =
+            TFileUtilities(1, std::vector<float>(14275, 1.5f), QStringLiteral("TccnM7Dev"), kMoment).SaveToFile(path);
     }
     EXPECT_FALSE(saved);
     // neither a cut file under the final name nor a temporary one

@@ -27,15 +27,23 @@ using testsupport::LoopbackRecord;
 
 namespace {
 
-bool IsPassword(const QByteArray &request) { return quint8(request[6]) == 0x0A && quint8(request[7]) == 0x85; }
-bool IsData(const QByteArray &request) { return quint8(request[6]) == 0x01 && quint8(request[7]) == 0x01; }
+bool IsPassword(const QByteArray &request)
+{
+    return quint8(request[6]) == 0x0A && quint8(request[7]) == 0x85;
+}
+bool IsData(const QByteArray &request)
+{
+    return quint8(request[6]) == 0x01 && quint8(request[7]) == 0x01;
+}
 
 // A polling run in miniature: meter, driver, commands, log and executor.
 class TRig
 {
 public:
     TRig(TScriptedMeter::TResponder responder, int maxAttempts)
-        : meter(std::move(responder)), driver(LoopbackRecord(meter.Start())), commands(&driver),
+        : meter(std::move(responder)),
+          driver(LoopbackRecord(meter.Start())),
+          commands(&driver),
           logger(dir.filePath(QStringLiteral("test.log")))
     {
         logger.Open();
@@ -45,7 +53,9 @@ public:
         driver.SetStopCheck([this] { return Stopped(); });
         TExecuterHost host;
         host.StopRequested = [this] { return Stopped(); };
-        host.ReportStatus = [this](const QString &text, int severity) { statuses << QStringLiteral("%1|%2").arg(severity).arg(text); };
+        host.ReportStatus = [this](const QString &text, int severity) {
+            statuses << QStringLiteral("%1|%2").arg(severity).arg(text);
+        };
         host.Logger = &logger;
         host.Sleep = [this](int ms) {
             pauses.push_back(ms);
@@ -109,7 +119,8 @@ TEST(CommandExecuterRetry, SilentMeterIsAskedMaxAttemptTimesWithReconnectsAndLog
 
     const auto log = rig.LogEntries();
     ASSERT_EQ(log.size(), 2u);
-    const QStringList before = {QStringLiteral("(-3) Нет ответа от измерителя"), QStringLiteral("Команда: Запрос данных"),
+    const QStringList before = {QStringLiteral("(-3) Нет ответа от измерителя"),
+                                QStringLiteral("Команда: Запрос данных"),
                                 QStringLiteral("Поля команды (в HEX). CMD: 01. CMD1: 01. iType: 02. iCount: 03.")};
     EXPECT_EQ(log[0], before);
     const QStringList after = before + QStringList({QStringLiteral("дополнительных попыток 2 из указанных 2"),
@@ -135,14 +146,20 @@ TEST(CommandExecuterRetry, SingleAttemptIsNotRetriedButLoggedTwice)
 
 TEST(CommandExecuterRetry, GarbageBadChecksumAndADroppedLinkAreRecoveredByRetries)
 {
-    TRig rig([](const QByteArray &request, int index) {
-        QByteArray good = Answer(request, 0, QByteArray(105, 't'));
-        switch (index) {
-        case 0: { QByteArray bad = good; bad[50] = static_cast<char>(bad[50] ^ 4); return TReply{bad}; }
-        case 1: return TReply{QByteArray(7, '\x13'), true}; // noise, then the line drops
-        default: return TReply{QByteArray("noise") + good};
-        }
-    }, 5);
+    TRig rig(
+        [](const QByteArray &request, int index) {
+            QByteArray good = Answer(request, 0, QByteArray(105, 't'));
+            switch (index) {
+            case 0: {
+                QByteArray bad = good;
+                bad[50] = static_cast<char>(bad[50] ^ 4);
+                return TReply{bad};
+            }
+            case 1: return TReply{QByteArray(7, '\x13'), true}; // noise, then the line drops
+            default: return TReply{QByteArray("noise") + good};
+            }
+        },
+        5);
     ASSERT_TRUE(rig.connected);
     EXPECT_FALSE(rig.executer->Run(rig.commands.DateTimeCommand()));
     EXPECT_EQ(rig.commands.DateTimeCommand()->ErrorCode(), 0);
@@ -184,7 +201,8 @@ quint16 LocalPort(const TPCACustom &channel)
 {
     sockaddr_in address{};
     socklen_t size = sizeof address;
-    if (channel.Handle() == -1 || getsockname(static_cast<int>(channel.Handle()), reinterpret_cast<sockaddr *>(&address), &size) != 0)
+    if (channel.Handle() == -1 ||
+        getsockname(static_cast<int>(channel.Handle()), reinterpret_cast<sockaddr *>(&address), &size) != 0)
         return 0;
     return ntohs(address.sin_port);
 }
@@ -202,7 +220,7 @@ TEST(CommandExecuterRetry, StopDuringTheReconnectSendsNothingMore)
         return port != 0 && port != firstPort;
     };
     EXPECT_FALSE(rig.executer->Run(rig.commands.DataCommand())); // done, not failed
-    EXPECT_TRUE(rig.Stopped()); // the reconnect happened
+    EXPECT_TRUE(rig.Stopped());                                  // the reconnect happened
     rig.driver.Channel()->Disconnect();
     rig.meter.Stop();
     EXPECT_EQ(rig.meter.RequestCount(), 1);
@@ -242,17 +260,21 @@ TEST(CommandExecuterClasses, NoDataIsLoggedButDoneAndNotesAreSilentSuccesses)
         EXPECT_EQ(rig.LogEntries().size(), code == 1 ? 1u : 0u) << code;
         // Code 1 brings no data to decode.
         EXPECT_EQ(rig.commands.DataCommand()->AnswerLength(), code == 1 ? 0 : 8) << code;
-        EXPECT_EQ(rig.commands.DataCommand()->ResultClass(), code == 1 ? rcNoData : code == 0 ? rcSuccess : rcAcceptedWithNote);
+        EXPECT_EQ(rig.commands.DataCommand()->ResultClass(), code == 1   ? rcNoData
+                                                             : code == 0 ? rcSuccess
+                                                                         : rcAcceptedWithNote);
     }
 }
 
 TEST(CommandExecuterPassword, RefusalLeadsToOnePasswordFrameAndOneRepeat)
 {
-    TRig rig([](const QByteArray &request, int index) {
-        if (IsPassword(request))
-            return TReply{Answer(request, 0, {})};
-        return TReply{Answer(request, index == 0 ? 15 : 0, index == 0 ? QByteArray() : QByteArray(4, 'k'))};
-    }, 3);
+    TRig rig(
+        [](const QByteArray &request, int index) {
+            if (IsPassword(request))
+                return TReply{Answer(request, 0, {})};
+            return TReply{Answer(request, index == 0 ? 15 : 0, index == 0 ? QByteArray() : QByteArray(4, 'k'))};
+        },
+        3);
     ASSERT_TRUE(rig.connected);
     EXPECT_FALSE(rig.executer->Run(rig.commands.DataCommand()));
     rig.driver.Channel()->Disconnect();
@@ -269,9 +291,8 @@ TEST(CommandExecuterPassword, RefusalLeadsToOnePasswordFrameAndOneRepeat)
 
 TEST(CommandExecuterPassword, SecondRefusalFailsQuietlyAndRejectedPasswordIsReported)
 {
-    TRig again([](const QByteArray &request, int) {
-        return TReply{Answer(request, IsPassword(request) ? 0 : 15, {})};
-    }, 3);
+    TRig again([](const QByteArray &request, int) { return TReply{Answer(request, IsPassword(request) ? 0 : 15, {})}; },
+               3);
     ASSERT_TRUE(again.connected);
     EXPECT_TRUE(again.executer->Run(again.commands.SettingsCommand()));
     again.driver.Channel()->Disconnect();
@@ -280,9 +301,8 @@ TEST(CommandExecuterPassword, SecondRefusalFailsQuietlyAndRejectedPasswordIsRepo
     EXPECT_TRUE(again.statuses.isEmpty());
     EXPECT_EQ(again.commands.PasswordCommand()->ResultClass(), rcSuccess);
 
-    TRig wrong([](const QByteArray &request, int) {
-        return TReply{Answer(request, IsPassword(request) ? 17 : 15, {})};
-    }, 3);
+    TRig wrong(
+        [](const QByteArray &request, int) { return TReply{Answer(request, IsPassword(request) ? 17 : 15, {})}; }, 3);
     ASSERT_TRUE(wrong.connected);
     EXPECT_TRUE(wrong.executer->Run(wrong.commands.DataCommand()));
     wrong.driver.Channel()->Disconnect();

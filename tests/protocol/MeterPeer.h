@@ -30,10 +30,8 @@ public:
     using TResponder = std::function<TReply(const QByteArray &request, int index)>;
 
     explicit TScriptedMeter(TResponder responder)
-        : responder_(std::move(responder)),
-          peer_([this](QTcpSocket &socket, int) { Serve(socket); })
-    {
-    }
+        : responder_(std::move(responder)), peer_([this](QTcpSocket &socket, int) { Serve(socket); })
+    {}
 
     quint16 Start() { return peer_.Start(); }
     void Stop() { peer_.Stop(); }

@@ -26,11 +26,14 @@ TEST(R5DateTimeInfo, FirmwareVersionRules)
 {
     TM7 driver{TPCASettings{}};
     TR5DateTimeInfoCommand c(&driver);
-    const struct { const char text[6]; int version; } rows[] = {
-        {"22.17", 2217}, {"22.18", 2218}, {"04.09", 409}, {"99.99", 9999},
-        {"V2218", 221},   // no point at b2: b1 b2 b3
-        {"2.218", 409},   // point elsewhere, ".21" is no number
-        {"ab.cd", 409}, {" 2.18", 409}, {"-1.00", 409}, {"X-12Y", 409},
+    const struct
+    {
+        const char text[6];
+        int version;
+    } rows[] = {
+        {"22.17", 2217}, {"22.18", 2218}, {"04.09", 409}, {"99.99", 9999}, {"V2218", 221}, // no point at b2: b1 b2 b3
+        {"2.218", 409}, // point elsewhere, ".21" is no number
+        {"ab.cd", 409},  {" 2.18", 409},  {"-1.00", 409}, {"X-12Y", 409},
     };
     for (const auto &row : rows) {
         PutFirmware(c, row.text);
@@ -59,7 +62,11 @@ TEST(R5DateTimeInfo, MeterClockDecodesOrRaises)
 
 TEST(R5ResultClasses, EveryCodeFallsIntoItsClass)
 {
-    const struct { TR5ResultClass cls; std::vector<int> codes; } table[] = {
+    const struct
+    {
+        TR5ResultClass cls;
+        std::vector<int> codes;
+    } table[] = {
         {rcSuccess, {0}},
         {rcAcceptedWithNote, {26, 33}},
         {rcNoData, {1, 4, 12, 13, 14, 23, 24, 25}},
@@ -92,7 +99,11 @@ TEST(R5CommandBase, LogLinesContractsAndTheAbstractExchange)
     data.WriteLog(&lines);
     EXPECT_EQ(lines.first(), QStringLiteral("(-2) Ошибка записи в порт / записаны не все необходимые данные"));
 
-    const struct { std::unique_ptr<TR5Command> command; const char *line; } own[] = {
+    const struct
+    {
+        std::unique_ptr<TR5Command> command;
+        const char *line;
+    } own[] = {
         {std::make_unique<TR5PasswordCommand>(&driver), "Команда: Снятие пароля"},
         {std::make_unique<TR5SettingsCommand>(&driver), "Команда: Запрос настроек напряжения"},
         {std::make_unique<TR5DateTimeInfoCommand>(&driver), "Команда: Запрос даты/времени прибора"},
@@ -189,7 +200,7 @@ TEST(R5CommandExchanges, OscillogramCollectsPartsByOffsetThenTheLastPart)
         switch (index) {
         case 0: return TReply{Answer(request, 33, QByteArray(1000, 'A'))};
         case 1: return TReply{Answer(request, 33, QByteArray(500, 'B'))};
-        case 2: return TReply{Answer(request, 1, {})};   // not ready: nothing changes
+        case 2: return TReply{Answer(request, 1, {})}; // not ready: nothing changes
         default: return TReply{Answer(request, 0, QByteArray("cfg text"))};
         }
     });

@@ -62,9 +62,10 @@ TEST(SerialSimulatorRun, ANoisyCableIsRiddenOutByRetries)
 {
     testpty::TPtyPair pair;
     REQUIRE_PTY(pair);
-    testpty::TSerialSim sim(pair.Second(), {QStringLiteral("--fault"), QStringLiteral("garbage,on=data,value=40"),
-                                            QStringLiteral("--fault"), QStringLiteral("silence,on=data,skip=1"),
-                                            QStringLiteral("--fault"), QStringLiteral("split,on=data,skip=2,value=100")});
+    testpty::TSerialSim sim(pair.Second(),
+                            {QStringLiteral("--fault"), QStringLiteral("garbage,on=data,value=40"),
+                             QStringLiteral("--fault"), QStringLiteral("silence,on=data,skip=1"),
+                             QStringLiteral("--fault"), QStringLiteral("split,on=data,skip=2,value=100")});
     REQUIRE_SERIAL_SIM(sim);
     auto driver = CreateR5Driver(TR5DriverKind::R5_AS, CableRecord(pair.First()));
     ASSERT_EQ(driver->Channel()->LastError(), 0);

@@ -18,8 +18,7 @@ namespace {
 // A TM7 connected to the scripted meter.
 struct TConnectedDriver
 {
-    explicit TConnectedDriver(TScriptedMeter &meter, quint16 deviceNumber = 77)
-        : driver(LoopbackRecord(meter.Start()))
+    explicit TConnectedDriver(TScriptedMeter &meter, quint16 deviceNumber = 77) : driver(LoopbackRecord(meter.Start()))
     {
         driver.SetDeviceNumber(deviceNumber);
         connected = driver.Channel()->Connect() == 0;
@@ -31,7 +30,13 @@ struct TConnectedDriver
 TEST(R5DriverClasses, TypeCodesNamesAndOscillogramSupport)
 {
     const TPCASettings none{};
-    struct Row { TR5DriverKind kind; int code; const char *name; bool oscillogram; };
+    struct Row
+    {
+        TR5DriverKind kind;
+        int code;
+        const char *name;
+        bool oscillogram;
+    };
     const Row rows[] = {
         {TR5DriverKind::M7, 10, "TM7", false},
         {TR5DriverKind::R5_AS, 11, "TR5_AS", false},
@@ -65,8 +70,15 @@ TEST(R5DriverTimeouts, ByLinkKindAndTheSafeFallback)
     TM7 tcp(LoopbackRecord(1));
     EXPECT_EQ(tcp.Timeouts().HeaderMs, 1000);
     EXPECT_EQ(tcp.Timeouts().DataMs, 5000);
-    const struct { quint8 mode; int header; int data; } serial[] = {
-        {cpmDirect, 1000, 5000}, {cpmPhoneModem, 2000, 10000}, {cpmRadioModem, 15000, 30000}, {cpmOptoAttach, 1000, 5000}};
+    const struct
+    {
+        quint8 mode;
+        int header;
+        int data;
+    } serial[] = {{cpmDirect, 1000, 5000},
+                  {cpmPhoneModem, 2000, 10000},
+                  {cpmRadioModem, 15000, 30000},
+                  {cpmOptoAttach, 1000, 5000}};
     for (const auto &row : serial) {
         TPCASettings s{};
         s.ComPort.ChannelType = pcaComPort;
@@ -87,13 +99,15 @@ TEST(R5DriverErrors, TextsOfMeterAndDriverCodes)
     TM7 d(TPCASettings{});
     EXPECT_EQ(d.ErrorText(0), QStringLiteral("Ошибки нет"));
     EXPECT_EQ(d.ErrorText(7), QStringLiteral("Прибор занят"));
-    EXPECT_EQ(d.ErrorText(11), QStringLiteral("запись коэффициентов возможна только после установки прибора в режим \"Калибровка\""));
+    EXPECT_EQ(d.ErrorText(11),
+              QStringLiteral("запись коэффициентов возможна только после установки прибора в режим \"Калибровка\""));
     EXPECT_EQ(d.ErrorText(15), QStringLiteral("пароль не снят, посылка отклонена"));
     EXPECT_EQ(d.ErrorText(100), QStringLiteral("нарушение логики работы прибора"));
     EXPECT_EQ(d.ErrorText(247), QStringLiteral("Неверный CRC"));
     EXPECT_EQ(d.ErrorText(251), QStringLiteral("Пароль должен содержать максимум 8 символов"));
     EXPECT_EQ(d.ErrorText(253), QStringLiteral("Нет ответа от измерителя"));
-    EXPECT_EQ(d.ErrorText(255), QStringLiteral("Ошибка чтения из порта / количество прочитанных данных несоответствует ожидаемому"));
+    EXPECT_EQ(d.ErrorText(255),
+              QStringLiteral("Ошибка чтения из порта / количество прочитанных данных несоответствует ожидаемому"));
     const QString unknown = QStringLiteral("неизвестная ошибка. обратитесь к разработчикам");
     for (int code : {28, 33, 99, 101, 128, 246})
         EXPECT_EQ(d.ErrorText(code), unknown) << code;
@@ -203,7 +217,7 @@ TEST(R5DriverExchange, LinkFailuresEndWithTheirCodes)
     TScriptedMeter meter([](const QByteArray &request, int index) {
         QByteArray answer = Answer(request, 0, QByteArray(20, 'z'));
         switch (index) {
-        case 0: return TReply{}; // silence
+        case 0: return TReply{};                                                       // silence
         case 1: answer[30] = static_cast<char>(answer[30] ^ 1); return TReply{answer}; // bad checksum
         case 2: {
             QByteArray wrong = request; // an answer to another command
@@ -283,7 +297,8 @@ TEST(R5DriverExchange, AnAnswerDribbledPastTheExchangeDeadlineIsGivenUp)
         const QByteArray request = testpeer::ReadFrame(socket);
         const QByteArray answer = Answer(request, 0, QByteArray(200, 'd'));
         testpeer::WriteAll(socket, answer.left(R5Frame::kHeaderSize));
-        for (qsizetype i = R5Frame::kHeaderSize; i < answer.size() && socket.state() == QAbstractSocket::ConnectedState; ++i) {
+        for (qsizetype i = R5Frame::kHeaderSize; i < answer.size() && socket.state() == QAbstractSocket::ConnectedState;
+             ++i) {
             testpeer::WriteAll(socket, answer.mid(i, 1));
             socket.waitForReadyRead(100);
         }
@@ -322,7 +337,8 @@ TEST(R5DriverPassword, FrameLayoutAcceptanceAndRefusals)
     // Refused before anything is sent.
     EXPECT_FALSE(c.driver.RemovePassword(0, QStringLiteral("123456789")));
     EXPECT_EQ(c.driver.ErrorCode(), 251);
-    EXPECT_EQ(c.driver.ErrorText(251), QStringLiteral("Пароль должен содержать максимум ") + "8" + QStringLiteral(" символов"));
+    EXPECT_EQ(c.driver.ErrorText(251),
+              QStringLiteral("Пароль должен содержать максимум ") + "8" + QStringLiteral(" символов"));
     EXPECT_FALSE(c.driver.RemovePassword(0, QStringLiteral("abc_1")));
     EXPECT_EQ(c.driver.ErrorCode(), 250);
     EXPECT_FALSE(c.driver.RemovePassword(0, QStringLiteral("пароль")));

@@ -50,9 +50,9 @@ TEST(R5Checksum, MatchesHandWorkedValuesAndCatchesEverySingleBitError)
     const std::array<quint8, 24> zeros{};
     EXPECT_EQ(Checksum(zeros), 0xEB);
     const std::array<quint8, 1> one = {0x01};
-    EXPECT_EQ(Checksum(one), 0x75);   // 01 -> rotate 80 -> ^1E = 9E -> ^EB
+    EXPECT_EQ(Checksum(one), 0x75); // 01 -> rotate 80 -> ^1E = 9E -> ^EB
     const std::array<quint8, 2> two = {0x01, 0x00};
-    EXPECT_EQ(Checksum(two), 0xA4);   // 9E -> rotate 4F -> ^EB
+    EXPECT_EQ(Checksum(two), 0xA4); // 9E -> rotate 4F -> ^EB
     EXPECT_EQ(Checksum({}), 0xEB);
 
     const QByteArray frame = AnswerTo(DateTimeRequest(), 0, QByteArray("\x10\x20\x30\x40", 4));
@@ -99,17 +99,16 @@ TEST(R5FrameLayout, HeaderFieldsSitAtTheirOffsetsLittleEndian)
 {
     TFields f = DateTimeRequest();
     const THeader h = BuildHeader(f);
-    const std::array<quint8, 25> expected = {
-        0x00, 0x00, 0x00, 0x00,       // byte 0 and three unused
-        0x00, 0x00,                   // DataLength 0
-        0x0A, 0x02,                   // CMD, CMD1
-        0x34, 0x12,                   // DeviceNumber
-        0x0A, 0x00,                   // DeviceTypeCode
-        0x01, 0x01,                   // iType, iCount
-        0x00, 0x00, 0x00, 0x01, 0x01, 0x07, // StartTime
-        0x01, 0x00,                   // Param
-        0x00, 0x00,                   // ErrorField
-        0x00};
+    const std::array<quint8, 25> expected = {0x00, 0x00, 0x00, 0x00,             // byte 0 and three unused
+                                             0x00, 0x00,                         // DataLength 0
+                                             0x0A, 0x02,                         // CMD, CMD1
+                                             0x34, 0x12,                         // DeviceNumber
+                                             0x0A, 0x00,                         // DeviceTypeCode
+                                             0x01, 0x01,                         // iType, iCount
+                                             0x00, 0x00, 0x00, 0x01, 0x01, 0x07, // StartTime
+                                             0x01, 0x00,                         // Param
+                                             0x00, 0x00,                         // ErrorField
+                                             0x00};
     for (int i = 0; i < 24; ++i)
         EXPECT_EQ(h[i], expected[i]) << i;
     EXPECT_EQ(h[24], Checksum(std::span<const quint8>(h).first(24)));
@@ -187,7 +186,7 @@ TEST(R5AnswerParse, ForeignHeadersAreNeverTaken)
         case 3: other.DeviceTypeCode = 11; break;
         }
         const QByteArray answer = AnswerTo(other, 0, {});
-        EXPECT_EQ(Parse(answer).ErrorCode, kCodeNotHeader) << field;  // 25 bytes, then silence while sliding
+        EXPECT_EQ(Parse(answer).ErrorCode, kCodeNotHeader) << field; // 25 bytes, then silence while sliding
         EXPECT_FALSE(Parse(answer).Received);
         EXPECT_EQ(Parse(answer.left(20)).ErrorCode, kCodeNoAnswer) << field;
     }
@@ -296,8 +295,8 @@ TEST(R5AnswerParse, SurvivesRandomAndMutatedStreams)
             ASSERT_TRUE(HeadersMatch(Bytes(taken), RequestHeader()));
             ASSERT_EQ(r.Data.size(), r.DataLength);
         } else {
-            ASSERT_TRUE(r.ErrorCode == kCodeNoAnswer || r.ErrorCode == kCodeNotHeader || r.ErrorCode == kCodeReadError
-                        || r.ErrorCode == kCodeBadChecksum)
+            ASSERT_TRUE(r.ErrorCode == kCodeNoAnswer || r.ErrorCode == kCodeNotHeader ||
+                        r.ErrorCode == kCodeReadError || r.ErrorCode == kCodeBadChecksum)
                 << int(r.ErrorCode);
         }
     }

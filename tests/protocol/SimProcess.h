@@ -21,15 +21,22 @@ public:
         if (program.isEmpty())
             return;
         const QByteArray out = process_.StartAndWaitFor(
-            program, QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--die-with-parent")} + arguments,
+            program,
+            QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--die-with-parent")} + arguments,
             "\n");
         const qsizetype at = out.indexOf("LISTENING ");
         if (at >= 0)
             port_ = static_cast<quint16>(out.mid(at + 10).trimmed().toUInt());
     }
 
-    bool Started() const { return port_ != 0; }
-    quint16 Port() const { return port_; }
+    bool Started() const
+    {
+        return port_ != 0;
+    }
+    quint16 Port() const
+    {
+        return port_;
+    }
 
 private:
     testsupport::TChildProcess process_;

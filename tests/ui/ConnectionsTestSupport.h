@@ -79,8 +79,8 @@ inline std::unique_ptr<TccnConnectionListUIOptions> MonitorOptions()
 }
 
 // A connection of the given meter in the Tarvel protocol over `mode`.
-inline std::unique_ptr<TccnConnection> MakeConnection(int deviceType, qint32 factoryNum,
-                                                      int mode = cmtDirect232, const QString &port = QStringLiteral("COM3"),
+inline std::unique_ptr<TccnConnection> MakeConnection(int deviceType, qint32 factoryNum, int mode = cmtDirect232,
+                                                      const QString &port = QStringLiteral("COM3"),
                                                       quint32 baudrate = 115200)
 {
     auto connection = std::make_unique<TccnConnection>();
@@ -98,6 +98,9 @@ inline std::unique_ptr<TccnConnection> MakeConnection(int deviceType, qint32 fac
 }
 
 // The position of a type code in one of the dialog's type lists.
-inline int ComboIndexOf(const QComboBox *combo, int code) { return combo->findData(code); }
+inline int ComboIndexOf(const QComboBox *combo, int code)
+{
+    return combo->findData(code);
+}
 
 } // namespace ccn_test

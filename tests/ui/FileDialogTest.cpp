@@ -90,8 +90,7 @@ TEST(FileDialog, FiltersBecomeToolkitNameFilters)
               (QStringList{u"Файлы списков подключений (*.ccnn)"_s, u"Все файлы (*.*)"_s}));
     // Patterns in the description are replaced by the real ones; several
     // patterns are joined; a dangling description is dropped.
-    EXPECT_EQ(FileDialogNameFilters(u"Текст (*.txt)|*.txt;*.csv|Без пары"_s),
-              QStringList{u"Текст (*.txt *.csv)"_s});
+    EXPECT_EQ(FileDialogNameFilters(u"Текст (*.txt)|*.txt;*.csv|Без пары"_s), QStringList{u"Текст (*.txt *.csv)"_s});
     EXPECT_EQ(FileDialogNameFilters(QString()), QStringList());
     EXPECT_EQ(FilterDefaultExtension(kFilter), u"ccnn"_s);
     EXPECT_EQ(FilterDefaultExtension(u"Все (*.*)|*.*"_s), QString());

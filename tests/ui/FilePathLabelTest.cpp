@@ -9,8 +9,7 @@
 namespace {
 
 const QString kName = QStringLiteral("monitor_m7_4242_240607_131437938.csv");
-const QString kPath =
-    QDir::toNativeSeparators(QStringLiteral("/home/operator/Documents/VD/Raruzor U7(D5)/") + kName);
+const QString kPath = QDir::toNativeSeparators(QStringLiteral("/home/operator/Documents/VD/Raruzor U7(D5)/") + kName);
 
 } // namespace
 

@@ -34,9 +34,9 @@ protected:
     // (normal / maximum): 6 / 9, 5 / 7.5, 3.5 / 5.25.
     void WriteLowVoltageNominals()
     {
-        WriteNominals(57.7f, 100.0f, 5.0f,
-                      {{81 + 5, 6.0f}, {131 + 5, 9.0f}, {81 + 7, 5.0f}, {131 + 7, 7.5f}, {81 + 11, 3.5f},
-                       {131 + 11, 5.25f}});
+        WriteNominals(
+            57.7f, 100.0f, 5.0f,
+            {{81 + 5, 6.0f}, {131 + 5, 9.0f}, {81 + 7, 5.0f}, {131 + 7, 7.5f}, {81 + 11, 3.5f}, {131 + 11, 5.25f}});
         for (int c = 0; c < 6; ++c)
             Store(U1 + c, c < 3 ? 57.7f : 100.0f);
         for (int c = 0; c < 3; ++c)
@@ -85,8 +85,8 @@ TEST_F(HarmonicsPageTest, TablesAreNumberedHeadedAndEmptyAtTheStart)
     QStringList items;
     for (int k = 0; k < Group().Selector()->count(); ++k)
         items << Group().Selector()->itemText(k);
-    EXPECT_EQ(items, QStringList({"Ku(n)ф", "Ku(n)мф", "Ki(n)", "Фаза A", "Фаза B", "Фаза C", "U(n)ф", "U(n)мф",
-                                  "I(n)"}));
+    EXPECT_EQ(items,
+              QStringList({"Ku(n)ф", "Ku(n)мф", "Ki(n)", "Фаза A", "Фаза B", "Фаза C", "U(n)ф", "U(n)мф", "I(n)"}));
     EXPECT_EQ(Group().CurrentItem(), 0);
     EXPECT_EQ(Group().FrontTable(), Table("ixstrgrdGarmKuf"));
     EXPECT_EQ(ShownSeries(), QStringList({"serUFazaA", "serUFazaB", "serUFazaC"}));
@@ -246,15 +246,15 @@ TEST_F(HarmonicsPageTest, DataBlockFillsFieldsCellsAndBarsWithLimitColoursAndThe
     Store(Order(KUn, 0, 5), 2.4f);
     Store(Order(KIn, 0, 5), 8.5f);
     Store(Order(FiUIn, 0, 5), 12.34f);
-    Store(Order(KUn, 0, 7), 5.9f);   // above the normal limit
-    Store(Order(KUn, 0, 11), 6.0f);  // above the maximum
-    Store(Order(KUn, 0, 3), 0.05f);  // too small for an angle
+    Store(Order(KUn, 0, 7), 5.9f);  // above the normal limit
+    Store(Order(KUn, 0, 11), 6.0f); // above the maximum
+    Store(Order(KUn, 0, 3), 0.05f); // too small for an angle
     Store(Order(KIn, 0, 3), 11.0f);
     Store(Order(FiUIn, 0, 3), 40.0f);
     Store(Order(KUn, 0, 9), 1.0f);
-    Store(Order(KIn, 0, 9), 0.1f);   // 0.1 % is too small as well
+    Store(Order(KIn, 0, 9), 0.1f); // 0.1 % is too small as well
     Store(Order(FiUIn, 0, 9), 50.0f);
-    Store(Order(KUn, 4, 5), 1.25f);  // line BC
+    Store(Order(KUn, 4, 5), 1.25f); // line BC
     Store(Order(In, 2, 50), 0.125f);
     RefreshData();
 

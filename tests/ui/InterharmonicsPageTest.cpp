@@ -43,8 +43,8 @@ TEST_F(InterharmonicsPageTest, GroupsAreNumberedFromOneAndPhaseTablesHaveTwoColu
     QStringList items;
     for (int k = 0; k < Group().Selector()->count(); ++k)
         items << Group().Selector()->itemText(k);
-    EXPECT_EQ(items, QStringList({"Ku(m)ф", "Ku(m)мф", "Ki(m)", "Фаза A", "Фаза B", "Фаза C", "U(m)ф", "U(m)мф",
-                                  "I(m)"}));
+    EXPECT_EQ(items,
+              QStringList({"Ku(m)ф", "Ku(m)мф", "Ki(m)", "Фаза A", "Фаза B", "Фаза C", "U(m)ф", "U(m)мф", "I(m)"}));
     EXPECT_EQ(Chart().Plot()->xAxis->label(), QStringLiteral("Номер интергармоники"));
     EXPECT_EQ(Chart().Series().first()->data()->constBegin()->key, 1);
     EXPECT_EQ((Chart().Series().first()->data()->constEnd() - 1)->key, 49);

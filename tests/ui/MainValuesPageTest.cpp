@@ -111,16 +111,33 @@ TEST_F(MainPageTest, EveryFrameHasItsExactUnitAndStartsEmpty)
 {
     const QString volt = QStringLiteral("В"), percent = QStringLiteral("%"), degree = QStringLiteral("°");
     const std::map<std::string, QString> units = {
-        {"tpfMainFazes_U", volt}, {"tpfMainFazes_U1", volt}, {"tpfMainUnderfazes_U", volt},
-        {"tpfMainUnderfazes_U1", volt}, {"tpfMainAsymmetryVolt", volt},
-        {"tpfMainAsymmetryCurr", QStringLiteral("A")}, {"tpfMain_I", QStringLiteral("А")},
-        {"tpfMain_I1", QStringLiteral("А")}, {"tpfMainFazes_dU", percent}, {"tpfMainFazes_dU1", percent},
-        {"tpfMainFazes_Ku", percent}, {"tpfMain_Ki", percent}, {"tpfMainUnderfazes_dU", percent},
-        {"tpfMainUnderfazes_dU1", percent}, {"tpfMainUnderfazes_Ku", percent}, {"tpfMainAsymmetryK0K2", percent},
-        {"tpfMainFiU", degree}, {"tpfMain_fiUI", degree}, {"tpfMainUnderFazesFi", degree},
-        {"tpfMainAsymmetryAngles", degree}, {"tpfMain_P", QStringLiteral("Вт")}, {"tpfMain_P1", QStringLiteral("Вт")},
-        {"tpfMain_Q", QStringLiteral("вар")}, {"tpfMain_Q1", QStringLiteral("вар")},
-        {"tpfMain_S", QStringLiteral("В*А")}, {"tpfMain_S1", QStringLiteral("В*А")}, {"tpfMainKm", QString()},
+        {"tpfMainFazes_U", volt},
+        {"tpfMainFazes_U1", volt},
+        {"tpfMainUnderfazes_U", volt},
+        {"tpfMainUnderfazes_U1", volt},
+        {"tpfMainAsymmetryVolt", volt},
+        {"tpfMainAsymmetryCurr", QStringLiteral("A")},
+        {"tpfMain_I", QStringLiteral("А")},
+        {"tpfMain_I1", QStringLiteral("А")},
+        {"tpfMainFazes_dU", percent},
+        {"tpfMainFazes_dU1", percent},
+        {"tpfMainFazes_Ku", percent},
+        {"tpfMain_Ki", percent},
+        {"tpfMainUnderfazes_dU", percent},
+        {"tpfMainUnderfazes_dU1", percent},
+        {"tpfMainUnderfazes_Ku", percent},
+        {"tpfMainAsymmetryK0K2", percent},
+        {"tpfMainFiU", degree},
+        {"tpfMain_fiUI", degree},
+        {"tpfMainUnderFazesFi", degree},
+        {"tpfMainAsymmetryAngles", degree},
+        {"tpfMain_P", QStringLiteral("Вт")},
+        {"tpfMain_P1", QStringLiteral("Вт")},
+        {"tpfMain_Q", QStringLiteral("вар")},
+        {"tpfMain_Q1", QStringLiteral("вар")},
+        {"tpfMain_S", QStringLiteral("В*А")},
+        {"tpfMain_S1", QStringLiteral("В*А")},
+        {"tpfMainKm", QString()},
         {"tpfMainKm1", QString()},
     };
     for (const auto &[name, unit] : units) {
@@ -164,10 +181,14 @@ TEST_F(MainPageTest, GroupsAndTheSelectorAreThere)
 TEST_F(MainPageTest, SelectorBringsTheOtherLayersToFrontAndRenamesRows)
 {
     const char *layered[][2] = {
-        {"tpfMainFazes_U", "tpfMainFazes_U1"},   {"tpfMainFazes_dU", "tpfMainFazes_dU1"},
-        {"tpfMainUnderfazes_U", "tpfMainUnderfazes_U1"}, {"tpfMainUnderfazes_dU", "tpfMainUnderfazes_dU1"},
-        {"tpfMain_I", "tpfMain_I1"},             {"tpfMain_P", "tpfMain_P1"},
-        {"tpfMain_Q", "tpfMain_Q1"},             {"tpfMain_S", "tpfMain_S1"},
+        {"tpfMainFazes_U", "tpfMainFazes_U1"},
+        {"tpfMainFazes_dU", "tpfMainFazes_dU1"},
+        {"tpfMainUnderfazes_U", "tpfMainUnderfazes_U1"},
+        {"tpfMainUnderfazes_dU", "tpfMainUnderfazes_dU1"},
+        {"tpfMain_I", "tpfMain_I1"},
+        {"tpfMain_P", "tpfMain_P1"},
+        {"tpfMain_Q", "tpfMain_Q1"},
+        {"tpfMain_S", "tpfMain_S1"},
         {"tpfMainKm", "tpfMainKm1"},
     };
     const auto front = [&](const char *name) {
@@ -179,12 +200,18 @@ TEST_F(MainPageTest, SelectorBringsTheOtherLayersToFrontAndRenamesRows)
         EXPECT_TRUE(front(pair[0])) << pair[0];
         EXPECT_FALSE(front(pair[1])) << pair[1];
     }
-    const char *labels[] = {"ixlbMainUnderfazesVoltName", "ixlblMainUnderfazes_dUName", "ixlbMainVoltName",
-                            "ixlbMain_dUName", "ixlbMainCurentName", "ixlbMainPowerName",
-                            "ixlbMainReactivePower_name", "ixlbMainSName", "ixlbMainKmMain"};
+    const char *labels[] = {"ixlbMainUnderfazesVoltName",
+                            "ixlblMainUnderfazes_dUName",
+                            "ixlbMainVoltName",
+                            "ixlbMain_dUName",
+                            "ixlbMainCurentName",
+                            "ixlbMainPowerName",
+                            "ixlbMainReactivePower_name",
+                            "ixlbMainSName",
+                            "ixlbMainKmMain"};
     const QStringList whole = {"U", "@dU", "U", "@dU", "I", "P", "Q", "S", "K~m"};
     const QStringList first = {"U~(~1~)", "@dU~(~1~)", "U~(~1~)", "@dU~(~1~)", "I~(~1~)",
-                               "P~(~1~)", "Q~(~1~)", "S~(~1~)", "K~m~(~1~)"};
+                               "P~(~1~)", "Q~(~1~)",   "S~(~1~)", "K~m~(~1~)"};
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(Caption(labels[i]), whole[i]) << labels[i];
 
@@ -332,8 +359,8 @@ TEST_F(MainPageTest, FitsTheWindowWithoutOverlaps)
         if (!frame->isVisible())
             continue;
         EXPECT_LE(frame->ValueLabel()->fontMetrics().horizontalAdvance(frame->ValueText()),
-                      frame->ValueLabel()->width())
-                << frame->objectName().toStdString() << " " << frame->ValueText().toStdString();
+                  frame->ValueLabel()->width())
+            << frame->objectName().toStdString() << " " << frame->ValueText().toStdString();
     }
 
     const QString dir = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR");

@@ -23,9 +23,9 @@ TEST(MessageDialog, RussianButtonsAndIndexedText)
             plainLabelHidden = plain->isHidden();
         box->done(QMessageBox::No);
     });
-    const auto result = ShowMessageDialog(QStringLiteral("U~0 вне допуска"), QStringLiteral("Проверка"),
-                                          QMessageBox::Question,
-                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const auto result =
+        ShowMessageDialog(QStringLiteral("U~0 вне допуска"), QStringLiteral("Проверка"), QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(result, QMessageBox::No);
     captions.sort();
     EXPECT_EQ(captions, (QStringList{"Да", "Нет", "Отмена"}));

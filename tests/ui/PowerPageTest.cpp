@@ -30,11 +30,11 @@ TEST_F(PowerPageTest, SelectorBringsTheFirstHarmonicFramesAndLabelsToTheFront)
     };
     const QList<QWidget *> whole = {page.tpfFazaPowerP, page.tpfFazaPowerQ, page.tpfFazaPowerS, page.tpfFazaPowerKm,
                                     page.pnPower3f};
-    const QList<QWidget *> first = {page.tpfFazaPowerP1, page.tpfFazaPowerQ1, page.tpfFazaPowerS1,
-                                    page.tpfFazaPowerKM1, page.pnPower3f_1};
+    const QList<QWidget *> first = {page.tpfFazaPowerP1, page.tpfFazaPowerQ1, page.tpfFazaPowerS1, page.tpfFazaPowerKM1,
+                                    page.pnPower3f_1};
     const auto captions = [&] {
-        return QStringList({page.ixlb1->Caption(), page.ixlb4->Caption(), page.ixlb5->Caption(),
-                            page.ixlb6->Caption()});
+        return QStringList(
+            {page.ixlb1->Caption(), page.ixlb4->Caption(), page.ixlb5->Caption(), page.ixlb6->Caption()});
     };
     EXPECT_EQ(page.cb3->itemText(0), QStringLiteral("весь сигнал"));
     EXPECT_EQ(page.cb3->itemText(1), QStringLiteral("первая гармоника"));

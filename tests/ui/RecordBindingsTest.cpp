@@ -81,8 +81,8 @@ protected:
         block[29] = phase * 0.85f;
         block[KuLimit1] = 8.0f;
         block[KuLimit2] = 12.0f;
-        block[KunLimits1 + 1] = 3.0f;  // n = 3: normal upper
-        block[KunLimits2 + 1] = 5.0f;  // n = 3: maximum upper
+        block[KunLimits1 + 1] = 3.0f; // n = 3: normal upper
+        block[KunLimits2 + 1] = 5.0f; // n = 3: maximum upper
         record.WriteNominals(block);
     }
 
@@ -304,21 +304,30 @@ TEST_F(BindingTest, FailingNotificationIsLoggedReportedAndDoesNotStopTheList)
     TParamsControlsManager guarded(record, &logger, [&](const QString &text) { statusTexts << text; });
 
     int calls = 0;
-    guarded.AddNotification(PSum, [&] {
-        ++calls;
-        throw Exception(QStringLiteral("деление на ноль"));
-    }, QStringLiteral("DrawDiagramm_P_Q"));
+    guarded.AddNotification(
+        PSum,
+        [&] {
+            ++calls;
+            throw Exception(QStringLiteral("деление на ноль"));
+        },
+        QStringLiteral("DrawDiagramm_P_Q"));
     guarded.AddPlainValue(PSum, &frame, 1, 0, kNoChannel);
-    guarded.AddNotification(QSum, [&] { ++calls; }, QStringLiteral("DrawDiagramm_P_Q"));
-    guarded.AddNotification(SSum, [&] { ++calls; throw std::runtime_error("bad"); },
-                            QStringLiteral("DrawDiagramm_P_Q"));
+    guarded.AddNotification(
+        QSum, [&] { ++calls; }, QStringLiteral("DrawDiagramm_P_Q"));
+    guarded.AddNotification(
+        SSum,
+        [&] {
+            ++calls;
+            throw std::runtime_error("bad");
+        },
+        QStringLiteral("DrawDiagramm_P_Q"));
     Store(PSum, 12.5f);
     guarded.RefreshRange(PSum, SSum);
 
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(frame.ValueText(), QStringLiteral("12,5")); // bound after the failing method
     EXPECT_EQ(statusTexts, (QStringList{QStringLiteral("Ошибка при расчете диаграмм"),
-                                       QStringLiteral("Ошибка при расчете диаграмм")}));
+                                        QStringLiteral("Ошибка при расчете диаграмм")}));
     QFile file(dir.filePath(QStringLiteral("bindings.log")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = Cp1251::Decode(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);

@@ -25,10 +25,7 @@ public:
     {
         qToLittleEndian<quint16>(static_cast<quint16>(Saturate(value * scale, 0.0, 65535.0)), Place(offset, 2));
     }
-    void F32(int offset, double value)
-    {
-        qToLittleEndian<float>(static_cast<float>(value), Place(offset, 4));
-    }
+    void F32(int offset, double value) { qToLittleEndian<float>(static_cast<float>(value), Place(offset, 4)); }
     void Text(int offset, const QByteArray &text)
     {
         std::copy(text.begin(), text.end(), Place(offset, static_cast<int>(text.size())));
@@ -61,9 +58,8 @@ constexpr int kDeviationLimits[8] = {1000, 500, -1000, -500, 1000, 500, -1000, -
 // the maximum values are one and a half times these.
 double HarmonicLimitPercent(int n)
 {
-    static constexpr double kLow[] = {0, 0, 2.0, 5.0, 1.0, 6.0, 0.5, 5.0, 0.5, 1.5, 0.5,
-                                      3.5, 0.2, 3.0, 0.2, 0.3, 0.2, 2.0, 0.2, 1.5, 0.2,
-                                      0.2, 0.2, 1.5, 0.2, 1.5};
+    static constexpr double kLow[] = {0,   0,   2.0, 5.0, 1.0, 6.0, 0.5, 5.0, 0.5, 1.5, 0.5, 3.5, 0.2,
+                                      3.0, 0.2, 0.3, 0.2, 2.0, 0.2, 1.5, 0.2, 0.2, 0.2, 1.5, 0.2, 1.5};
     if (n <= 25)
         return kLow[n];
     if (n % 2 == 0 || n % 3 == 0)
@@ -75,8 +71,8 @@ double HarmonicLimitPercent(int n)
 
 QByteArray FirmwareText(const QString &version)
 {
-    const bool fourDigits = version.size() == 4 && std::all_of(version.begin(), version.end(),
-                                                                [](QChar c) { return c.isDigit(); });
+    const bool fourDigits =
+        version.size() == 4 && std::all_of(version.begin(), version.end(), [](QChar c) { return c.isDigit(); });
     QByteArray text = fourDigits ? (version.left(2) + u'.' + version.right(2)).toLatin1() : version.toLatin1();
     text = text.left(kFirmwareLength);
     while (text.size() < kFirmwareLength)
@@ -106,12 +102,12 @@ QByteArray BuildSettingsAnswer(const TNominals &nominals)
     w.F32(0, nominals.PhaseVoltage);
     w.F32(58, nominals.LineVoltage);
     for (int k = 0; k < 8; ++k) {
-        w.I16(4 + 2 * k, kDeviationLimits[k]);   // set A, phase
-        w.I16(20 + 2 * k, kDeviationLimits[k]);  // set B, phase
-        w.I16(62 + 2 * k, kDeviationLimits[k]);  // set A, line
-        w.I16(78 + 2 * k, kDeviationLimits[k]);  // set B, line
+        w.I16(4 + 2 * k, kDeviationLimits[k]);  // set A, phase
+        w.I16(20 + 2 * k, kDeviationLimits[k]); // set B, phase
+        w.I16(62 + 2 * k, kDeviationLimits[k]); // set A, line
+        w.I16(78 + 2 * k, kDeviationLimits[k]); // set B, line
     }
-    w.F32(126, 1.0);  // voltage transformer ratio
+    w.F32(126, 1.0); // voltage transformer ratio
     // Byte 131 = 0 tells the reader to scale the nominal current by the ratio at 546.
     const bool scaled = nominals.CurrentRatio != 1.0;
     w.U8(131, scaled ? 0 : 1);

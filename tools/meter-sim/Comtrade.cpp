@@ -14,7 +14,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int kHighestRecordedOrder = 31;
-constexpr double kFullScale = 32000.0;  // raw value of the largest peak, leaving headroom
+constexpr double kFullScale = 32000.0; // raw value of the largest peak, leaving headroom
 
 const char *const kSignalNames[kAnalogChannels] = {"Ua", "Ub", "Uc", "Uab", "Ubc", "Uca", "Ia", "Ib", "Ic"};
 const char *const kSignalPhases[kAnalogChannels] = {"A", "B", "C", "AB", "BC", "CA", "A", "B", "C"};
@@ -71,8 +71,8 @@ double InstantaneousValue(const TSpectrum &s, const TNominals &nominals, int sig
     return std::numbers::sqrt2 * v / Divisor(nominals, signal);
 }
 
-TComtradeRecord BuildComtrade(const TSpectrum &s, const TNominals &nominals, const QString &station,
-                              int deviceNumber, const QDateTime &start)
+TComtradeRecord BuildComtrade(const TSpectrum &s, const TNominals &nominals, const QString &station, int deviceNumber,
+                              const QDateTime &start)
 {
     const double sampleRate = kSamplesPerPeriod * s.Frequency;
 
@@ -87,9 +87,9 @@ TComtradeRecord BuildComtrade(const TSpectrum &s, const TNominals &nominals, con
         const QString a = Number(peak > 0.0 ? peak / kFullScale : 1.0);
         multipliers[c] = a.toDouble();
         const bool current = c >= 6;
-        cfg << u"%1,%2,%3,,%4,%5,0,0,-32767,32767,%6,1,S"_s.arg(c + 1)
-                   .arg(QLatin1StringView(kSignalNames[c]), QLatin1StringView(kSignalPhases[c]),
-                        current ? u"A"_s : u"V"_s, a, Number(current ? nominals.CurrentRatio : 1.0));
+        cfg << u"%1,%2,%3,,%4,%5,0,0,-32767,32767,%6,1,S"_s.arg(c + 1).arg(
+            QLatin1StringView(kSignalNames[c]), QLatin1StringView(kSignalPhases[c]), current ? u"A"_s : u"V"_s, a,
+            Number(current ? nominals.CurrentRatio : 1.0));
     }
     for (int d = 0; d < kStatusChannels; ++d)
         cfg << u"%1,Статус %2,,,0"_s.arg(d + 1).arg(d + 1);

@@ -20,8 +20,8 @@ constexpr int kRecordBytes = 4 + 4 + 2 * kAnalogChannels + 2;
 
 struct TComtradeRecord
 {
-    QByteArray Configuration;  // .cfg text, Windows-1251, CR LF
-    QByteArray Data;           // .dat bytes
+    QByteArray Configuration; // .cfg text, Windows-1251, CR LF
+    QByteArray Data;          // .dat bytes
 };
 
 // Station name, recording device N<number>, start of the record.

@@ -17,12 +17,12 @@ struct TKindName
 };
 
 constexpr TKindName kKinds[] = {
-    {u"garbage", TFaultKind::Garbage, 5},     {u"checksum", TFaultKind::Checksum, 0},
-    {u"silence", TFaultKind::Silence, 0},     {u"close", TFaultKind::Close, 0},
-    {u"error", TFaultKind::Error, 7},         {u"busy", TFaultKind::Busy, 7},
-    {u"notready", TFaultKind::NotReady, 1},   {u"freeze", TFaultKind::Freeze, 0},
-    {u"length", TFaultKind::Length, -1},      {u"errorfield", TFaultKind::ErrorField, 200},
-    {u"delay", TFaultKind::Delay, 1500},      {u"split", TFaultKind::Split, 7},
+    {u"garbage", TFaultKind::Garbage, 5},    {u"checksum", TFaultKind::Checksum, 0},
+    {u"silence", TFaultKind::Silence, 0},    {u"close", TFaultKind::Close, 0},
+    {u"error", TFaultKind::Error, 7},        {u"busy", TFaultKind::Busy, 7},
+    {u"notready", TFaultKind::NotReady, 1},  {u"freeze", TFaultKind::Freeze, 0},
+    {u"length", TFaultKind::Length, -1},     {u"errorfield", TFaultKind::ErrorField, 200},
+    {u"delay", TFaultKind::Delay, 1500},     {u"split", TFaultKind::Split, 7},
     {u"dribble", TFaultKind::Dribble, 1000},
 };
 
@@ -33,9 +33,9 @@ struct TTargetName
 };
 
 constexpr TTargetName kTargets[] = {
-    {u"datetime", TRequestKind::DateTime}, {u"settings", TRequestKind::Settings},
+    {u"datetime", TRequestKind::DateTime},   {u"settings", TRequestKind::Settings},
     {u"intervals", TRequestKind::Intervals}, {u"data", TRequestKind::Data},
-    {u"osc", TRequestKind::Oscillogram}, {u"password", TRequestKind::Password},
+    {u"osc", TRequestKind::Oscillogram},     {u"password", TRequestKind::Password},
     {u"other", TRequestKind::Other},
 };
 
@@ -51,8 +51,8 @@ QString RequestKindName(TRequestKind kind)
 
 bool TFaultSet::Any() const
 {
-    return GarbageBytes > 0 || BadChecksum || Silence || Close || ErrorCode || FreezeClock || LengthDelta != 0
-           || ErrorField || DelayMs > 0 || SplitBytes > 0 || DribbleMs > 0;
+    return GarbageBytes > 0 || BadChecksum || Silence || Close || ErrorCode || FreezeClock || LengthDelta != 0 ||
+           ErrorField || DelayMs > 0 || SplitBytes > 0 || DribbleMs > 0;
 }
 
 QString TFaultSet::Describe() const

@@ -21,27 +21,27 @@ enum class TRequestKind { DateTime, Settings, Intervals, Data, Oscillogram, Pass
 QString RequestKindName(TRequestKind kind);
 
 enum class TFaultKind {
-    Garbage,     // value random bytes before the answer (default 5)
-    Checksum,    // the answer's checksum byte is wrong
-    Silence,     // no answer at all
-    Close,       // the connection is closed instead of answering (a serial line stays silent)
-    Error,       // answer without data carrying meter error code value (default 7)
-    Busy,        // error 7, "device busy"
-    NotReady,    // error 1, "data not ready"
-    Freeze,      // the clock stands still in date-time answers
-    Length,      // the answer's data is value bytes longer (or shorter, if negative; default -1)
-    ErrorField,  // the answer's error field holds value (default 200), beyond the meter's range
-    Delay,       // the answer is sent value milliseconds late (default 1500)
-    Split,       // the answer is written in pieces of value bytes (default 7)
-    Dribble,     // the answer is written one byte every value milliseconds (default 1000)
+    Garbage,    // value random bytes before the answer (default 5)
+    Checksum,   // the answer's checksum byte is wrong
+    Silence,    // no answer at all
+    Close,      // the connection is closed instead of answering (a serial line stays silent)
+    Error,      // answer without data carrying meter error code value (default 7)
+    Busy,       // error 7, "device busy"
+    NotReady,   // error 1, "data not ready"
+    Freeze,     // the clock stands still in date-time answers
+    Length,     // the answer's data is value bytes longer (or shorter, if negative; default -1)
+    ErrorField, // the answer's error field holds value (default 200), beyond the meter's range
+    Delay,      // the answer is sent value milliseconds late (default 1500)
+    Split,      // the answer is written in pieces of value bytes (default 7)
+    Dribble,    // the answer is written one byte every value milliseconds (default 1000)
 };
 
 struct TFaultRule
 {
     TFaultKind Kind = TFaultKind::Silence;
-    std::optional<TRequestKind> Target;  // every request when empty
+    std::optional<TRequestKind> Target; // every request when empty
     int Skip = 0;
-    int Count = 1;                       // -1: no limit
+    int Count = 1; // -1: no limit
     double Probability = 1.0;
     int Value = 0;
 

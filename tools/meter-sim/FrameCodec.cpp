@@ -155,8 +155,8 @@ qsizetype TRequestReader::FindVerifiedFrame() const
     constexpr qsizetype kLookahead = 1024;
     const qsizetype last = std::min(buffer_.size() - kMinFrameSize, kLookahead);
     for (qsizetype position = 1; position <= last; ++position) {
-        if (PlausibleRequestStart(QByteArrayView(buffer_).sliced(position)) && CompleteAt(position)
-            && VerifiedAt(position))
+        if (PlausibleRequestStart(QByteArrayView(buffer_).sliced(position)) && CompleteAt(position) &&
+            VerifiedAt(position))
             return position;
     }
     return -1;

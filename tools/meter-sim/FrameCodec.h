@@ -19,7 +19,7 @@ constexpr int kMaxAnswerData = 65535;
 
 struct TFrameHeader
 {
-    uint8_t Lead[4] = {0, 0, 0, 0};  // byte 0 is always 0; bytes 1..3 carry nothing
+    uint8_t Lead[4] = {0, 0, 0, 0}; // byte 0 is always 0; bytes 1..3 carry nothing
     uint16_t DataLength = 0;
     uint8_t Cmd = 0;
     uint8_t Cmd1 = 0;

@@ -25,11 +25,11 @@ int FirmwareNumber(const QByteArray &text)
 }
 
 TMeter::TMeter(const TMeterConfig &config)
-    : config_(config), firmware_(FirmwareText(config.Firmware)),
+    : config_(config),
+      firmware_(FirmwareText(config.Firmware)),
       model_(config.Nominals, config.Seed, config.ChannelFaults),
       fastClock_(WholeSeconds(QDateTime::currentDateTime()))
-{
-}
+{}
 
 bool TMeter::OffersOscillogram(int deviceType) const
 {

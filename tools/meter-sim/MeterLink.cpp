@@ -9,7 +9,7 @@ namespace {
 // The far end writes a request in one go; a frame still incomplete after
 // this long is debris.
 constexpr int kQuietLineMs = 300;
-constexpr int kPieceGapMs = 1;  // enough for each piece to leave as a segment of its own
+constexpr int kPieceGapMs = 1; // enough for each piece to leave as a segment of its own
 
 QString Hex(quint8 value)
 {
@@ -40,7 +40,10 @@ TMeterLink::~TMeterLink()
 {
     const auto &c = reader_.Counters();
     trace_.Line(u"%1: closed after %2 requests, %3 answers, %4 checksum errors, %5 bytes skipped"_s.arg(name_)
-                    .arg(requests_).arg(answers_).arg(c.ChecksumErrors).arg(c.SkippedBytes));
+                    .arg(requests_)
+                    .arg(answers_)
+                    .arg(c.ChecksumErrors)
+                    .arg(c.SkippedBytes));
 }
 
 void TMeterLink::OnReadyRead()
@@ -73,8 +76,11 @@ void TMeterLink::Serve(const TFrame &request)
     const TRequestKind kind = Classify(h);
     const TFaultSet faults = faults_.Decide(kind);
     const QString what = u"%1: #%2 %3 CMD=%4 CMD1=%5 iType=%6 iCount=%7 dev=%8 type=%9 len=%10"_s.arg(name_)
-                             .arg(requests_).arg(RequestKindName(kind), Hex(h.Cmd), Hex(h.Cmd1), Hex(h.IType),
-                                  Hex(h.ICount)).arg(h.DeviceNumber).arg(h.DeviceTypeCode).arg(request.Data.size());
+                             .arg(requests_)
+                             .arg(RequestKindName(kind), Hex(h.Cmd), Hex(h.Cmd1), Hex(h.IType), Hex(h.ICount))
+                             .arg(h.DeviceNumber)
+                             .arg(h.DeviceTypeCode)
+                             .arg(request.Data.size());
     const QString injected = faults.Any() ? u" [fault: %1]"_s.arg(faults.Describe()) : QString();
 
     if (faults.Close) {
@@ -108,8 +114,8 @@ void TMeterLink::Serve(const TFrame &request)
     if (faults.GarbageBytes > 0)
         frame.prepend(faults_.Garbage(faults.GarbageBytes));
 
-    trace_.Line(what + u" -> code %1, %2 bytes"_s.arg(reply.Header.ErrorField).arg(reply.Data.size())
-                + (reply.Note.isEmpty() ? QString() : u" ("_s + reply.Note + u")"_s) + injected);
+    trace_.Line(what + u" -> code %1, %2 bytes"_s.arg(reply.Header.ErrorField).arg(reply.Data.size()) +
+                (reply.Note.isEmpty() ? QString() : u" ("_s + reply.Note + u")"_s) + injected);
     ++answers_;
     if (faults.DribbleMs > 0)
         Send({frame, faults.DelayMs, 1, faults.DribbleMs});

@@ -40,8 +40,8 @@ private:
     {
         QByteArray Bytes;
         int DelayMs = 0;
-        int Piece = 0;  // 0: all at once
-        int GapMs = 0;  // between pieces
+        int Piece = 0; // 0: all at once
+        int GapMs = 0; // between pieces
     };
 
     void OnReadyRead();
@@ -55,8 +55,8 @@ private:
     TFaultPlan &faults_;
     const TTrace &trace_;
     TRequestReader reader_;
-    QTimer quietLine_;   // an incomplete frame is dropped when the line stays quiet
-    QTimer writeTimer_;  // paces delayed and split answers
+    QTimer quietLine_;  // an incomplete frame is dropped when the line stays quiet
+    QTimer writeTimer_; // paces delayed and split answers
     std::deque<TPendingWrite> outgoing_;
     quint64 requests_ = 0;
     quint64 answers_ = 0;

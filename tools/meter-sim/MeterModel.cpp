@@ -26,9 +26,8 @@ double Wave(double t, double periodSeconds, double phase = 0.0)
 // and the highest orders are absent.
 double VoltageHarmonicPercent(int n)
 {
-    static constexpr double kLow[] = {0, 0, 0.25, 1.6, 0.12, 2.4, 0.08, 1.3, 0.06, 0.45, 0.05,
-                                      0.9, 0.04, 0.6, 0.03, 0.15, 0.03, 0.4, 0.02, 0.3, 0.02,
-                                      0.08, 0.02, 0.25, 0.01, 0.2};
+    static constexpr double kLow[] = {0,   0,    0.25, 1.6,  0.12, 2.4,  0.08, 1.3,  0.06, 0.45, 0.05, 0.9,  0.04,
+                                      0.6, 0.03, 0.15, 0.03, 0.4,  0.02, 0.3,  0.02, 0.08, 0.02, 0.25, 0.01, 0.2};
     if (n <= 25)
         return kLow[n];
     if (n >= 46)
@@ -40,9 +39,8 @@ double VoltageHarmonicPercent(int n)
 
 double CurrentHarmonicPercent(int n)
 {
-    static constexpr double kLow[] = {0, 0, 0.9, 11.0, 0.5, 8.5, 0.2, 5.5, 0.15, 2.8, 0.1,
-                                      3.2, 0.08, 2.3, 0.06, 0.7, 0.05, 1.4, 0.04, 1.1, 0.03,
-                                      0.3, 0.03, 0.8, 0.02, 0.7};
+    static constexpr double kLow[] = {0,   0,    0.9, 11.0, 0.5, 8.5,  0.2, 5.5,  0.15, 2.8,  0.1, 3.2,  0.08,
+                                      2.3, 0.06, 0.7, 0.05, 1.4, 0.04, 1.1, 0.03, 0.3,  0.03, 0.8, 0.02, 0.7};
     if (n <= 25)
         return kLow[n];
     if (n >= 46)
@@ -75,14 +73,10 @@ double VoltageHarmonicSwell(int n, double t)
 {
     const double rise = std::max(0.0, Wave(t, 120.0));
     switch (n) {
-    case 7:
-        return 4.6 * rise;
-    case 9:
-        return 1.1 + 0.25 * Wave(t, 47.0);
-    case 11:
-        return 5.0 * rise * rise;
-    default:
-        return 0.0;
+    case 7: return 4.6 * rise;
+    case 9: return 1.1 + 0.25 * Wave(t, 47.0);
+    case 11: return 5.0 * rise * rise;
+    default: return 0.0;
     }
 }
 
@@ -92,12 +86,9 @@ double VoltageHarmonicSwell(int n, double t)
 double VoltageInterharmonicSwell(int n, double t)
 {
     switch (n) {
-    case 6:
-        return 0.45 * std::max(0.0, Wave(t, 90.0, 1.0));
-    case 12:
-        return 0.2 + 0.05 * Wave(t, 53.0);
-    default:
-        return 0.0;
+    case 6: return 0.45 * std::max(0.0, Wave(t, 90.0, 1.0));
+    case 12: return 0.2 + 0.05 * Wave(t, 53.0);
+    default: return 0.0;
     }
 }
 
@@ -110,8 +101,7 @@ double DegreesOf(TPhasor value)
 
 TMeterModel::TMeterModel(const TNominals &nominals, quint32 seed, bool channelFaults)
     : nominals_(nominals), random_(seed), channelFaults_(channelFaults)
-{
-}
+{}
 
 double TMeterModel::Noise(double relative)
 {
@@ -129,12 +119,12 @@ TSpectrum TMeterModel::At(double t)
     const double fundamentalAngles[3] = {0.0, -120.0 + 0.4 * Wave(t, 300), 120.0 + 0.3 * Wave(t, 420, 1.0)};
 
     for (int p = 0; p < 3; ++p) {
-        const double u1 = nominals_.PhaseVoltage
-                          * (1.0 + 0.012 * Wave(t, 600, 2.1 * p) + 0.006 * Wave(t, 97, p) + Noise(0.0005));
+        const double u1 =
+            nominals_.PhaseVoltage * (1.0 + 0.012 * Wave(t, 600, 2.1 * p) + 0.006 * Wave(t, 97, p) + Noise(0.0005));
         const double uAngle = fundamentalAngles[p];
         s.U[p][1] = Polar(u1, uAngle);
 
-        const double shift = 28.0 + 6.0 * Wave(t, 500, p);  // current lags: an inductive load
+        const double shift = 28.0 + 6.0 * Wave(t, 500, p); // current lags: an inductive load
         const double i1 = inom * load * (1.0 + 0.03 * Wave(t, 180, 1.3 * p) + Noise(0.001));
         const double iAngle = uAngle - shift;
         s.I[p][1] = Polar(i1, iAngle);
@@ -148,8 +138,7 @@ TSpectrum TMeterModel::At(double t)
             if (ki > 0.0)
                 s.I[p][n] = Polar(i1 * ki / 100.0 * drift, n * iAngle + 71.0 * n + 15.0);
 
-            const double kum =
-                VoltageInterharmonicPercent(n) * (1.0 + Noise(0.15)) + VoltageInterharmonicSwell(n, t);
+            const double kum = VoltageInterharmonicPercent(n) * (1.0 + Noise(0.15)) + VoltageInterharmonicSwell(n, t);
             if (kum > 0.0)
                 s.UInter[p][n] = Polar(u1 * kum / 100.0, 53.0 * n + 11.0 * p);
             const double kim = CurrentInterharmonicPercent(n);

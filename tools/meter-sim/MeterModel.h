@@ -12,18 +12,18 @@
 
 namespace MeterSim {
 
-using TPhasor = std::complex<double>;  // RMS magnitude and phase angle
+using TPhasor = std::complex<double>; // RMS magnitude and phase angle
 constexpr int kMaxOrder = 50;
 // Indexed by harmonic order n = 1..50 (interharmonic group m = 2..50); index 0 unused.
 using TSpectrumLine = std::array<TPhasor, kMaxOrder + 1>;
 
 struct TNominals
 {
-    double PhaseVoltage = 57.7;     // V
-    double LineVoltage = 100.0;     // V
-    int SecondaryCurrent = 5;       // A, what the meter's own inputs are rated for (1 or 5)
-    double CurrentRatio = 1.0;      // current transformer ratio; currents are reported in primary amperes
-    double Frequency = 50.0;        // Hz
+    double PhaseVoltage = 57.7; // V
+    double LineVoltage = 100.0; // V
+    int SecondaryCurrent = 5;   // A, what the meter's own inputs are rated for (1 or 5)
+    double CurrentRatio = 1.0;  // current transformer ratio; currents are reported in primary amperes
+    double Frequency = 50.0;    // Hz
 
     double PrimaryCurrent() const { return SecondaryCurrent * CurrentRatio; }
     double VoltageNominal(int channel) const { return channel < 3 ? PhaseVoltage : LineVoltage; }

@@ -10,22 +10,21 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const char *kDescription =
-    "Simulated three-phase power-quality meter of the Tarvel family. It answers the\n"
-    "meter's request/answer protocol on a loopback TCP port and, optionally, on a\n"
-    "serial line, with realistic, slowly varying measurements and oscillograms.\n"
-    "\n"
-    "Fault injection (--fault may be repeated):\n"
-    "  --fault KIND[,on=TARGET][,skip=M][,count=N][,prob=P][,value=V]\n"
-    "  KIND: garbage (V random bytes before the answer, 5), checksum, silence,\n"
-    "        close, error (meter code V, 7), busy (7), notready (1), freeze\n"
-    "        (clock stands still), length (data V bytes longer, -1), errorfield\n"
-    "        (V above 127, 200), delay (V ms, 1500), split (pieces of V bytes, 7),\n"
-    "        dribble (one byte every V ms, 1000)\n"
-    "  TARGET: any (default), datetime, settings, intervals, data, osc, password\n"
-    "  The rule lets M matching requests pass, then fires on the next N (1), or\n"
-    "  on each with probability P (without limit unless count is given).\n"
-    "  Example: --fault silence,on=data,skip=2,count=3 --fault garbage,prob=0.1";
+const char *kDescription = "Simulated three-phase power-quality meter of the Tarvel family. It answers the\n"
+                           "meter's request/answer protocol on a loopback TCP port and, optionally, on a\n"
+                           "serial line, with realistic, slowly varying measurements and oscillograms.\n"
+                           "\n"
+                           "Fault injection (--fault may be repeated):\n"
+                           "  --fault KIND[,on=TARGET][,skip=M][,count=N][,prob=P][,value=V]\n"
+                           "  KIND: garbage (V random bytes before the answer, 5), checksum, silence,\n"
+                           "        close, error (meter code V, 7), busy (7), notready (1), freeze\n"
+                           "        (clock stands still), length (data V bytes longer, -1), errorfield\n"
+                           "        (V above 127, 200), delay (V ms, 1500), split (pieces of V bytes, 7),\n"
+                           "        dribble (one byte every V ms, 1000)\n"
+                           "  TARGET: any (default), datetime, settings, intervals, data, osc, password\n"
+                           "  The rule lets M matching requests pass, then fires on the next N (1), or\n"
+                           "  on each with probability P (without limit unless count is given).\n"
+                           "  Example: --fault silence,on=data,skip=2,count=3 --fault garbage,prob=0.1";
 
 void Print(FILE *stream, const QString &text)
 {
@@ -67,24 +66,46 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
     p.setApplicationDescription(QString::fromLatin1(kDescription));
     p.addHelpOption();
     p.addVersionOption();
-    const QCommandLineOption port(u"port"_s, u"TCP port to listen on; 0 picks a free one. Prints \"LISTENING <port>\"."_s, u"N"_s);
+    const QCommandLineOption port(u"port"_s,
+                                  u"TCP port to listen on; 0 picks a free one. Prints \"LISTENING <port>\"."_s, u"N"_s);
     const QCommandLineOption host(u"host"_s, u"Address to listen on (default 127.0.0.1)."_s, u"ADDRESS"_s);
-    const QCommandLineOption tty(u"tty"_s, u"Also (or only, without --port) serve this serial line, e.g. one end of a socat pty pair."_s, u"PATH"_s);
+    const QCommandLineOption tty(
+        u"tty"_s, u"Also (or only, without --port) serve this serial line, e.g. one end of a socat pty pair."_s,
+        u"PATH"_s);
     const QCommandLineOption baud(u"baud"_s, u"Serial line rate (default 115200)."_s, u"RATE"_s);
-    const QCommandLineOption number(u"device-number"_s, u"Answer only requests for this device number (default: any)."_s, u"N"_s);
-    const QCommandLineOption type(u"device-type"_s, u"Answer only requests for this device type code, 10..15 (default: any; 10 and 11 record no oscillograms)."_s, u"CODE"_s);
-    const QCommandLineOption firmware(u"firmware"_s, u"Firmware version: four digits (2218 is sent as \"22.18\"; 2217 and below record no oscillograms) or a five-character text sent as is. Default 2218."_s, u"VERSION"_s);
-    const QCommandLineOption password(u"password"_s, u"Protect the meter with this first-level password (error 15 until it is given, 17 for a wrong one)."_s, u"TEXT"_s);
-    const QCommandLineOption fastClock(u"fast-clock"_s, u"The clock moves on one second per date-time request instead of in real time."_s);
-    const QCommandLineOption unom(u"unom"_s, u"Nominal phase voltage, V (default 57.7; the line voltage follows: 100 for 57.7, else x sqrt 3)."_s, u"VOLTS"_s);
-    const QCommandLineOption inom(u"inom"_s, u"Nominal current of the meter's inputs, 1 or 5 A (default 5)."_s, u"AMPS"_s);
-    const QCommandLineOption ratio(u"current-ratio"_s, u"Current transformer ratio; currents are reported in primary amperes (default 1)."_s, u"K"_s);
-    const QCommandLineOption chunk(u"osc-chunk"_s, u"Bytes of oscillogram data per answer part (default 4096)."_s, u"BYTES"_s);
+    const QCommandLineOption number(u"device-number"_s,
+                                    u"Answer only requests for this device number (default: any)."_s, u"N"_s);
+    const QCommandLineOption type(
+        u"device-type"_s,
+        u"Answer only requests for this device type code, 10..15 (default: any; 10 and 11 record no oscillograms)."_s,
+        u"CODE"_s);
+    const QCommandLineOption firmware(
+        u"firmware"_s,
+        u"Firmware version: four digits (2218 is sent as \"22.18\"; 2217 and below record no oscillograms) or a five-character text sent as is. Default 2218."_s,
+        u"VERSION"_s);
+    const QCommandLineOption password(
+        u"password"_s,
+        u"Protect the meter with this first-level password (error 15 until it is given, 17 for a wrong one)."_s,
+        u"TEXT"_s);
+    const QCommandLineOption fastClock(
+        u"fast-clock"_s, u"The clock moves on one second per date-time request instead of in real time."_s);
+    const QCommandLineOption unom(
+        u"unom"_s, u"Nominal phase voltage, V (default 57.7; the line voltage follows: 100 for 57.7, else x sqrt 3)."_s,
+        u"VOLTS"_s);
+    const QCommandLineOption inom(u"inom"_s, u"Nominal current of the meter's inputs, 1 or 5 A (default 5)."_s,
+                                  u"AMPS"_s);
+    const QCommandLineOption ratio(
+        u"current-ratio"_s, u"Current transformer ratio; currents are reported in primary amperes (default 1)."_s,
+        u"K"_s);
+    const QCommandLineOption chunk(u"osc-chunk"_s, u"Bytes of oscillogram data per answer part (default 4096)."_s,
+                                   u"BYTES"_s);
     const QCommandLineOption steady(u"no-channel-faults"_s, u"Never report a channel status other than 0."_s);
-    const QCommandLineOption seed(u"seed"_s, u"Seed of the measurement noise and of random faults (default 1)."_s, u"N"_s);
+    const QCommandLineOption seed(u"seed"_s, u"Seed of the measurement noise and of random faults (default 1)."_s,
+                                  u"N"_s);
     const QCommandLineOption fault(u"fault"_s, u"Fault rule, see above; may be repeated."_s, u"SPEC"_s);
     const QCommandLineOption verbose(u"verbose"_s, u"Log every request and answer to stderr."_s);
-    const QCommandLineOption parentDeath(u"die-with-parent"_s, u"Exit when the process that started the simulator ends (Linux; for test harnesses)."_s);
+    const QCommandLineOption parentDeath(
+        u"die-with-parent"_s, u"Exit when the process that started the simulator ends (Linux; for test harnesses)."_s);
     p.addOptions({port, host, tty, baud, number, type, firmware, password, fastClock, unom, inom, ratio, chunk, steady,
                   seed, fault, verbose, parentDeath});
 
@@ -138,8 +159,8 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
     if (p.isSet(password)) {
         const QString text = p.value(password);
         const bool valid = text.size() <= 8 && std::all_of(text.begin(), text.end(), [](QChar c) {
-            return c.isDigit() || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-        });
+                               return c.isDigit() || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+                           });
         if (!valid) {
             Fail(u"--password: at most 8 Latin letters and digits"_s);
             return bad();

@@ -16,7 +16,7 @@ struct TSimOptions
     TMeterConfig Meter;
     TFaultPlan Faults;
     QHostAddress Host = QHostAddress(QHostAddress::LocalHost);
-    std::optional<quint16> Port;  // TCP listens when a port is given or no tty is
+    std::optional<quint16> Port; // TCP listens when a port is given or no tty is
     QString Tty;
     qint32 BaudRate = 115200;
     bool Verbose = false;

@@ -125,8 +125,7 @@ TReply TMeterSession::Handle(const TFrame &request, bool frozenClock)
         if (h.IType != 2 || h.ICount != 3)
             return ErrorReply(h, kErrDataMap, u"no data map %1/%2"_s.arg(h.IType).arg(h.ICount));
         return Answer(h, meter_.DataAnswer());
-    default:
-        return ErrorReply(h, kErrBadCmd1, u"unknown command"_s);
+    default: return ErrorReply(h, kErrBadCmd1, u"unknown command"_s);
     }
 }
 
@@ -166,7 +165,7 @@ TReply TMeterSession::Oscillogram(const TFrame &request)
         return ErrorReply(h, kErrBadFormat, u"oscillogram offset %1 out of range"_s.arg(offset));
 
     const qsizetype left = oscillogram_.Data.size() - offset;
-    if (left == 0)  // all parts delivered: the configuration closes the transfer
+    if (left == 0) // all parts delivered: the configuration closes the transfer
         return Answer(h, oscillogram_.Configuration, kErrNone);
     const qsizetype chunk = std::min<qsizetype>(left, meter_.Config().OscillogramChunk);
     return Answer(h, oscillogram_.Data.mid(offset, chunk), kErrMoreParts);

@@ -27,10 +27,10 @@ enum : quint16 {
 
 struct TReply
 {
-    bool Silent = false;    // the meter does not answer (frame addressed to another device)
+    bool Silent = false; // the meter does not answer (frame addressed to another device)
     TFrameHeader Header;
     QByteArray Data;
-    QString Note;           // why, for the trace
+    QString Note; // why, for the trace
 };
 
 TRequestKind Classify(const TFrameHeader &request);

@@ -14,8 +14,7 @@ constexpr int kReopenMs = 1000;
 
 TSimServer::TSimServer(const TMeterConfig &config, TFaultPlan faults, bool verbose, QObject *parent)
     : QObject(parent), trace_(verbose), meter_(config), faults_(std::move(faults))
-{
-}
+{}
 
 TSimServer::~TSimServer()
 {
@@ -56,14 +55,18 @@ void TSimServer::OnNewConnection()
         client_ = socket;
         socket->setParent(this);
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        const QString name = u"tcp#%1 %2:%3"_s.arg(++connections_).arg(socket->peerAddress().toString())
-                                 .arg(socket->peerPort());
+        const QString name =
+            u"tcp#%1 %2:%3"_s.arg(++connections_).arg(socket->peerAddress().toString()).arg(socket->peerPort());
         clientLink_ = new TMeterLink(socket, name, meter_, faults_, trace_, this);
-        connect(clientLink_, &TMeterLink::CloseRequested, this, [this] { DropClient(); }, Qt::QueuedConnection);
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (client_ == socket)
-                DropClient();
-        }, Qt::QueuedConnection);
+        connect(
+            clientLink_, &TMeterLink::CloseRequested, this, [this] { DropClient(); }, Qt::QueuedConnection);
+        connect(
+            socket, &QTcpSocket::disconnected, this,
+            [this, socket] {
+                if (client_ == socket)
+                    DropClient();
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -138,10 +141,13 @@ void TSimServer::AttachSerial()
     serialLink_ = new TMeterLink(serial_, u"tty %1"_s.arg(serial_->portName()), meter_, faults_, trace_, this);
     // A serial line cannot be hung up from here: a close fault leaves it silent
     // and starts a new session, as a meter that restarted would.
-    connect(serialLink_, &TMeterLink::CloseRequested, this, [this] {
-        serial_->clear();
-        AttachSerial();
-    }, Qt::QueuedConnection);
+    connect(
+        serialLink_, &TMeterLink::CloseRequested, this,
+        [this] {
+            serial_->clear();
+            AttachSerial();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace MeterSim

@@ -51,7 +51,8 @@ void Print(const QString &text)
 class TPoller : public QObject
 {
 public:
-    TPoller(const TPollOptions &options, QString deviceClass) : options_(options), deviceClass_(std::move(deviceClass)) {}
+    TPoller(const TPollOptions &options, QString deviceClass) : options_(options), deviceClass_(std::move(deviceClass))
+    {}
 
     // Queued: a run that cannot start says so while Start() is still on
     // this thread, before the event loop that is to end runs.
@@ -60,12 +61,17 @@ public:
         commons_ = commons;
         TEngineEvents &events = commons->Events();
         constexpr auto queued = Qt::QueuedConnection;
-        connect(&events, &TEngineEvents::StatusChanged, this, [](const QString &text) { Print(text); }, queued);
-        connect(&events, &TEngineEvents::DataChanged, this, [this] { OnCycle(); }, queued);
-        connect(&events, &TEngineEvents::RunStateChanged, this, [this] {
-            if (commons_->RunState() == rsStopped)
-                QCoreApplication::exit(ExitCode());
-        }, queued);
+        connect(
+            &events, &TEngineEvents::StatusChanged, this, [](const QString &text) { Print(text); }, queued);
+        connect(
+            &events, &TEngineEvents::DataChanged, this, [this] { OnCycle(); }, queued);
+        connect(
+            &events, &TEngineEvents::RunStateChanged, this,
+            [this] {
+                if (commons_->RunState() == rsStopped)
+                    QCoreApplication::exit(ExitCode());
+            },
+            queued);
     }
 
     // The first signal: the engine finishes its exchange and stops.

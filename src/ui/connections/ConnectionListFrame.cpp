@@ -60,8 +60,7 @@ class TccnConnectionGridDelegate : public QStyledItemDelegate
 public:
     TccnConnectionGridDelegate(const TccnConnectionListFrame *frame, QObject *parent)
         : QStyledItemDelegate(parent), frame_(frame)
-    {
-    }
+    {}
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         frame_->DrawCell(painter, option, index.row(), index.column());
@@ -184,10 +183,8 @@ void TccnConnectionListFrame::CreateActions()
     actLoad = new QAction(u"Загрузить подключения из файла"_s, this);
     connect(actAdd, &QAction::triggered, this, [this] { RunGuarded(&TccnConnectionListFrame::AddConnection); });
     connect(actCopy, &QAction::triggered, this, [this] { RunGuarded(&TccnConnectionListFrame::CopyConnection); });
-    connect(actChange, &QAction::triggered, this,
-            [this] { RunGuarded(&TccnConnectionListFrame::ChangeConnection); });
-    connect(actDelete, &QAction::triggered, this,
-            [this] { RunGuarded(&TccnConnectionListFrame::DeleteConnections); });
+    connect(actChange, &QAction::triggered, this, [this] { RunGuarded(&TccnConnectionListFrame::ChangeConnection); });
+    connect(actDelete, &QAction::triggered, this, [this] { RunGuarded(&TccnConnectionListFrame::DeleteConnections); });
     connect(actSave, &QAction::triggered, this,
             [this] { RunGuarded(&TccnConnectionListFrame::SaveConnectionsToFile); });
     connect(actLoad, &QAction::triggered, this,
@@ -264,11 +261,10 @@ void TccnConnectionListFrame::BuildLayout()
         const int twoLines = 2 * grdConnection->fontMetrics().height() + 2 * kTextInset;
         grdConnection->verticalHeader()->setDefaultSectionSize(qMax(kRowHeight, twoLines));
     }
-    connect(grdConnection, &QTableWidget::currentCellChanged, this,
-            [this](int currentRow, int, int previousRow, int) {
-                if (ready_ && !updating_ && !options_->CheckMode && currentRow != previousRow)
-                    emit ConnectionChanged();
-            });
+    connect(grdConnection, &QTableWidget::currentCellChanged, this, [this](int currentRow, int, int previousRow, int) {
+        if (ready_ && !updating_ && !options_->CheckMode && currentRow != previousRow)
+            emit ConnectionChanged();
+    });
 
     splitter->addWidget(tvDevice);
     splitter->addWidget(grdConnection);
@@ -474,7 +470,10 @@ void TccnConnectionListFrame::SelectTreeNode(QTreeWidgetItem *node)
     ShowNodeConnections(type, number);
 }
 
-std::pair<int, qint64> TccnConnectionListFrame::CurrentNodeKey() const { return NodeKey(tvDevice->currentItem()); }
+std::pair<int, qint64> TccnConnectionListFrame::CurrentNodeKey() const
+{
+    return NodeKey(tvDevice->currentItem());
+}
 
 void TccnConnectionListFrame::RefillGridForCurrentNode()
 {
@@ -588,7 +587,10 @@ int TccnConnectionListFrame::ShownConnectionCount() const
     return GridIsEmpty() ? 0 : int(rowIDs_.size());
 }
 
-bool TccnConnectionListFrame::GridIsEmpty() const { return rowIDs_.empty() || rowIDs_.front() < 0; }
+bool TccnConnectionListFrame::GridIsEmpty() const
+{
+    return rowIDs_.empty() || rowIDs_.front() < 0;
+}
 
 void TccnConnectionListFrame::SelectConnection(qint32 conID, int flags)
 {
@@ -674,8 +676,7 @@ bool TccnConnectionListFrame::eventFilter(QObject *watched, QEvent *event)
     return QFrame::eventFilter(watched, event);
 }
 
-void TccnConnectionListFrame::DrawCell(QPainter *painter, const QStyleOptionViewItem &option, int row,
-                                       int column) const
+void TccnConnectionListFrame::DrawCell(QPainter *painter, const QStyleOptionViewItem &option, int row, int column) const
 {
     if (updating_ || !list_)
         return;
@@ -742,7 +743,8 @@ void TccnConnectionListFrame::DrawCell(QPainter *painter, const QStyleOptionView
         break;
     case colConMode:
         if (mode)
-            painter->drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, ConModeTypeNames().value(mode->ConModeType()));
+            painter->drawText(inner, Qt::AlignCenter | Qt::TextSingleLine,
+                              ConModeTypeNames().value(mode->ConModeType()));
         break;
     case colConModeParams:
         if (mode) {
@@ -895,10 +897,10 @@ void TccnConnectionListFrame::DeleteConnections()
     last = qBound(first, last, int(rowIDs_.size()) - 1);
     const int count = last - first + 1;
 
-    const QString question = count == 1 ? u"Удалить выделенное подключение?"_s
-                                        : u"Удалить выделенные подключения (%1)?"_s.arg(count);
-    if (ShowMessageDialog(question, {}, QMessageBox::Question,
-                          QMessageBox::Yes | QMessageBox::No, this) != QMessageBox::Yes)
+    const QString question =
+        count == 1 ? u"Удалить выделенное подключение?"_s : u"Удалить выделенные подключения (%1)?"_s.arg(count);
+    if (ShowMessageDialog(question, {}, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, this) !=
+        QMessageBox::Yes)
         return;
 
     TWaitCursor wait;
@@ -940,8 +942,8 @@ QString TccnConnectionListFrame::ProposedListFileName()
 int TccnConnectionListFrame::ListFileFormat(const QString &fileName)
 {
     // Only the file's own name decides, not the folders above it.
-    static const QRegularExpression textMask(
-        QRegularExpression::wildcardToRegularExpression(u"*_txt.??*"_s), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression textMask(QRegularExpression::wildcardToRegularExpression(u"*_txt.??*"_s),
+                                             QRegularExpression::CaseInsensitiveOption);
     return textMask.match(QFileInfo(fileName).fileName()).hasMatch() ? csfText : csfBinary;
 }
 
@@ -960,8 +962,8 @@ void TccnConnectionListFrame::LoadConnectionsFromFile()
 {
     const QString question =
         u"При загрузке из файла все существующие подключения будут удалены. \r\nПродолжить выполнение операции?"_s;
-    if (ShowMessageDialog(question, {}, QMessageBox::Question,
-                          QMessageBox::Yes | QMessageBox::No, this) != QMessageBox::Yes)
+    if (ShowMessageDialog(question, {}, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, this) !=
+        QMessageBox::Yes)
         return;
     QString fileName;
     if (!ExecuteFileDialog(fdmOpen, kLoadTitle, GetDocumentsFolder() + MakerFolderName() + u'/', kListFilter, false,

@@ -39,8 +39,8 @@ void TConnectionSettingsFrame::Initialize()
 
 void TConnectionSettingsFrame::InitializeIniFile()
 {
-    iniFile_ = iniFileName_.isEmpty() ? std::make_unique<TProgramIniFile>()
-                                      : std::make_unique<TProgramIniFile>(iniFileName_);
+    iniFile_ =
+        iniFileName_.isEmpty() ? std::make_unique<TProgramIniFile>() : std::make_unique<TProgramIniFile>(iniFileName_);
     CheckPostConditions(iniFile_ != nullptr, "TConnectionSettingsFrame.InitializeIniFile");
 }
 
@@ -97,7 +97,10 @@ TccnConnection *TConnectionSettingsFrame::GetSelectedConnection()
     return list_->FindByConID(selectedConID_);
 }
 
-void TConnectionSettingsFrame::SetSelected(const TccnConnection &connection) { selectedConID_ = connection.ConID; }
+void TConnectionSettingsFrame::SetSelected(const TccnConnection &connection)
+{
+    selectedConID_ = connection.ConID;
+}
 
 void TConnectionSettingsFrame::ShowSelected()
 {

@@ -27,8 +27,8 @@ QStringList SystemComPorts()
 
 const QStringList &TccnEditComPortFrame::EditableRates()
 {
-    static const QStringList rates{u"100"_s,   u"300"_s,   u"600"_s,    u"1200"_s,   u"2400"_s,   u"4800"_s,
-                                   u"9600"_s,  u"14400"_s, u"19200"_s,  u"38400"_s,  u"56000"_s,  u"57600"_s,
+    static const QStringList rates{u"100"_s,    u"300"_s,    u"600"_s,    u"1200"_s,  u"2400"_s,  u"4800"_s,
+                                   u"9600"_s,   u"14400"_s,  u"19200"_s,  u"38400"_s, u"56000"_s, u"57600"_s,
                                    u"115200"_s, u"128000"_s, u"230400"_s, u"256000"_s};
     return rates;
 }

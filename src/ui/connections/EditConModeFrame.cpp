@@ -12,8 +12,8 @@ using namespace Qt::StringLiterals;
 
 TCcnEditCustomConModeFrame::TCcnEditCustomConModeFrame(QWidget *parent) : TccnCustomEditFrame(parent)
 {
-    edtMaxAttemptCountOnConnect = AddSpin(u"Макс. кол-во попыток"_s, u"edtMaxAttemptCountOnConnect"_s, 1,
-                                          std::numeric_limits<qint32>::max());
+    edtMaxAttemptCountOnConnect =
+        AddSpin(u"Макс. кол-во попыток"_s, u"edtMaxAttemptCountOnConnect"_s, 1, std::numeric_limits<qint32>::max());
 }
 
 void TCcnEditCustomConModeFrame::AddComPortFrame(TccnEditComPortFrame *frame)

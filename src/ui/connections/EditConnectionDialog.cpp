@@ -59,8 +59,7 @@ TccnCustomEditFrame *CreateConModeEditFrame(const TccnCustomConMode &conMode, QW
 // --- TccnEditConnectionFrame ------------------------------------------------------------------
 
 TccnEditConnectionFrame::TccnEditConnectionFrame(QWidget *parent, bool readOnly,
-                                                 const TccnConnectionListUIOptions *options,
-                                                 TccnConnection *connection)
+                                                 const TccnConnectionListUIOptions *options, TccnConnection *connection)
     : QFrame(parent), connection_(connection), options_(options), readOnly_(readOnly)
 {
     CheckPreConditions(connection != nullptr, u"Не задано изменяемое подключение");
@@ -224,9 +223,9 @@ void TccnEditConnectionFrame::FillProtocolCombo()
     filling_ = true;
     cbProtocolType->clear();
     for (int code = 0; code < kDeviceProtocolTypeCount; ++code) {
-        const bool listed = readOnly_ || !device ||
-                            (device->SupportedProtocols().Contains(code) && options &&
-                             options->AllowedProtocols.Contains(code));
+        const bool listed =
+            readOnly_ || !device ||
+            (device->SupportedProtocols().Contains(code) && options && options->AllowedProtocols.Contains(code));
         if (listed)
             cbProtocolType->addItem(DeviceProtocolTypeNames().at(code), code);
     }
@@ -450,11 +449,13 @@ TEditConnectionDialogHook &DialogHook()
 
 } // namespace
 
-void SetEditConnectionDialogHook(TEditConnectionDialogHook hook) { DialogHook() = std::move(hook); }
+void SetEditConnectionDialogHook(TEditConnectionDialogHook hook)
+{
+    DialogHook() = std::move(hook);
+}
 
 TccnEditConnectionForm::TccnEditConnectionForm(QWidget *parent, bool readOnly,
-                                               const TccnConnectionListUIOptions *options,
-                                               TccnConnection *connection)
+                                               const TccnConnectionListUIOptions *options, TccnConnection *connection)
     : QDialog(parent)
 {
     setWindowTitle(u"Изменить подключение"_s);

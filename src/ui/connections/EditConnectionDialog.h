@@ -34,10 +34,7 @@ class TObjHistoryList
 {
 public:
     int Count() const { return int(items_.size()); }
-    T *Items(int index) const
-    {
-        return index >= 0 && index < Count() ? items_[size_t(index)].get() : nullptr;
-    }
+    T *Items(int index) const { return index >= 0 && index < Count() ? items_[size_t(index)].get() : nullptr; }
     T *Front() const { return Items(0); }
     int IndexOfClass(const QString &className) const
     {

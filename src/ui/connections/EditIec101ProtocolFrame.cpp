@@ -34,8 +34,7 @@ TccnEditIEC101ProtocolFrame::TccnEditIEC101ProtocolFrame(QWidget *parent) : Tccn
     edtMaxFrameLength = AddSpin(u"Макс. длина кадра"_s, u"edtMaxFrameLength"_s, 1, 255);
 }
 
-QButtonGroup *TccnEditIEC101ProtocolFrame::AddLengthChoice(const QString &label, const QString &name,
-                                                           int maxLength)
+QButtonGroup *TccnEditIEC101ProtocolFrame::AddLengthChoice(const QString &label, const QString &name, int maxLength)
 {
     auto *box = new QWidget(this);
     box->setObjectName(name);

@@ -14,8 +14,7 @@ void TCcnEditVDOptoAttachFrame::DoLoad(TccnPersistent &object)
 
 void TCcnEditVDOptoAttachFrame::DoSave(TccnPersistent &object)
 {
-    CheckPreConditions(dynamic_cast<TccnVDOptoAttach *>(&object) != nullptr,
-                       u"TCcnEditVDOptoAttachFrame.SaveToObject");
+    CheckPreConditions(dynamic_cast<TccnVDOptoAttach *>(&object) != nullptr, u"TCcnEditVDOptoAttachFrame.SaveToObject");
 }
 
 TCcnEditVDOptoAttach232ConModeFrame::TCcnEditVDOptoAttach232ConModeFrame(QWidget *parent)

@@ -18,7 +18,10 @@ TccnEditPhoneModemFrame::TccnEditPhoneModemFrame(QWidget *parent) : TccnEditCust
     UpdateDialingFields();
 }
 
-bool TccnEditPhoneModemFrame::Dialing() const { return cbConnectType->currentIndex() == pmctDialing; }
+bool TccnEditPhoneModemFrame::Dialing() const
+{
+    return cbConnectType->currentIndex() == pmctDialing;
+}
 
 void TccnEditPhoneModemFrame::UpdateDialingFields()
 {

@@ -19,8 +19,7 @@ bool IsDottedIPv4Address(const QString &text)
     return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
 }
 
-TccnEditDirectTCPIPConModeFrame::TccnEditDirectTCPIPConModeFrame(QWidget *parent)
-    : TCcnEditCustomConModeFrame(parent)
+TccnEditDirectTCPIPConModeFrame::TccnEditDirectTCPIPConModeFrame(QWidget *parent) : TCcnEditCustomConModeFrame(parent)
 {
     edtIpAddress = AddEdit(u"IP-адрес"_s, u"edtIpAddress"_s);
     // The channel holds a 16-bit port: a larger number could never connect.

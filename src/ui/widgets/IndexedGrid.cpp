@@ -118,15 +118,12 @@ void TCustomIxStringGrid::SetCellOptions(int col, int row, const TCellOptions &o
     if (code == 0 && current.Afters != none && options.Afters != none && current.Afters != QPoint(coverX, coverY))
         code = 3;
     switch (code) {
-    case 1:
-        throw EInvalidIxOperation(QStringLiteral("It is impossible to set ctDepend CellType manually"));
+    case 1: throw EInvalidIxOperation(QStringLiteral("It is impossible to set ctDepend CellType manually"));
     case 2:
         throw EInvalidIxOperation(
             QStringLiteral("It is impossible to change manually cell options if CellType is ctDepend"));
-    case 3:
-        throw EInvalidIxOperation(QStringLiteral("UnionHead set denied (Afters property must be identical)"));
-    default:
-        break;
+    case 3: throw EInvalidIxOperation(QStringLiteral("UnionHead set denied (Afters property must be identical)"));
+    default: break;
     }
 
     const QPoint head(col, row);
@@ -633,20 +630,11 @@ void TCustomIxStringGrid::mousePressEvent(QMouseEvent *event)
 void TCustomIxStringGrid::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Up:
-        SetCurrentCell(current_.x(), current_.y() - 1);
-        break;
-    case Qt::Key_Down:
-        SetCurrentCell(current_.x(), current_.y() + 1);
-        break;
-    case Qt::Key_Left:
-        SetCurrentCell(current_.x() - 1, current_.y());
-        break;
-    case Qt::Key_Right:
-        SetCurrentCell(current_.x() + 1, current_.y());
-        break;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
+    case Qt::Key_Up: SetCurrentCell(current_.x(), current_.y() - 1); break;
+    case Qt::Key_Down: SetCurrentCell(current_.x(), current_.y() + 1); break;
+    case Qt::Key_Left: SetCurrentCell(current_.x() - 1, current_.y()); break;
+    case Qt::Key_Right: SetCurrentCell(current_.x() + 1, current_.y()); break;
+    default: QAbstractScrollArea::keyPressEvent(event);
     }
 }
 

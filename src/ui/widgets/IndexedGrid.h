@@ -148,8 +148,8 @@ private:
     int defaultRowHeight_ = 24;
     std::vector<int> colWidths_;
     std::vector<int> rowHeights_;
-    std::vector<std::vector<QString>> texts_;       // [row][col], grown on demand
-    std::vector<std::vector<TCellOptions>> about_;  // [row][col], trailing defaults cut
+    std::vector<std::vector<QString>> texts_;      // [row][col], grown on demand
+    std::vector<std::vector<TCellOptions>> about_; // [row][col], trailing defaults cut
     TCellOptions defaults_;
     bool indexedDrawing_ = false;
     bool defaultDrawing_ = true;

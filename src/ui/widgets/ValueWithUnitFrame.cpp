@@ -46,7 +46,7 @@ QString TValueWithDimensionFrame::DimensionText() const
 }
 
 void TValueWithDimensionFrame::Show(const QString &number, const QString &dimension, const QColor &background,
-                                   int status)
+                                    int status)
 {
     // A data block refreshes every frame; only what changed is touched, so
     // an unchanged frame costs no relayout or repaint.

@@ -39,7 +39,10 @@ QStringList TreeLines(const QTreeWidget *tree)
     return lines;
 }
 
-QString Full(TDeviceType type) { return DeviceTypeFullNames()[type]; }
+QString Full(TDeviceType type)
+{
+    return DeviceTypeFullNames()[type];
+}
 
 class ConnectionListFrameTest : public ::testing::Test
 {
@@ -86,9 +89,8 @@ protected:
 TEST_F(ConnectionListFrameTest, TreeGroupsMetersByTypeAndNumber)
 {
     auto frame = Create();
-    EXPECT_EQ(TreeLines(frame->DeviceTree()),
-              (QStringList{u"Измерители"_s, u"  "_s + Full(dtR5AS), u"    50"_s, u"  "_s + Full(dtM7), u"    100"_s,
-                           u"    200"_s}));
+    EXPECT_EQ(TreeLines(frame->DeviceTree()), (QStringList{u"Измерители"_s, u"  "_s + Full(dtR5AS), u"    50"_s,
+                                                           u"  "_s + Full(dtM7), u"    100"_s, u"    200"_s}));
     // The root shows every connection in list order; the first row is current.
     EXPECT_EQ(ShownIDs(*frame), (QList<qint32>{1, 2, 3, 0}));
     EXPECT_EQ(frame->CurrentConID(), 1);
@@ -222,9 +224,8 @@ TEST_F(ConnectionListFrameTest, ChangeMovesTheConnectionInTheTree)
     EXPECT_EQ(title, u"Изменить подключение"_s);
     EXPECT_EQ(list.Count(), 4);
     EXPECT_EQ(list.FindByConID(0)->CustomDevice()->FactoryNum, 300);
-    EXPECT_EQ(TreeLines(frame->DeviceTree()),
-              (QStringList{u"Измерители"_s, u"  "_s + Full(dtR5AS), u"    50"_s, u"  "_s + Full(dtM7), u"    100"_s,
-                           u"    300"_s}));
+    EXPECT_EQ(TreeLines(frame->DeviceTree()), (QStringList{u"Измерители"_s, u"  "_s + Full(dtR5AS), u"    50"_s,
+                                                           u"  "_s + Full(dtM7), u"    100"_s, u"    300"_s}));
     EXPECT_EQ(frame->CurrentNodeKey(), (std::pair<int, qint64>{dtM7, 300}));
     EXPECT_EQ(frame->CurrentConID(), 0);
 
@@ -428,7 +429,8 @@ TEST_F(ConnectionListFrameTest, ContractsRefuseMissingParts)
         TccnConnectionListFrame frame(nullptr, nullptr, &list);
         FAIL() << "created without options";
     } catch (const EPreConditions &error) {
-        EXPECT_EQ(error.Message(), u"Не заданы входные настройки для UI-списка покдлючений. Предусловия не выполнены."_s);
+        EXPECT_EQ(error.Message(),
+                  u"Не заданы входные настройки для UI-списка покдлючений. Предусловия не выполнены."_s);
     }
     auto frame = Create();
     EXPECT_THROW(frame->EditInDialog(TccnConnectionListFrame::TEditKind::Delete, list.Items(0)), EPreConditions);
@@ -493,13 +495,11 @@ TEST_F(ConnectionListFileTest, SaveChoosesTheFormByName)
     EXPECT_EQ(request.Title, u"Сохранение списка подключений в файл"_s);
     EXPECT_TRUE(request.OverwritePrompt);
     EXPECT_EQ(request.DefaultExtension, u"ccnn"_s);
-    EXPECT_EQ(request.NameFilters,
-              (QStringList{u"Файлы списков подключений (*.ccnn)"_s, u"Все файлы (*.*)"_s}));
+    EXPECT_EQ(request.NameFilters, (QStringList{u"Файлы списков подключений (*.ccnn)"_s, u"Все файлы (*.*)"_s}));
     EXPECT_EQ(request.Directory + u'/', GetDocumentsFolder() + u"VD/"_s);
     EXPECT_TRUE(request.FileName.startsWith(u"Подключения_"_s));
     EXPECT_TRUE(request.FileName.endsWith(u".ccnn"_s));
-    EXPECT_EQ(recorder.Texts(),
-              QStringList{u"Сохранение списка подключений в файл "_s + text + u" выполнено"_s});
+    EXPECT_EQ(recorder.Texts(), QStringList{u"Сохранение списка подключений в файл "_s + text + u" выполнено"_s});
     EXPECT_EQ(recorder.messages[0].Icon, QMessageBox::Information);
     // The layout went in before saving.
     EXPECT_EQ(list.UIParams().ConnectionGridParams.ConModeColWidth, 123);
@@ -556,14 +556,12 @@ TEST_F(ConnectionListFileTest, LoadReplacesTheList)
     EXPECT_TRUE(request.MustExist);
     EXPECT_EQ(request.Directory + u'/', GetDocumentsFolder() + u"VD/"_s);
     ASSERT_EQ(recorder.messages.size(), 2);
-    EXPECT_EQ(recorder.messages[0].Text,
-              u"При загрузке из файла все существующие подключения будут удалены. \r\n"
-              u"Продолжить выполнение операции?"_s);
+    EXPECT_EQ(recorder.messages[0].Text, u"При загрузке из файла все существующие подключения будут удалены. \r\n"
+                                         u"Продолжить выполнение операции?"_s);
     EXPECT_EQ(recorder.messages[1].Text, u"Загрузка списка подключений из файла "_s + path + u" выполнена"_s);
     EXPECT_EQ(list.Count(), 2);
-    EXPECT_EQ(TreeLines(frame->DeviceTree()),
-              (QStringList{u"Измерители"_s, u"  "_s + Full(dtM7L12020), u"    32"_s, u"  "_s + Full(dtM7L22020),
-                           u"    31"_s}));
+    EXPECT_EQ(TreeLines(frame->DeviceTree()), (QStringList{u"Измерители"_s, u"  "_s + Full(dtM7L12020), u"    32"_s,
+                                                           u"  "_s + Full(dtM7L22020), u"    31"_s}));
     EXPECT_EQ(frame->ConnectionGrid()->columnWidth(1), 210);
 
     // "No" keeps everything without a file dialog.

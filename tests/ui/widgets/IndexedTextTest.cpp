@@ -71,12 +71,15 @@ std::optional<TInk> Ink(const QImage &image, int fromX = 0, int toX = -1)
 TEST(IndexedTextParse, SeparatorsModifyExactlyTheNextCharacter)
 {
     const TStringWithIndexesDraw draw;
-    EXPECT_EQ(draw.Parse(QStringLiteral("K~U~(~n~)~A")),
-              (QList<TIndexedChar>{{u'K', K::Normal}, {u'U', K::Subscript}, {u'(', K::Subscript},
-                                   {u'n', K::Subscript}, {u')', K::Subscript}, {u'A', K::Subscript}}));
-    EXPECT_EQ(draw.Parse(QStringLiteral("@j~U~I~0")),
-              (QList<TIndexedChar>{{u'j', K::Symbol}, {u'U', K::Subscript}, {u'I', K::Subscript},
-                                   {u'0', K::Subscript}}));
+    EXPECT_EQ(draw.Parse(QStringLiteral("K~U~(~n~)~A")), (QList<TIndexedChar>{{u'K', K::Normal},
+                                                                              {u'U', K::Subscript},
+                                                                              {u'(', K::Subscript},
+                                                                              {u'n', K::Subscript},
+                                                                              {u')', K::Subscript},
+                                                                              {u'A', K::Subscript}}));
+    EXPECT_EQ(
+        draw.Parse(QStringLiteral("@j~U~I~0")),
+        (QList<TIndexedChar>{{u'j', K::Symbol}, {u'U', K::Subscript}, {u'I', K::Subscript}, {u'0', K::Subscript}}));
     EXPECT_EQ(draw.Parse(QStringLiteral("x^2")), (QList<TIndexedChar>{{u'x', K::Normal}, {u'2', K::Superscript}}));
     // no escape and no grouping: a separator after a separator is its character
     EXPECT_EQ(draw.Parse(QStringLiteral("~~a")), (QList<TIndexedChar>{{u'~', K::Subscript}, {u'a', K::Normal}}));
@@ -116,8 +119,7 @@ TEST(IndexedTextMeasure, WidthFollowsThePenAdvances)
     EXPECT_EQ(draw.IndexedTextWidth(font, QString()), 0);
     EXPECT_EQ(draw.IndexedTextWidth(font, QStringLiteral("AB")), normal.horizontalAdvance(QStringLiteral("AB")));
     // one pixel more after the Greek letter than plain text of the same width
-    EXPECT_EQ(draw.IndexedTextWidth(font, QStringLiteral("@dU")),
-              normal.horizontalAdvance(QStringLiteral("δU")) + 1);
+    EXPECT_EQ(draw.IndexedTextWidth(font, QStringLiteral("@dU")), normal.horizontalAdvance(QStringLiteral("δU")) + 1);
     EXPECT_EQ(draw.IndexedTextWidth(font, QStringLiteral("U~0")),
               normal.horizontalAdvance(u'U') + small.horizontalAdvance(u'0'));
     EXPECT_LT(small.height(), normal.height());

@@ -10,7 +10,7 @@ using namespace MeterSimTest;
 
 namespace {
 
-constexpr double kStart = 1.8e9;  // some meter time in 2027
+constexpr double kStart = 1.8e9; // some meter time in 2027
 
 QByteArray DataAt(TMeterModel &model, double t)
 {
@@ -61,8 +61,8 @@ TEST(Answers, SettingsHoldNominalsAndLimitsAtTheirOffsets)
     EXPECT_EQ(I16(d, 140), -40);
     EXPECT_EQ(U16(d, 150), 800);
     EXPECT_EQ(U16(d, 250), 1200);
-    EXPECT_EQ(U16(d, 152 + 2 * 3), 600);  // Ku(5) normal 6 %
-    EXPECT_EQ(U16(d, 252 + 2 * 3), 900);  // maximum 9 %
+    EXPECT_EQ(U16(d, 152 + 2 * 3), 600); // Ku(5) normal 6 %
+    EXPECT_EQ(U16(d, 252 + 2 * 3), 900); // maximum 9 %
     // No transformer: the nominal current is taken as it is.
     EXPECT_EQ(U8(d, 131), 1);
     EXPECT_FLOAT_EQ(F32(d, 546), 1.0f);
@@ -136,7 +136,7 @@ TEST(DataAnswer, ValuesAgreeWithEachOther)
             const double s = F32(d, 2322 + 4 * p);
             EXPECT_NEAR(s, Urms(d, p) * Irms(d, p), 1e-5 * s);
             EXPECT_NEAR(F32(d, 2374 + 4 * p), F32(d, 2290 + 4 * p) / s, 1e-5);
-            EXPECT_GT(FiUI(d, p, 1), 10.0);  // an inductive load
+            EXPECT_GT(FiUI(d, p, 1), 10.0); // an inductive load
             EXPECT_GE(s, std::hypot(F32(d, 2290 + 4 * p), F32(d, 2306 + 4 * p)) * (1 - 1e-6));
             pSum += F32(d, 2290 + 4 * p);
             sSum += s;

@@ -86,7 +86,7 @@ protected:
 TEST_F(ComtradeRecord, ConfigurationFollowsThe1999Layout)
 {
     const QStringList &l = parsed_.Lines;
-    ASSERT_EQ(l.size(), 23);  // 22 lines, each ended by CR LF
+    ASSERT_EQ(l.size(), 23); // 22 lines, each ended by CR LF
     EXPECT_TRUE(l.last().isEmpty());
     EXPECT_EQ(l[0], QStringLiteral("Tarvel,N42,1999"));
     EXPECT_EQ(l[1], QStringLiteral("13,9A,4D"));
@@ -114,7 +114,7 @@ TEST_F(ComtradeRecord, DataFileHoldsNumberedTimedRecords)
         const int at = j * kRecordBytes;
         EXPECT_EQ(qFromLittleEndian<quint32>(record_.Data.constData() + at), static_cast<quint32>(j + 1));
         EXPECT_NEAR(qFromLittleEndian<quint32>(record_.Data.constData() + at + 4), j * 1e6 / 3200.0, 1.0);
-        EXPECT_EQ(U16(record_.Data, at + 26), 1 << 1);  // channel B reports trouble
+        EXPECT_EQ(U16(record_.Data, at + 26), 1 << 1); // channel B reports trouble
     }
 }
 

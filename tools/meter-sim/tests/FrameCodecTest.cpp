@@ -76,7 +76,7 @@ TEST(RequestReader, FindsFramesInAnUntidyStream)
     osc.Cmd1 = 0x0C;
     const QByteArray second = EncodeFrame(osc, QByteArray("\0\x10\0\0", 4));
     QByteArray spoiled = first;
-    spoiled[10] = 99;  // checksum no longer fits
+    spoiled[10] = 99; // checksum no longer fits
 
     TRequestReader reader;
     // Garbage, a frame with a wrong checksum, then two good frames fed in small pieces.

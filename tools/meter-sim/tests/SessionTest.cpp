@@ -21,9 +21,18 @@ TFrame Request(quint8 cmd, quint8 cmd1, quint8 iType = 1, quint8 iCount = 1, QBy
     return frame;
 }
 
-TFrame DateTime() { return Request(0x0A, 0x02); }
-TFrame Data() { return Request(0x01, 0x01, 2, 3); }
-TFrame Password(const QByteArray &text) { return Request(0x0A, 0x85, 1, 1, text + '\0'); }
+TFrame DateTime()
+{
+    return Request(0x0A, 0x02);
+}
+TFrame Data()
+{
+    return Request(0x01, 0x01, 2, 3);
+}
+TFrame Password(const QByteArray &text)
+{
+    return Request(0x0A, 0x85, 1, 1, text + '\0');
+}
 
 TFrame Oscillogram(quint32 offset, quint8 periods = 2, quint16 deviceType = 12)
 {
@@ -38,8 +47,11 @@ TEST(Session, AnswersEchoTheRequestAndCarryTheirSizes)
 {
     TMeter meter{TMeterConfig{}};
     TMeterSession session(meter);
-    const struct { TFrame Frame; int Size; } cases[] = {
-        {DateTime(), 105}, {Request(0x0A, 0x0F), 551}, {Request(0x0A, 0x15), 192}, {Data(), 4594}};
+    const struct
+    {
+        TFrame Frame;
+        int Size;
+    } cases[] = {{DateTime(), 105}, {Request(0x0A, 0x0F), 551}, {Request(0x0A, 0x15), 192}, {Data(), 4594}};
     for (const auto &c : cases) {
         const TReply reply = session.Handle(c.Frame);
         EXPECT_FALSE(reply.Silent);
@@ -162,7 +174,7 @@ TEST(Session, OscillogramNeedsAVariantAndFirmwareThatRecordIt)
     EXPECT_EQ(session.Handle(Request(0x01, 0x0C, 1, 2, "abc")).Header.ErrorField, kErrBadFormat);
 
     TMeterSession fresh(meter);
-    EXPECT_EQ(fresh.Handle(Oscillogram(4096)).Header.ErrorField, kErrBadFormat);  // no record begun
+    EXPECT_EQ(fresh.Handle(Oscillogram(4096)).Header.ErrorField, kErrBadFormat); // no record begun
 
     TMeterConfig old;
     old.Firmware = QStringLiteral("2217");

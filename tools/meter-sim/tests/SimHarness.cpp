@@ -75,8 +75,8 @@ bool TClient::ReadAtLeast(qsizetype count)
 std::optional<TAnswer> TClient::Receive(const TFrameHeader &request)
 {
     auto matches = [&](const TFrameHeader &h) {
-        return h.Lead[0] == 0 && h.Cmd == request.Cmd && h.Cmd1 == request.Cmd1
-               && h.DeviceNumber == request.DeviceNumber && h.DeviceTypeCode == request.DeviceTypeCode;
+        return h.Lead[0] == 0 && h.Cmd == request.Cmd && h.Cmd1 == request.Cmd1 &&
+               h.DeviceNumber == request.DeviceNumber && h.DeviceTypeCode == request.DeviceTypeCode;
     };
     for (qsizetype i = 0;; ++i) {
         if (!ReadAtLeast(i + kMinFrameSize))
@@ -91,8 +91,8 @@ std::optional<TAnswer> TClient::Receive(const TFrameHeader &request)
         answer.GarbageBytes = static_cast<int>(i);
         answer.Header = h;
         answer.Data = buffer_.mid(i + kHeaderSize, h.DataLength);
-        answer.ChecksumOk = Checksum(QByteArrayView(buffer_).sliced(i, total - 1))
-                            == static_cast<quint8>(buffer_[i + total - 1]);
+        answer.ChecksumOk =
+            Checksum(QByteArrayView(buffer_).sliced(i, total - 1)) == static_cast<quint8>(buffer_[i + total - 1]);
         buffer_.remove(0, i + total);
         return answer;
     }
@@ -116,11 +116,26 @@ TFrameHeader Request(quint8 cmd, quint8 cmd1, quint8 iType, quint8 iCount, quint
     return h;
 }
 
-TFrameHeader DateTimeRequest() { return Request(0x0A, 0x02); }
-TFrameHeader SettingsRequest() { return Request(0x0A, 0x0F); }
-TFrameHeader IntervalsRequest() { return Request(0x0A, 0x15); }
-TFrameHeader DataRequest() { return Request(0x01, 0x01, 2, 3); }
-TFrameHeader OscillogramRequest(quint8 periods) { return Request(0x01, 0x0C, 1, periods); }
+TFrameHeader DateTimeRequest()
+{
+    return Request(0x0A, 0x02);
+}
+TFrameHeader SettingsRequest()
+{
+    return Request(0x0A, 0x0F);
+}
+TFrameHeader IntervalsRequest()
+{
+    return Request(0x0A, 0x15);
+}
+TFrameHeader DataRequest()
+{
+    return Request(0x01, 0x01, 2, 3);
+}
+TFrameHeader OscillogramRequest(quint8 periods)
+{
+    return Request(0x01, 0x0C, 1, periods);
+}
 
 QByteArray Offset(quint32 offset)
 {

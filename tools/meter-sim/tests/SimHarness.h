@@ -17,7 +17,7 @@ constexpr int kPeerTimeoutMs = 10000;
 
 struct TAnswer
 {
-    int GarbageBytes = 0;         // bytes before the header
+    int GarbageBytes = 0; // bytes before the header
     MeterSim::TFrameHeader Header;
     QByteArray Data;
     bool ChecksumOk = false;
@@ -65,8 +65,8 @@ private:
     QByteArray buffer_;
 };
 
-MeterSim::TFrameHeader Request(quint8 cmd, quint8 cmd1, quint8 iType = 1, quint8 iCount = 1,
-                               quint16 deviceNumber = 1, quint16 deviceType = 12);
+MeterSim::TFrameHeader Request(quint8 cmd, quint8 cmd1, quint8 iType = 1, quint8 iCount = 1, quint16 deviceNumber = 1,
+                               quint16 deviceType = 12);
 MeterSim::TFrameHeader DateTimeRequest();
 MeterSim::TFrameHeader SettingsRequest();
 MeterSim::TFrameHeader IntervalsRequest();

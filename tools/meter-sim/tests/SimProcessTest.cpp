@@ -16,8 +16,8 @@ using namespace MeterSimTest;
 
 namespace {
 
-#define START_SIM(sim, ...)                                                                                          \
-    TSimProcess sim;                                                                                                 \
+#define START_SIM(sim, ...)                                                                                            \
+    TSimProcess sim;                                                                                                   \
     ASSERT_TRUE(sim.Start(QStringList{__VA_ARGS__})) << sim.Error().toStdString()
 
 QByteArray ReadOscillogram(TClient &client, QByteArray *configuration)
@@ -46,9 +46,14 @@ TEST(SimProcess, ServesAPollingRun)
     TClient client;
     ASSERT_TRUE(client.Connect(sim.Port()));
 
-    const struct { TFrameHeader Request; int Size; } fixed[] = {
-        {DateTimeRequest(), kDateTimeAnswerSize}, {SettingsRequest(), kSettingsAnswerSize},
-        {IntervalsRequest(), kIntervalsAnswerSize}, {DataRequest(), kDataAnswerSize}};
+    const struct
+    {
+        TFrameHeader Request;
+        int Size;
+    } fixed[] = {{DateTimeRequest(), kDateTimeAnswerSize},
+                 {SettingsRequest(), kSettingsAnswerSize},
+                 {IntervalsRequest(), kIntervalsAnswerSize},
+                 {DataRequest(), kDataAnswerSize}};
     for (const auto &f : fixed) {
         const auto answer = client.Exchange(f.Request);
         ASSERT_TRUE(answer);
@@ -99,16 +104,15 @@ TEST(SimProcess, DemandsThePasswordOnEveryConnection)
 
 TEST(SimProcess, SpoilsTheAnswersItIsToldTo)
 {
-    START_SIM(sim, QStringLiteral("--fault"), QStringLiteral("garbage,on=datetime,value=9"),
-              QStringLiteral("--fault"), QStringLiteral("silence,on=datetime,skip=1"),
-              QStringLiteral("--fault"), QStringLiteral("busy,on=datetime,skip=2"),
-              QStringLiteral("--fault"), QStringLiteral("notready,on=data,skip=1"),
-              QStringLiteral("--fault"), QStringLiteral("checksum,on=settings"),
-              QStringLiteral("--fault"), QStringLiteral("errorfield,on=intervals"),
-              QStringLiteral("--fault"), QStringLiteral("length,on=data"),
-              QStringLiteral("--fault"), QStringLiteral("split,on=settings,skip=1,value=3"),
-              QStringLiteral("--fault"), QStringLiteral("dribble,on=intervals,skip=1,value=2"),
-              QStringLiteral("--fault"), QStringLiteral("freeze,on=datetime,skip=4"));
+    START_SIM(sim, QStringLiteral("--fault"), QStringLiteral("garbage,on=datetime,value=9"), QStringLiteral("--fault"),
+              QStringLiteral("silence,on=datetime,skip=1"), QStringLiteral("--fault"),
+              QStringLiteral("busy,on=datetime,skip=2"), QStringLiteral("--fault"),
+              QStringLiteral("notready,on=data,skip=1"), QStringLiteral("--fault"),
+              QStringLiteral("checksum,on=settings"), QStringLiteral("--fault"),
+              QStringLiteral("errorfield,on=intervals"), QStringLiteral("--fault"), QStringLiteral("length,on=data"),
+              QStringLiteral("--fault"), QStringLiteral("split,on=settings,skip=1,value=3"), QStringLiteral("--fault"),
+              QStringLiteral("dribble,on=intervals,skip=1,value=2"), QStringLiteral("--fault"),
+              QStringLiteral("freeze,on=datetime,skip=4"));
     TClient client;
     ASSERT_TRUE(client.Connect(sim.Port()));
 
@@ -155,8 +159,8 @@ TEST(SimProcess, IgnoresBrokenRequestsAndOtherDevices)
     TFrameHeader ours = IntervalsRequest();
     ours.DeviceNumber = 5;
     QByteArray broken = EncodeFrame(ours, {});
-    broken[13] = 9;  // iCount changed after the checksum was made
-    client.Send(QByteArray("\x55\xAA\x00", 3) + broken + EncodeFrame(SettingsRequest(), {}));  // settings for device 1
+    broken[13] = 9; // iCount changed after the checksum was made
+    client.Send(QByteArray("\x55\xAA\x00", 3) + broken + EncodeFrame(SettingsRequest(), {})); // settings for device 1
 
     TFrameHeader time = DateTimeRequest();
     time.DeviceNumber = 5;
@@ -232,8 +236,8 @@ TEST(SimProcess, SpeaksOverAPseudoTerminal)
     if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
         GTEST_SKIP() << "socat is not installed";
     QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("-d"), QStringLiteral("-d"),
-                                          QStringLiteral("pty,raw,echo=0"), QStringLiteral("pty,raw,echo=0")});
+    socat.start(QStringLiteral("socat"), {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"),
+                                          QStringLiteral("pty,raw,echo=0")});
     ASSERT_TRUE(socat.waitForStarted(kPeerTimeoutMs));
     QStringList ptys;
     QByteArray log;
