@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 
 QString TFormatUtilities::FormatNumber(double value, int decimals)
 {
@@ -61,6 +62,9 @@ bool RoundedScaled(double value, int digits, long long &scaled)
 {
     static constexpr long double kPowers[] = {1e0L, 1e1L, 1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
                                               1e8L, 1e9L, 1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L};
+    // where long double is no wider than double the bound does not hold
+    if constexpr (std::numeric_limits<long double>::digits < 64)
+        return false;
     if (digits < 0 || digits >= static_cast<int>(std::size(kPowers)))
         return false;
     const long double product = static_cast<long double>(value) * kPowers[digits];

@@ -60,7 +60,6 @@ private:
 
     void Show(const QString &number, const QString &dimension, const QColor &background, int status);
     void MeasureDimension();
-
     void PlaceNumber();
 
     TNumber *number_ = nullptr;
