@@ -300,8 +300,8 @@ TEST_F(MainPageTest, DataBlockFillsThePageAndBothLayersUpdate)
     EXPECT_EQ(Three("tpfMainAsymmetryAngles")->Param(2)->ValueText(), QStringLiteral("-24,00"));
     EXPECT_EQ(Single("vwdfMainFreq")->ValueText(), QStringLiteral("50,470"));
     // above the maximum upper frequency limit
-    EXPECT_TRUE(Single("vwdfMainFreq")->ValueLabel()->font().bold());
-    EXPECT_EQ(Single("vwdfMainFreq")->ValueLabel()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_TRUE(Single("vwdfMainFreq")->ValueFont().bold());
+    EXPECT_EQ(Single("vwdfMainFreq")->ValueColor(), QColor(255, 0, 0));
 
     // the selector does not save work: back on the whole signal, values are current
     page.cbMainFazesVoltSelectorSelect(0);
@@ -354,12 +354,11 @@ TEST_F(MainPageTest, FitsTheWindowWithoutOverlaps)
             EXPECT_FALSE(boxes[a].second.intersects(boxes[b].second))
                 << boxes[a].first.toStdString() << " / " << boxes[b].first.toStdString();
 
-    // the value text of a frame fits its label
+    // the value text of a frame fits its place
     for (TValueWithDimensionFrame *frame : page.findChildren<TValueWithDimensionFrame *>()) {
         if (!frame->isVisible())
             continue;
-        EXPECT_LE(frame->ValueLabel()->fontMetrics().horizontalAdvance(frame->ValueText()),
-                  frame->ValueLabel()->width())
+        EXPECT_LE(QFontMetrics(frame->ValueFont()).horizontalAdvance(frame->ValueText()), frame->ValueRect().width())
             << frame->objectName().toStdString() << " " << frame->ValueText().toStdString();
     }
 

@@ -45,9 +45,8 @@ struct TLook
 
 TLook LookOf(const TValueWithDimensionFrame &frame)
 {
-    const QLabel *value = frame.ValueLabel();
-    return {frame.ValueText(), frame.DimensionText(), value->palette().color(QPalette::WindowText),
-            value->font().bold(), value->palette().color(QPalette::Window)};
+    return {frame.ValueText(), frame.DimensionText(), frame.ValueColor(), frame.ValueFont().bold(),
+            frame.ValueBackground()};
 }
 
 class BindingTest : public ::testing::Test

@@ -102,10 +102,12 @@ protected:
             const QRect box(frame->mapTo(&page, QPoint(0, 0)), frame->size());
             EXPECT_TRUE(page.rect().contains(box)) << frame->objectName().toStdString();
             EXPECT_EQ(frame->width(), TThreeParamsFrame::kParamWidth) << frame->objectName().toStdString();
-            EXPECT_LE(frame->ValueLabel()->fontMetrics().horizontalAdvance(frame->ValueText()),
-                      frame->ValueLabel()->width())
+            EXPECT_LE(QFontMetrics(frame->ValueFont()).horizontalAdvance(frame->ValueText()),
+                      frame->ValueRect().width())
                 << frame->objectName().toStdString();
-            EXPECT_GT(frame->DimensionLabel()->width(), 0) << frame->objectName().toStdString();
+            EXPECT_LE(QFontMetrics(frame->DimensionFont()).horizontalAdvance(frame->DimensionText()),
+                      frame->DimensionRect().width())
+                << frame->objectName().toStdString();
             for (const auto &[name, other] : boxes)
                 EXPECT_FALSE(box.intersects(other)) << name.toStdString();
             boxes.emplace_back(frame->objectName(), box);

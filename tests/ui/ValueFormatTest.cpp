@@ -68,7 +68,9 @@ TEST(FormatNumber, DigitForDigitWhatTheLocaleWrites)
     plain.setNumberOptions(QLocale::OmitGroupSeparator);
     std::mt19937 random(17);
     std::uniform_real_distribution<double> spread(-30000.0, 30000.0);
-    std::vector<double> values = {0.125, 2.5, -2.5, 0.375, 1.0 / 1024, 1e-9, 123456.5, 0.5, 1.5, 99.995, -0.125};
+    std::vector<double> values = {
+        0.125,  2.5,    -2.5, 0.375, 1.0 / 1024, 1e-9,  123456.5,          0.5,          1.5,
+        99.995, -0.125, 4.35, -4.35, -0.0,       -1e-7, 999999999.1234565, 2000000000.5, 1125899906.8426245};
     for (int i = 0; i < 3000; ++i) {
         const double v = spread(random);
         values.push_back(v);

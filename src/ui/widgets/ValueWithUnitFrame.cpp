@@ -2,71 +2,139 @@
 
 #include "ui/ValueFormat.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+
+// The number on its background. It covers all it paints, so a new number
+// repaints this rectangle alone, not the group box behind it.
+class TValueWithDimensionFrame::TNumber : public QWidget
+{
+public:
+    explicit TNumber(TValueWithDimensionFrame *frame) : QWidget(frame), frame_(frame)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), frame_->background_);
+        painter.setFont(frame_->ValueFont());
+        painter.setPen(frame_->valueColor_);
+        painter.drawText(rect(), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, frame_->value_);
+    }
+
+private:
+    const TValueWithDimensionFrame *frame_;
+};
 
 TValueWithDimensionFrame::TValueWithDimensionFrame(QWidget *parent) : QFrame(parent)
 {
-    QFont big = font();
-    big.setPixelSize(kFontPixelSize);
-
-    lblValue = new QLabel(QStringLiteral("0,00"), this);
-    lblValue->setObjectName(QStringLiteral("lblValue"));
-    lblValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblValue->setFont(big);
-    lblValue->setAutoFillBackground(true);
-    lblValue->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-
-    pn1 = new QFrame(this);
-    pn1->setObjectName(QStringLiteral("pn1"));
-    pn1->setFixedWidth(2);
-
-    lblDimension = new QLabel(this);
-    lblDimension->setObjectName(QStringLiteral("lblDimension"));
-    lblDimension->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lblDimension->setFont(big);
-    lblDimension->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
-
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(lblValue, 1);
-    layout->addWidget(pn1);
-    layout->addWidget(lblDimension);
+    background_ = palette().color(QPalette::Window);
+    number_ = new TNumber(this);
+    MeasureDimension();
 }
 
-QString TValueWithDimensionFrame::ValueText() const
+QFont TValueWithDimensionFrame::ValueFont() const
 {
-    return lblValue->text();
+    QFont f = textFont_;
+    f.setBold(bold_);
+    return f;
 }
 
-QString TValueWithDimensionFrame::DimensionText() const
+QRect TValueWithDimensionFrame::ValueRect() const
 {
-    return lblDimension->text();
+    const QRect r = contentsRect();
+    return QRect(r.left(), r.top(), std::max(0, r.width() - kGapWidth - dimensionWidth_), r.height());
+}
+
+QRect TValueWithDimensionFrame::DimensionRect() const
+{
+    const QRect r = contentsRect();
+    return QRect(r.right() + 1 - dimensionWidth_, r.top(), dimensionWidth_, r.height());
+}
+
+QSize TValueWithDimensionFrame::sizeHint() const
+{
+    // the number takes the room the frame is given; the unit is never cut
+    const QMargins m = contentsMargins();
+    return QSize(kGapWidth + dimensionWidth_ + m.left() + m.right(), textHeight_ + m.top() + m.bottom());
+}
+
+QSize TValueWithDimensionFrame::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void TValueWithDimensionFrame::MeasureDimension()
+{
+    textFont_ = font();
+    textFont_.setPixelSize(kFontPixelSize);
+    const QFontMetrics metrics(textFont_);
+    textHeight_ = metrics.height();
+    dimensionWidth_ = dimension_.isEmpty() ? 0 : metrics.horizontalAdvance(dimension_);
+}
+
+void TValueWithDimensionFrame::PlaceNumber()
+{
+    number_->setGeometry(ValueRect());
+}
+
+void TValueWithDimensionFrame::resizeEvent(QResizeEvent *event)
+{
+    PlaceNumber();
+    QFrame::resizeEvent(event);
+}
+
+void TValueWithDimensionFrame::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange) {
+        MeasureDimension();
+        PlaceNumber();
+        updateGeometry();
+        update();
+    }
+    QFrame::changeEvent(event);
+}
+
+void TValueWithDimensionFrame::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    if (dimension_.isEmpty())
+        return;
+    QPainter painter(this);
+    painter.setFont(textFont_);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(DimensionRect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, dimension_);
 }
 
 void TValueWithDimensionFrame::Show(const QString &number, const QString &dimension, const QColor &background,
                                     int status)
 {
-    // A data block refreshes every frame; only what changed is touched, so
-    // an unchanged frame costs no relayout or repaint.
+    // A data block refreshes every frame; only what changed is repainted.
+    if (dimension != dimension_) {
+        const int oldWidth = dimensionWidth_;
+        dimension_ = dimension;
+        MeasureDimension();
+        if (dimensionWidth_ != oldWidth) {
+            PlaceNumber();
+            updateGeometry();
+        }
+        update(DimensionRect());
+    }
     const bool bold = TFormatUtilities::StatusBold(status);
-    if (lblValue->font().bold() != bold) {
-        QFont f = lblValue->font();
-        f.setBold(bold);
-        lblValue->setFont(f);
-    }
     const QColor color = TFormatUtilities::StatusColor(status);
-    QPalette p = lblValue->palette();
-    if (p.color(QPalette::WindowText) != color || p.color(QPalette::Window) != background) {
-        p.setColor(QPalette::WindowText, color);
-        p.setColor(QPalette::Window, background);
-        lblValue->setPalette(p);
+    if (number != value_ || bold != bold_ || color != valueColor_ || background != background_) {
+        value_ = number;
+        bold_ = bold;
+        valueColor_ = color;
+        background_ = background;
+        number_->update();
     }
-    if (lblValue->text() != number)
-        lblValue->setText(number);
-    if (lblDimension->text() != dimension)
-        lblDimension->setText(dimension);
 }
 
 void TValueWithDimensionFrame::ShowPlainValue(int decimals, bool meaningful, const QColor &background, int status,

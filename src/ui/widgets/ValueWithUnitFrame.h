@@ -1,13 +1,16 @@
 #pragma once
 
 // One measured value with its unit: the number right-aligned on the left,
-// the unit (with its prefix) on the right.
+// on the background of its channel, the unit (with its prefix) on the
+// right. Both texts are painted here, not by labels: a data block changes
+// many numbers at once, and a number that changes then costs one repaint
+// of its own opaque rectangle, with no relayout and nothing behind it
+// painted again.
 
 #include <QColor>
+#include <QFont>
 #include <QFrame>
 #include <QString>
-
-class QLabel;
 
 class TValueWithDimensionFrame : public QFrame
 {
@@ -28,19 +31,45 @@ public:
     void ShowScaledValue(double multiplier, int decimals, const QColor &background, int status, bool meaningful,
                          double value);
 
-    QString ValueText() const;
-    QString DimensionText() const;
-    QLabel *ValueLabel() const { return lblValue; }
-    QLabel *DimensionLabel() const { return lblDimension; }
+    const QString &ValueText() const { return value_; }
+    const QString &DimensionText() const { return dimension_; }
+    QColor ValueColor() const { return valueColor_; }
+    QColor ValueBackground() const { return background_; }
+    // The value's font: bold for the statuses that call for it.
+    QFont ValueFont() const;
+    const QFont &DimensionFont() const { return textFont_; }
+    // Where the number and the unit are painted.
+    QRect ValueRect() const;
+    QRect DimensionRect() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
     static inline const QString kNotMeaningful = QStringLiteral("--- ");
     static constexpr int kFontPixelSize = 16;
+    // The gap between the number's background and the unit.
+    static constexpr int kGapWidth = 2;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
-    void Show(const QString &number, const QString &dimension, const QColor &background, int status);
+    class TNumber;
 
-    QLabel *lblValue = nullptr;
-    QFrame *pn1 = nullptr;
-    QLabel *lblDimension = nullptr;
+    void Show(const QString &number, const QString &dimension, const QColor &background, int status);
+    void MeasureDimension();
+    void PlaceNumber();
+
+    TNumber *number_ = nullptr;
+    QString value_ = QStringLiteral("0,00");
+    QString dimension_;
+    QColor valueColor_{0, 0, 0};
+    QColor background_;
+    bool bold_ = false;
     QString unit_;
+    QFont textFont_;
+    int dimensionWidth_ = 0; // of dimension_ in textFont_
+    int textHeight_ = 0;
 };
