@@ -1,0 +1,85 @@
+// ccnn-convert: rewrites a connection-list file in the binary or the text
+// form, or lists its connections, for support engineers handling lists
+// mailed by operators.
+//
+//   ccnn-convert IN OUT --binary|--text
+//   ccnn-convert IN --list
+
+#include "ConnectionListSummary.h"
+
+#include "catalogue/ConnectionList.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1; // the list could not be read or written
+constexpr int kExitUsage = 2;
+
+void PrintLine(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+int Usage(const QCommandLineParser &parser, const QString &problem)
+{
+    PrintLine(stderr, problem);
+    PrintLine(stderr, parser.helpText());
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ccnn-convert"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(MONITOR_VERSION_MAJOR).arg(MONITOR_VERSION_MINOR).arg(MONITOR_VERSION_PATCH));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Converts a connection-list file (.ccnn) between its binary and text forms, "
+                       "or lists its connections. The input may be in either form."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("Connection-list file to read."));
+    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("File to write (with --binary or --text)."),
+                                 QStringLiteral("[OUT]"));
+    const QCommandLineOption binary(QStringLiteral("binary"), QStringLiteral("Write OUT in the binary form."));
+    const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Write OUT in the text form."));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("Print one line per connection: ConID; meter and factory number; "
+                                                 "protocol and address; connection mode and its parameters; "
+                                                 "comment."));
+    parser.addOptions({binary, text, list});
+    parser.process(app);
+
+    const QStringList files = parser.positionalArguments();
+    const int actions = int(parser.isSet(binary)) + int(parser.isSet(text)) + int(parser.isSet(list));
+    if (actions != 1)
+        return Usage(parser, QStringLiteral("Give exactly one of --binary, --text, --list."));
+    if (parser.isSet(list) ? files.size() != 1 : files.size() != 2)
+        return Usage(parser, parser.isSet(list) ? QStringLiteral("--list takes one file.")
+                                                : QStringLiteral("Give the input and the output file."));
+
+    TccnConnectionList connections;
+    try {
+        connections.LoadFromFile(files[0], csfAny);
+        if (parser.isSet(list)) {
+            for (int i = 0; i < connections.Count(); ++i)
+                PrintLine(stdout, ConnectionSummary(*connections.Items(i)));
+        } else {
+            // Written beside the target and renamed into place: a failure
+            // leaves an existing OUT as it was.
+            connections.SaveToFile(files[1], parser.isSet(binary) ? csfBinary : csfText);
+        }
+    } catch (const Exception &error) {
+        PrintLine(stderr, error.Message());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
