@@ -87,6 +87,9 @@ public:
     TCustomDevice &operator=(const TCustomDevice &) = delete;
 
     TPCACustom *Channel() const { return channel_.get(); }
+    // Puts another byte channel in place of the one made from the settings
+    // (a recorded line played back, a fuzzer's bytes).
+    void UseChannel(std::unique_ptr<TPCACustom> channel) { channel_ = std::move(channel); }
     quint8 ErrorCode() const { return errorCode_; }
     void SetErrorCode(quint8 code) { errorCode_ = code; }
     virtual QString ClassName() const { return QStringLiteral("TCustomDevice"); }
