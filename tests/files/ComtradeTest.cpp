@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -395,4 +396,24 @@ TEST(Comtrade, SaveUsesTheDocumentsSubfolder)
     QFile::remove(name);
     QFile::remove(dat);
     QStandardPaths::setTestModeEnabled(false);
+}
+
+// Records written by other tools (kept outside the project, beside the
+// checkout): each is read by the fallback rules or refused, never a crash or
+// a read beyond its files.
+TEST(ComtradeForeignRecords, AreReadWithinTheirFiles)
+{
+    const QDir folder(QStringLiteral(MONITOR_SHARED_CORPUS "/comtrade"));
+    const QStringList configs = folder.entryList({QStringLiteral("*.cfg"), QStringLiteral("*.cff")}, QDir::Files);
+    if (configs.isEmpty())
+        GTEST_SKIP() << "no foreign COMTRADE records beside this checkout";
+    for (const QString &name : configs) {
+        QFile cfg(folder.filePath(name));
+        QFile dat(folder.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".dat")));
+        ASSERT_TRUE(cfg.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray data = dat.open(QIODevice::ReadOnly) ? dat.readAll() : QByteArray();
+        const TFileCOMTRADE file(data, cfg.readAll(), QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)));
+        EXPECT_EQ(file.Samples().size(), size_t(Comtrade::Signals) * Comtrade::Records) << name.toStdString();
+        EXPECT_TRUE(file.StartMoment().isValid()) << name.toStdString();
+    }
 }
