@@ -19,7 +19,7 @@ cmake --build "$build" -j "$jobs" --target raruzor-monitor tarvel-meter-sim raru
 profile="$root/build/demo-profile"
 mkdir -p "$profile"
 sim_out="$profile/simulator.out"
-"$build/tools/meter-sim/tarvel-meter-sim" --port 0 > "$sim_out" &
+"$build/tools/meter-sim/tarvel-meter-sim" --port 0 --line-rate 115200 > "$sim_out" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q LISTENING "$sim_out" 2>/dev/null && break; sleep 0.1; done

@@ -78,6 +78,15 @@ public:
     bool IsEmpty() const { return rules_.isEmpty(); }
 
     TFaultSet Decide(TRequestKind kind);
+
+    // A serial line's pace on any link: each answer leaves after the time
+    // its bytes take on a line of this many bits per second (10 bits a
+    // byte); 0 sends at once.
+    int LineRate = 0;
+    int WireTimeMs(qsizetype bytes) const
+    {
+        return LineRate > 0 ? int((qint64(bytes) * 10 * 1000 + LineRate / 2) / LineRate) : 0;
+    }
     // Random filler for garbage faults.
     QByteArray Garbage(int count);
 

@@ -117,10 +117,11 @@ void TMeterLink::Serve(const TFrame &request)
     trace_.Line(what + u" -> code %1, %2 bytes"_s.arg(reply.Header.ErrorField).arg(reply.Data.size()) +
                 (reply.Note.isEmpty() ? QString() : u" ("_s + reply.Note + u")"_s) + injected);
     ++answers_;
+    const int delayMs = faults.DelayMs + faults_.WireTimeMs(frame.size());
     if (faults.DribbleMs > 0)
-        Send({frame, faults.DelayMs, 1, faults.DribbleMs});
+        Send({frame, delayMs, 1, faults.DribbleMs});
     else
-        Send({frame, faults.DelayMs, faults.SplitBytes, kPieceGapMs});
+        Send({frame, delayMs, faults.SplitBytes, kPieceGapMs});
 }
 
 void TMeterLink::Send(TPendingWrite write)

@@ -73,6 +73,10 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         u"tty"_s, u"Also (or only, without --port) serve this serial line, e.g. one end of a socat pty pair."_s,
         u"PATH"_s);
     const QCommandLineOption baud(u"baud"_s, u"Serial line rate (default 115200)."_s, u"RATE"_s);
+    const QCommandLineOption lineRate(
+        u"line-rate"_s,
+        u"Pace every answer, on any link, as a serial line of BAUD bit/s would carry it (10 bits a byte)."_s,
+        u"BAUD"_s);
     const QCommandLineOption number(u"device-number"_s,
                                     u"Answer only requests for this device number (default: any)."_s, u"N"_s);
     const QCommandLineOption type(
@@ -106,8 +110,8 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
     const QCommandLineOption verbose(u"verbose"_s, u"Log every request and answer to stderr."_s);
     const QCommandLineOption parentDeath(
         u"die-with-parent"_s, u"Exit when the process that started the simulator ends (Linux; for test harnesses)."_s);
-    p.addOptions({port, host, tty, baud, number, type, firmware, password, fastClock, unom, inom, ratio, chunk, steady,
-                  seed, fault, verbose, parentDeath});
+    p.addOptions({port, host, tty, baud, lineRate, number, type, firmware, password, fastClock, unom, inom, ratio,
+                  chunk, steady, seed, fault, verbose, parentDeath});
 
     if (!p.parse(arguments)) {
         Fail(p.errorText());
@@ -203,6 +207,11 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
             Fail(u"--fault %1: %2"_s.arg(rule, *error));
             return bad();
         }
+    }
+    if (p.isSet(lineRate)) {
+        if (!ToInt(p.value(lineRate), 50, 4000000, u"--line-rate"_s, value))
+            return bad();
+        o.Faults.LineRate = value;
     }
     o.Verbose = p.isSet(verbose);
     o.DieWithParent = p.isSet(parentDeath);

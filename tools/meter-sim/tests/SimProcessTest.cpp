@@ -6,6 +6,7 @@
 #include "SimHarness.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QStandardPaths>
@@ -148,6 +149,22 @@ TEST(SimProcess, SpoilsTheAnswersItIsToldTo)
     const QByteArray before = client.Exchange(DateTimeRequest())->Data.left(6);
     const QByteArray frozen = client.Exchange(DateTimeRequest())->Data.left(6);
     EXPECT_EQ(frozen, before);
+}
+
+TEST(SimProcess, PacesAnswersAtTheLineRate)
+{
+    START_SIM(sim, QStringLiteral("--line-rate"), QStringLiteral("19200"));
+    TClient client;
+    ASSERT_TRUE(client.Connect(sim.Port()));
+    QElapsedTimer clock;
+    clock.start();
+    const auto answer = client.Exchange(DataRequest());
+    const qint64 elapsedMs = clock.elapsed();
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE(answer->ChecksumOk);
+    // 25 bytes of header and checksum around the data, 10 bits a byte.
+    const double wireMs = (kDataAnswerSize + 25) * 10 * 1000.0 / 19200;
+    EXPECT_NEAR(double(elapsedMs), wireMs, wireMs * 0.1);
 }
 
 TEST(SimProcess, IgnoresBrokenRequestsAndOtherDevices)
