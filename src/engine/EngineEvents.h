@@ -6,6 +6,8 @@
 // the polling thread never waits for it. A receiver that may live on the
 // emitting thread connects with Qt::QueuedConnection to keep that order.
 
+#include "engine/LinkStatistics.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -78,4 +80,7 @@ signals:
     void DeviceTimeChanged();
     // The first oscillogram of a run has been read.
     void FirstOscillogram();
+    // The link's counters of the current run: zero at its start, then after
+    // each cycle, each oscillogram and at its end.
+    void LinkStatisticsChanged(const TLinkStatistics &statistics);
 };

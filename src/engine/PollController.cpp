@@ -68,6 +68,11 @@ void TRequestThreadManager::FirstOscillogramRead()
     emit parts_.Events.FirstOscillogram();
 }
 
+void TRequestThreadManager::LinkStatisticsChanged(const TLinkStatistics &statistics)
+{
+    emit parts_.Events.LinkStatisticsChanged(statistics);
+}
+
 QString TRequestThreadManager::StatusText() const
 {
     std::lock_guard lock(statusMutex_);

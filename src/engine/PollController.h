@@ -33,6 +33,7 @@ public:
     virtual TSeverity Severity() const = 0;
     virtual void SetRunState(TRunState state) = 0;
     virtual void FirstOscillogramRead() = 0;
+    virtual void LinkStatisticsChanged(const TLinkStatistics &statistics) = 0;
     virtual bool SaveOscillograms() const = 0;
     virtual uint8_t OscPeriods() const = 0;
 };
@@ -76,6 +77,7 @@ public:
     QString StatusText() const;
     TSeverity Severity() const override { return TSeverity(severity_.load()); }
     void FirstOscillogramRead() override;
+    void LinkStatisticsChanged(const TLinkStatistics &statistics) override;
 
     bool SaveOscillograms() const override { return saveOscillograms_.load(); }
     void SetSaveOscillograms(bool save) { saveOscillograms_ = save; }

@@ -6,6 +6,7 @@
 #include "catalogue/ChannelSettingsFromMode.h"
 #include "channel/Channel.h"
 #include "common/Contracts.h"
+#include "common/ProgramLog.h"
 #include "engine/NominalsCalculator.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/DataAnswerDecoder.h"
@@ -142,6 +143,7 @@ void TRequestThreadVD::Execute()
 {
     threadLogger_.LogPollStart(&settings_);
     CreateDriver();
+    PublishStatistics(); // a new run starts from zero
     const bool opened = OpenChannel();
     if (opened && WaitForNewMeterTime(true))
         ReadSettings();
@@ -153,8 +155,16 @@ void TRequestThreadVD::Execute()
             // cycle, until they come.
             if (!settingsRead_)
                 ReadSettings();
-            if (WaitForNewMeterTime(false) && ReadDataRequests())
-                ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
+            if (WaitForNewMeterTime(false)) {
+                QElapsedTimer cycle;
+                cycle.start();
+                if (ReadDataRequests()) {
+                    statistics_.LastCycleMs = cycle.elapsed();
+                    ++statistics_.Cycles;
+                    ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
+                }
+                PublishStatistics();
+            }
         } catch (const std::exception &) {
             store_.Clear();
         }
@@ -165,8 +175,10 @@ void TRequestThreadVD::Execute()
     } catch (const std::exception &) {
         return;
     }
+    PublishStatistics();
     try {
         threadLogger_.LogPollStop();
+        log_.LogLines(QStringList{QStringLiteral("Статистика обмена:")} + statistics_.Lines());
     } catch (const std::exception &) {
     }
 }
@@ -274,6 +286,8 @@ bool TRequestThreadVD::ReadDataRequests()
 bool TRequestThreadVD::ReadOscillogram()
 {
     TR5OscillogramCommand *oscillogram = commands_->OscillogramCommand();
+    QElapsedTimer download;
+    download.start();
     oscillogram->Reset();
     oscillogram->OscPeriods = host_.OscPeriods();
     bool received = false;
@@ -287,6 +301,8 @@ bool TRequestThreadVD::ReadOscillogram()
     }
     if (!received)
         return false;
+    statistics_.LastOscillogramMs = download.elapsed();
+    PublishStatistics();
 
     const TFileCOMTRADE record(QByteArrayView(oscillogram->Parts), QByteArrayView(oscillogram->Last));
     const TccnCustomDevice *device = settings_.Connection()->CustomDevice();
@@ -307,6 +323,13 @@ void TRequestThreadVD::CloseChannel()
 bool TRequestThreadVD::Run(TR5Command *command)
 {
     return !executer_->Run(command);
+}
+
+void TRequestThreadVD::PublishStatistics()
+{
+    if (driver_)
+        statistics_.Line = driver_->Counters();
+    host_.LinkStatisticsChanged(statistics_);
 }
 
 void TRequestThreadVD::Pause(int ms) const

@@ -8,6 +8,7 @@
 #include "channel/ChannelSettings.h"
 #include "engine/MeterClock.h"
 #include "engine/ObjectsFactory.h"
+#include "engine/LinkStatistics.h"
 #include "engine/PollController.h"
 #include "engine/PollRunLog.h"
 #include "engine/PollSettings.h"
@@ -54,6 +55,8 @@ private:
     void ReportStatus(const QString &text, TSeverity severity) { host_.ReportStatus(text, severity); }
     // Sleeps in short steps so a stop is honoured at once.
     void Pause(int ms) const;
+    // Hands a copy of the link's counters to the host.
+    void PublishStatistics();
 
     TPollHost &host_;
     TDataStorageManager &store_;
@@ -72,6 +75,7 @@ private:
     TRequestCirclesFinishingReporter reporter_;
     TTimeIntervalVerifier verifier_;
     TRequestThreadLogger threadLogger_;
+    TLinkStatistics statistics_; // the line counters are the driver's
 };
 
 class TRequestThreadManagerVD : public TRequestThreadManager

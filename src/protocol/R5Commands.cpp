@@ -233,13 +233,17 @@ TR5CommandTryingsRepeating::TR5CommandTryingsRepeating(TR5Command *command, int 
 void TR5CommandTryingsRepeating::DoR5Command()
 {
     ++count_;
+    Device()->CountRetry();
     TPCACustom *channel = Device()->Channel();
     if (command_->ResultClass() == rcLinkFailure && dynamic_cast<TPCAEthernetTCP *>(channel) != nullptr) {
         // A TCP link that failed is rebuilt before the command goes again; if
         // that fails the old link error stays and the caller tries again. A
         // stop meanwhile (the reconnect pauses) leaves the command unsent:
         // the driver sends nothing once a stop is asked for.
-        if (!Device()->StopRequested() && channel->Disconnect() == 0 && channel->Connect() == 0)
+        if (Device()->StopRequested())
+            return;
+        Device()->CountReconnect();
+        if (channel->Disconnect() == 0 && channel->Connect() == 0)
             command_->Execute();
         return;
     }

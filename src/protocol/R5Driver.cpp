@@ -117,6 +117,8 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
             return false;
         }
         ++counters_.Answers;
+        ++counters_.MeterCodes[scanner.ErrorCode() & 0x7F];
+        counters_.AddRoundTrip(exchange.nsecsElapsed() / 1000);
         dataLength = scanner.DataLength();
         const auto data = scanner.Data();
         answer = QByteArray(reinterpret_cast<const char *>(data.data()), static_cast<qsizetype>(data.size()));

@@ -11,6 +11,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
+#include <array>
 
 #include <functional>
 #include <memory>
@@ -67,12 +69,29 @@ struct TR5Timeouts
 // what an operator on a bad line wants to see.
 struct TR5LineCounters
 {
-    quint64 Exchanges = 0;
-    quint64 Answers = 0;
-    quint64 NoAnswers = 0;
+    quint64 Exchanges = 0; // requests sent
+    quint64 Answers = 0;   // answers accepted
+    quint64 NoAnswers = 0; // time-outs
     quint64 ChecksumErrors = 0;
-    quint64 SkippedBytes = 0;
+    quint64 SkippedBytes = 0; // before a header, while searching for one
     quint64 WriteErrors = 0;
+    quint64 Retries = 0; // a command sent again after a link failure
+    quint64 Reconnects = 0;
+    // Accepted answers by their meter code (0..127).
+    std::array<quint64, 128> MeterCodes{};
+    // From the request written to its answer accepted, in microseconds.
+    qint64 RoundTripMinUs = 0;
+    qint64 RoundTripMaxUs = 0;
+    qint64 RoundTripLastUs = 0;
+    qint64 RoundTripTotalUs = 0;
+
+    void AddRoundTrip(qint64 us)
+    {
+        RoundTripMinUs = Answers == 1 ? us : std::min(RoundTripMinUs, us);
+        RoundTripMaxUs = std::max(RoundTripMaxUs, us);
+        RoundTripLastUs = us;
+        RoundTripTotalUs += us;
+    }
 };
 
 class TCustomDevice
@@ -153,6 +172,10 @@ public:
     // allowed the time of its port rate.
     TR5Timeouts Timeouts() const;
     const TR5LineCounters &Counters() const { return counters_; }
+    // A command goes again after a link failure; over TCP the link is
+    // rebuilt first.
+    void CountRetry() { ++counters_.Retries; }
+    void CountReconnect() { ++counters_.Reconnects; }
 
     // Asked before each request and between the reads of an answer: once it
     // says stop, no request goes out (253) and the answer in progress is

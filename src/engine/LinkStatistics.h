@@ -1,0 +1,29 @@
+#pragma once
+
+// How healthy the link to the meter is over one polling run: the driver's
+// line counters plus what the run itself measures. The polling thread owns
+// the counters and hands out copies, so nothing on the exchange path locks.
+
+#include "protocol/R5Driver.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+struct TLinkStatistics
+{
+    TR5LineCounters Line;
+    quint64 Cycles = 0;              // data cycles completed
+    qint64 LastCycleMs = -1;         // the data requests of the last cycle; -1: none yet
+    qint64 LastOscillogramMs = -1;   // the last oscillogram's download; -1: none yet
+
+    // Time-outs, checksum and write errors, and answers with a meter error
+    // code (the notes "current period" and "more parts follow" are no errors).
+    quint64 Errors() const;
+    // "Обмен: 1234 / ошибок 3" for the status bar.
+    QString ShortText() const;
+    // Every counter, one Russian line each.
+    QStringList Lines() const;
+};
+
+Q_DECLARE_METATYPE(TLinkStatistics)
