@@ -43,6 +43,13 @@ finish() {
   pid=""
 }
 
+# The run's last status is "Стоп опроса", then the link statistics (indented).
+ends_with_stop() {
+  local tail
+  tail="$(grep -v '^  ' "$work/$1.txt" | tail -n 2 | tr '\n' '|')"
+  [ "$tail" = "Стоп опроса|Статистика обмена:|" ] || { echo "$1 ends with: $tail"; cat "$work/$1.txt"; exit 1; }
+}
+
 expect_status() {  # NAME WANTED...
   local name="$1"; shift
   for wanted in "$@"; do [ "$status" = "$wanted" ] && return 0; done
@@ -54,10 +61,14 @@ good="$port"
 
 # two cycles, a CSV after each, a clean exit
 start_poll cycles --tcp "127.0.0.1:$good" --device-type dtM7 --factory-number 77 \
-  --cycles 2 --csv-every 1 --out "$work/csv"
+  --cycles 2 --csv-every 1 --stats-every 1 --out "$work/csv"
 finish; expect_status cycles 0
 grep -q "Идет обмен данными" "$work/cycles.txt"
-tail -n 1 "$work/cycles.txt" | grep -q "Стоп опроса"
+ends_with_stop cycles
+# statistics after each cycle and at the end
+[ "$(grep -c '^Статистика обмена:' "$work/cycles.txt")" -ge 3 ]
+grep -q '^  Циклов опроса: 2' "$work/cycles.txt"
+grep -q '^  Ошибок контрольной суммы: 0' "$work/cycles.txt"
 csvs=("$work"/csv/monitor_m7\(v4_6\)_77_*.csv)
 [ "${#csvs[@]}" -eq 2 ]
 [ "$(ls -A "$work/csv" | wc -l)" -eq 2 ]   # no temporary file left beside them
@@ -68,7 +79,7 @@ start_poll ctrl-c --tcp "127.0.0.1:$good" --csv-every 1 --out "$work/ctrl-c"
 wait_for ctrl-c "Последний файл"
 kill -INT "$pid"
 finish; expect_status ctrl-c 0
-tail -n 1 "$work/ctrl-c.txt" | grep -q "Стоп опроса"
+ends_with_stop ctrl-c
 
 # a port with nothing listening
 start_poll refused --tcp 127.0.0.1:1
@@ -82,7 +93,7 @@ start_poll silent --tcp "127.0.0.1:$port" --attempts 1
 wait_for silent "Нет ответа от измерителя"
 kill -HUP "$pid"
 finish; expect_status silent 1
-tail -n 1 "$work/silent.txt" | grep -q "Стоп опроса"
+ends_with_stop silent
 
 # an output folder that cannot be made: good data, but no CSV written
 : > "$work/blocker"

@@ -38,7 +38,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ccnn-convert"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(MONITOR_VERSION_MAJOR).arg(MONITOR_VERSION_MINOR).arg(MONITOR_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(MONITOR_VERSION_MAJOR).arg(MONITOR_VERSION_MINOR).arg(MONITOR_VERSION_PATCH));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

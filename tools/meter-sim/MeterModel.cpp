@@ -92,6 +92,29 @@ double VoltageInterharmonicSwell(int n, double t)
     }
 }
 
+// Now and then the supply misbehaves as the meter's limits are made for:
+// one phase dips below its maximum lower deviation (-10 %) for two cycles
+// of every 99 s, the dipping phase taking turns, and the frequency steps
+// past its maximum (+0.4 Hz) for two cycles of every 150 s.
+constexpr double kCycleSeconds = 3.0;
+
+long long CycleAt(double t)
+{
+    return static_cast<long long>(std::floor(t / kCycleSeconds));
+}
+
+double VoltageDipFactor(int phase, double t)
+{
+    const long long cycle = CycleAt(t);
+    return cycle % 33 >= 31 && (cycle / 33) % 3 == phase ? 0.87 : 1.0;
+}
+
+double FrequencyStep(double t)
+{
+    const long long slot = CycleAt(t) % 50;
+    return slot >= 40 && slot < 42 ? 0.45 : 0.0;
+}
+
 } // namespace
 
 double DegreesOf(TPhasor value)
@@ -112,15 +135,15 @@ double TMeterModel::Noise(double relative)
 TSpectrum TMeterModel::At(double t)
 {
     TSpectrum s;
-    s.Frequency = nominals_.Frequency + 0.025 * Wave(t, 240) + 0.008 * Wave(t, 37) + Noise(0.001);
+    s.Frequency = nominals_.Frequency + 0.025 * Wave(t, 240) + 0.008 * Wave(t, 37) + Noise(0.001) + FrequencyStep(t);
 
     const double inom = nominals_.PrimaryCurrent();
     const double load = 0.55 + 0.2 * Wave(t, 900) + 0.04 * Wave(t, 240);
     const double fundamentalAngles[3] = {0.0, -120.0 + 0.4 * Wave(t, 300), 120.0 + 0.3 * Wave(t, 420, 1.0)};
 
     for (int p = 0; p < 3; ++p) {
-        const double u1 =
-            nominals_.PhaseVoltage * (1.0 + 0.012 * Wave(t, 600, 2.1 * p) + 0.006 * Wave(t, 97, p) + Noise(0.0005));
+        const double u1 = nominals_.PhaseVoltage * VoltageDipFactor(p, t) *
+                          (1.0 + 0.012 * Wave(t, 600, 2.1 * p) + 0.006 * Wave(t, 97, p) + Noise(0.0005));
         const double uAngle = fundamentalAngles[p];
         s.U[p][1] = Polar(u1, uAngle);
 

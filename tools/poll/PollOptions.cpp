@@ -41,6 +41,7 @@ QString TPollOptions::Usage()
                           "  --connect-attempts N    attempts to open the channel (1)\n"
                           "  --cycles N              stop after N data cycles (0: until Ctrl+C)\n"
                           "  --csv-every K           write the CSV snapshot every K cycles into --out\n"
+                          "  --stats-every K         print the link statistics every K cycles (always at the end)\n"
                           "  --out DIR               folder of the CSV snapshots (current folder)\n"
                           "  --save-oscillograms     also save every oscillogram as COMTRADE files\n"
                           "  --log FILE.log          program log (default: the monitor's log folder)\n"
@@ -111,6 +112,8 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
             Cycles = int(numberOf(0, 2147483647));
         } else if (name == QLatin1String("--csv-every")) {
             CsvEvery = int(numberOf(0, 2147483647));
+        } else if (name == QLatin1String("--stats-every")) {
+            StatsEvery = int(numberOf(0, 2147483647));
         } else if (name == QLatin1String("--out")) {
             OutDir = value(i);
         } else if (name == QLatin1String("--log")) {

@@ -22,6 +22,7 @@ struct TPollOptions
     int ConnectAttempts = 1;
     int Cycles = 0; // 0: until Ctrl+C
     int CsvEvery = 0;
+    int StatsEvery = 0; // print the link statistics every K cycles
     QString OutDir;
     bool SaveOscillograms = false;
     QString LogFile;

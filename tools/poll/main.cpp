@@ -66,10 +66,15 @@ public:
         connect(
             &events, &TEngineEvents::DataChanged, this, [this] { OnCycle(); }, queued);
         connect(
+            &events, &TEngineEvents::LinkStatisticsChanged, this,
+            [this](const TLinkStatistics &statistics) { OnStatistics(statistics); }, queued);
+        connect(
             &events, &TEngineEvents::RunStateChanged, this,
             [this] {
-                if (commons_->RunState() == rsStopped)
+                if (commons_->RunState() == rsStopped) {
+                    PrintStatistics();
                     QCoreApplication::exit(ExitCode());
+                }
             },
             queued);
     }
@@ -105,6 +110,21 @@ private:
         }
     }
 
+    void OnStatistics(const TLinkStatistics &statistics)
+    {
+        const bool newCycle = statistics.Cycles != statistics_.Cycles;
+        statistics_ = statistics;
+        if (newCycle && options_.StatsEvery > 0 && statistics.Cycles % quint64(options_.StatsEvery) == 0)
+            PrintStatistics();
+    }
+
+    void PrintStatistics() const
+    {
+        Print(QStringLiteral("Статистика обмена:"));
+        for (const QString &line : statistics_.Lines())
+            Print(QStringLiteral("  ") + line);
+    }
+
     void SaveCsv()
     {
         const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
@@ -122,6 +142,7 @@ private:
     bool stopAsked_ = false;
     bool errorWhenStopped_ = false;
     bool fileFailed_ = false;
+    TLinkStatistics statistics_;
 };
 
 // The engine saves oscillograms on its own thread and does not report a

@@ -248,6 +248,31 @@ TEST(DataAnswer, ChannelsReportTroubleNowAndThen)
     EXPECT_LT(troubled, 300 / 10);
 }
 
+TEST(DataAnswer, VoltageDipsAndFrequencyStepsPassTheLimitsNowAndThen)
+{
+    // Phase deviations (hundredths of a percent) below the maximum lower
+    // limit of -10 %, and the frequency's deviation (thousandths of a hertz)
+    // above its maximum of 0.4 Hz, in a few cycles only.
+    TMeterModel model(TNominals{}, 3);
+    std::set<int> dippedPhases;
+    int dipCycles = 0, stepCycles = 0;
+    constexpr int kCycles = 300;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        const QByteArray d = DataAt(model, kStart + 3.0 * cycle);
+        bool dipped = false;
+        for (int p = 0; p < 3; ++p)
+            if (I16(d, 6 + 2 * p) < -1000) {
+                dippedPhases.insert(p);
+                dipped = true;
+            }
+        dipCycles += dipped;
+        stepCycles += I16(d, 1260) > 400;
+    }
+    EXPECT_EQ(dippedPhases, (std::set<int>{0, 1, 2}));
+    EXPECT_GE(stepCycles, 2);
+    EXPECT_LT(dipCycles + stepCycles, kCycles / 8);
+}
+
 TEST(DataAnswer, PrimaryCurrentsFollowTheTransformerRatio)
 {
     TNominals nominals;
