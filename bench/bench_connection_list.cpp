@@ -57,9 +57,9 @@ const TccnConnectionList &ThousandConnections()
 
 void Report(benchmark::State &state, qsizetype bytes)
 {
-    state.counters["us_per_connection"] = benchmark::Counter(
-        double(state.iterations()) * kConnections, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-        benchmark::Counter::OneK::kIs1000);
+    state.counters["us_per_connection"] = benchmark::Counter(double(state.iterations()) * kConnections,
+                                                             benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+                                                             benchmark::Counter::OneK::kIs1000);
     state.counters["bytes"] = double(bytes);
 }
 

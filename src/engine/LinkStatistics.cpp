@@ -54,8 +54,7 @@ QStringList TLinkStatistics::Lines() const
     };
     if (Line.Answers > 0)
         lines << QStringLiteral("Время ответа, мс: мин. %1, сред. %2, макс. %3, посл. %4")
-                     .arg(Milliseconds(Line.RoundTripMinUs),
-                          Milliseconds(Line.RoundTripTotalUs / qint64(Line.Answers)),
+                     .arg(Milliseconds(Line.RoundTripMinUs), Milliseconds(Line.RoundTripTotalUs / qint64(Line.Answers)),
                           Milliseconds(Line.RoundTripMaxUs), Milliseconds(Line.RoundTripLastUs));
     else
         lines << QStringLiteral("Время ответа, мс: нет ответов");

@@ -56,11 +56,11 @@ private:
     void PlayNextStep()
     {
         switch (input_.Byte() % 5) {
-        case 0: pending_ += input_.Take(input_.Word() % 300); break;                  // noise
-        case 1: pending_ += AnswerFrame(false); break;                                // a good answer
-        case 2: pending_ += AnswerFrame(true); break;                                 // checksum broken
-        case 3: pending_ += AnswerFrame(false).left(input_.Word()); break;            // cut short
-        default: break;                                                               // silence
+        case 0: pending_ += input_.Take(input_.Word() % 300); break;       // noise
+        case 1: pending_ += AnswerFrame(false); break;                     // a good answer
+        case 2: pending_ += AnswerFrame(true); break;                      // checksum broken
+        case 3: pending_ += AnswerFrame(false).left(input_.Word()); break; // cut short
+        default: break;                                                    // silence
         }
     }
 
@@ -93,9 +93,8 @@ void CheckAccepted(const TScriptedChannel &channel, qsizetype dataLength)
     const QByteArray &given = channel.Given();
     const qsizetype frameSize = qsizetype(R5Frame::kHeaderSize) + dataLength;
     FUZZ_CHECK(given.size() >= frameSize);
-    const auto frame = std::span<const quint8>(reinterpret_cast<const quint8 *>(given.constData()) + given.size() -
-                                                   frameSize,
-                                               size_t(frameSize));
+    const auto frame = std::span<const quint8>(
+        reinterpret_cast<const quint8 *>(given.constData()) + given.size() - frameSize, size_t(frameSize));
     FUZZ_CHECK(R5Frame::ReadFields(frame).DataLength == dataLength);
     FUZZ_CHECK(R5Frame::ChecksumValid(frame));
 }
