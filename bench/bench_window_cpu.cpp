@@ -5,7 +5,8 @@
 // time is not counted; the polling thread's time is in both spans alike.
 //
 // Arg: the page compared with "Интерфейс" (its tab index). Each span lasts
-// BENCH_SPAN_S seconds (30 by default):
+// BENCH_SPAN_S seconds (30 by default); BENCH_LINE_RATE=115200 makes the
+// simulator answer at the pace of that serial line:
 //   QT_QPA_PLATFORM=offscreen bench/bench_window_cpu --benchmark_filter=/2
 
 #include "catalogue/CatalogueObjects.h"
@@ -84,7 +85,11 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
         qEnvironmentVariableIsSet("BENCH_SPAN_S") ? qEnvironmentVariable("BENCH_SPAN_S").toDouble() : 30.0;
     // the program's folders for this run only
     QStandardPaths::setTestModeEnabled(true);
-    testsim::TSimProcess sim;
+    // BENCH_LINE_RATE=115200 paces the simulator like the real serial line
+    QStringList simArguments;
+    if (qEnvironmentVariableIsSet("BENCH_LINE_RATE"))
+        simArguments << QStringLiteral("--line-rate") << qEnvironmentVariable("BENCH_LINE_RATE");
+    testsim::TSimProcess sim(simArguments);
     if (!sim.Started() || !SeedSettings(sim.Port())) {
         state.SkipWithError("meter simulator not started");
         return;

@@ -14,6 +14,7 @@
 #include "ui/PowerPage.h"
 #include "catalogue/ProgramSettingsFile.h"
 #include "ui/WindowPlacement.h"
+#include "ui/widgets/LinkStatisticsPanel.h"
 #include "ui/MessageBoxes.h"
 
 #include <QAction>
@@ -111,6 +112,9 @@ void TMainForm::ConnectEngine()
         &events, &TEngineEvents::OscillogramChanged, this, [this] { RefreshOscillogram(); }, queued);
     connect(
         &events, &TEngineEvents::DeviceTimeChanged, this, [this] { RefreshDeviceTime(); }, queued);
+    connect(
+        &events, &TEngineEvents::LinkStatisticsChanged, this,
+        [this](const TLinkStatistics &statistics) { linkStatisticsPanel->Show(statistics); }, queued);
 }
 
 void TMainForm::BuildLayout()
@@ -306,6 +310,8 @@ void TMainForm::BuildStatusBar()
             statusPanels[i]->setMinimumWidth(widths[i]);
         statusBar()->addWidget(statusPanels[i], i == 2 ? 1 : 0);
     }
+    linkStatisticsPanel = new TLinkStatisticsPanel(statusBar());
+    statusBar()->addPermanentWidget(linkStatisticsPanel);
 }
 
 void TMainForm::BuildInterfacePage()

@@ -16,6 +16,7 @@ class QWidget;
 class TCommons;
 class TConnectionSettingsFrame;
 class TFilePathLabel;
+class TLinkStatisticsPanel;
 class TParamsControlsManager;
 class TParamsMainPage;
 class THarmonicsPage;
@@ -87,6 +88,7 @@ protected:
     static constexpr int kDeviceTimePanelWidth = 275;
     // panel 2: the last file saved
     TFilePathLabel *lastFilePanel = nullptr;
+    TLinkStatisticsPanel *linkStatisticsPanel = nullptr;
     TParamsMainPage *paramsMainPage_ = nullptr;
     THarmonicsPage *harmonicsPage_ = nullptr;
     TInterharmonicsPage *interharmonicsPage_ = nullptr;

@@ -14,6 +14,7 @@
 #include "ui/ValueFormat.h"
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
+#include "ui/widgets/LinkStatisticsPanel.h"
 #include "ui/HarmonicsPage.h"
 #include "ui/InterharmonicsPage.h"
 #include "ui/PowerPage.h"
@@ -33,6 +34,8 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTcpServer>
@@ -321,7 +324,7 @@ TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
         const QString prefix = QStringLiteral("Последний файл: ");
         QLabel *panel = window.statusPanels[2];
         panel->clear();
-        window.resize(1000, 700); // room for the file's name, not for the whole path
+        window.resize(1150, 700); // room for the file's name, not for the whole path
         QTest::keyClick(window.windowHandle(), Qt::Key_F2);
         EXPECT_EQ(window.saves, 1);
         ASSERT_TRUE(panel->toolTip().startsWith(prefix));
@@ -335,6 +338,30 @@ TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
         window.actRun->trigger(); // the operator stops
         ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
         EXPECT_TRUE(window.edtPasswordFirstLevel->isEnabled());
+
+        // the link's counters of the run, in the status bar and its tool tip
+        auto *linkPanel = window.findChild<TLinkStatisticsPanel *>(QStringLiteral("LinkStatisticsPanel"));
+        ASSERT_NE(linkPanel, nullptr);
+        const TLinkStatistics &link = linkPanel->Statistics();
+        EXPECT_GT(link.Line.Exchanges, 0u);
+        EXPECT_GE(link.Cycles, 1u);
+        EXPECT_EQ(linkPanel->text(), QStringLiteral("Обмен: %1 / ошибок 0").arg(link.Line.Exchanges));
+        EXPECT_TRUE(linkPanel->toolTip().contains(QStringLiteral("Циклов опроса: %1").arg(link.Cycles)));
+        // a click lists them in a dialog that leaves the window usable
+        QTest::mouseClick(linkPanel, Qt::LeftButton);
+        auto *details = window.findChild<QMessageBox *>(QStringLiteral("LinkStatisticsDialog"));
+        ASSERT_NE(details, nullptr);
+        EXPECT_TRUE(details->text().contains(QStringLiteral("Ответов принято: %1").arg(link.Line.Answers)));
+        EXPECT_FALSE(details->isModal());
+        if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QPixmap picture = window.grab();
+            const QPixmap box = details->grab();
+            QPainter painter(&picture);
+            painter.drawPixmap(picture.width() - box.width() - 8, picture.height() - box.height() - 32, box);
+            painter.end();
+            picture.save(QDir(shots).filePath(QStringLiteral("link-statistics.png")));
+        }
+        details->close();
         EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
         chosen = window.ConnectionSettingsFrame1->SelectedConID();
         window.close();
