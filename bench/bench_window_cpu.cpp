@@ -64,10 +64,15 @@ double CpuPercentOver(double seconds)
     return 100.0 * (ProcessCpuSeconds() - cpuBefore) / (static_cast<double>(wall.nsecsElapsed()) * 1e-9);
 }
 
-// The settings file of a program whose chosen connection is the simulator.
-bool SeedSettings(quint16 port)
+constexpr int kSignalsFormsPage = 5;
+
+// The settings file of a program whose chosen connection is the simulator:
+// a meter that records oscillograms for the signal-forms page (the
+// "Интерфейс" span of that run then polls them as well), else one without.
+bool SeedSettings(quint16 port, bool oscillograms)
 {
-    auto connection = testsupport::LoopbackConnection<TccnM7Dev>(port);
+    std::unique_ptr<TccnConnection> connection = oscillograms ? testsupport::LoopbackConnection<TccnM7SQDev>(port)
+                                                              : testsupport::LoopbackConnection<TccnM7Dev>(port);
     TProgramIniFile ini;
     TccnConnectionList list;
     if (!list.AddConnection(*connection))
@@ -85,7 +90,7 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
     // the program's folders for this run only
     QStandardPaths::setTestModeEnabled(true);
     testsim::TSimProcess sim;
-    if (!sim.Started() || !SeedSettings(sim.Port())) {
+    if (!sim.Started() || !SeedSettings(sim.Port(), state.range(0) == kSignalsFormsPage)) {
         state.SkipWithError("meter simulator not started");
         return;
     }
@@ -125,7 +130,7 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
     state.counters["cpu_pct_page"] = pagePercent;
     state.counters["cpu_pct_difference"] = pagePercent - interfacePercent;
 }
-// 1 main values, 2 harmonics, 3 interharmonics, 4 power
-BENCHMARK(BM_PageCpuWhilePolling)->DenseRange(1, 4)->Iterations(1)->Unit(benchmark::kSecond);
+// 1 main values, 2 harmonics, 3 interharmonics, 4 power, 5 signal forms
+BENCHMARK(BM_PageCpuWhilePolling)->DenseRange(1, 5)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
