@@ -13,6 +13,7 @@
 #include "catalogue/ConnectionList.h"
 #include "protocol/SimProcess.h"
 #include "support/LoopbackConnection.h"
+#include "engine/Engine.h"
 #include "ui/MeterMainWindow.h"
 #include "catalogue/ProgramSettingsFile.h"
 
@@ -23,6 +24,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
@@ -65,10 +67,15 @@ double CpuPercentOver(double seconds)
     return 100.0 * (ProcessCpuSeconds() - cpuBefore) / (static_cast<double>(wall.nsecsElapsed()) * 1e-9);
 }
 
-// The settings file of a program whose chosen connection is the simulator.
-bool SeedSettings(quint16 port)
+constexpr int kSignalsFormsPage = 5;
+
+// The settings file of a program whose chosen connection is the simulator:
+// a meter that records oscillograms for the signal-forms page (the
+// "Интерфейс" span of that run then polls them as well), else one without.
+bool SeedSettings(quint16 port, bool oscillograms)
 {
-    auto connection = testsupport::LoopbackConnection<TccnM7Dev>(port);
+    std::unique_ptr<TccnConnection> connection = oscillograms ? testsupport::LoopbackConnection<TccnM7SQDev>(port)
+                                                              : testsupport::LoopbackConnection<TccnM7Dev>(port);
     TProgramIniFile ini;
     TccnConnectionList list;
     if (!list.AddConnection(*connection))
@@ -90,7 +97,7 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
     if (qEnvironmentVariableIsSet("BENCH_LINE_RATE"))
         simArguments << QStringLiteral("--line-rate") << qEnvironmentVariable("BENCH_LINE_RATE");
     testsim::TSimProcess sim(simArguments);
-    if (!sim.Started() || !SeedSettings(sim.Port())) {
+    if (!sim.Started() || !SeedSettings(sim.Port(), state.range(0) == kSignalsFormsPage)) {
         state.SkipWithError("meter simulator not started");
         return;
     }
@@ -104,6 +111,10 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
         state.SkipWithError("window without pages or run action");
         return;
     }
+    // the signal-forms page at its most: 20 periods, 1280 points a curve
+    if (auto *periods = window.findChild<QSlider *>(QStringLiteral("trckbr1"));
+        periods && state.range(0) == kSignalsFormsPage)
+        periods->setValue(20);
     run->trigger();
     // the first blocks in and the page shown once (its first showing lays
     // it out), so both spans see the steady cycle
@@ -112,10 +123,14 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
     CpuPercentOver(4.0);
 
     double interfacePercent = 0, pagePercent = 0;
+    int oscillograms = 0;
+    QObject::connect(&window.Commons()->Events(), &TEngineEvents::OscillogramChanged,
+                     [&oscillograms] { ++oscillograms; });
     for (auto _ : state) {
         pages->setCurrentIndex(0);
         interfacePercent = CpuPercentOver(span);
         pages->setCurrentIndex(static_cast<int>(state.range(0)));
+        oscillograms = 0;
         pagePercent = CpuPercentOver(span);
     }
     run->trigger();
@@ -129,8 +144,9 @@ void BM_PageCpuWhilePolling(benchmark::State &state)
     state.counters["cpu_pct_interface"] = interfacePercent;
     state.counters["cpu_pct_page"] = pagePercent;
     state.counters["cpu_pct_difference"] = pagePercent - interfacePercent;
+    state.counters["oscillograms_per_s_page_span"] = oscillograms / span;
 }
-// 1 main values, 2 harmonics, 3 interharmonics, 4 power
-BENCHMARK(BM_PageCpuWhilePolling)->DenseRange(1, 4)->Iterations(1)->Unit(benchmark::kSecond);
+// 1 main values, 2 harmonics, 3 interharmonics, 4 power, 5 signal forms
+BENCHMARK(BM_PageCpuWhilePolling)->DenseRange(1, 5)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

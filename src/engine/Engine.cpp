@@ -60,3 +60,14 @@ void TCommons::SetSaveOscillograms(bool save)
     if (manager_)
         manager_->SetSaveOscillograms(save);
 }
+
+void TCommons::SetOscPeriods(uint8_t periods)
+{
+    if (manager_)
+        manager_->SetOscPeriods(periods);
+}
+
+uint8_t TCommons::OscPeriods() const
+{
+    return manager_ ? manager_->OscPeriods() : 0;
+}

@@ -48,6 +48,9 @@ public:
     // The factory number of the device of the last started run.
     int32_t LastDeviceNumber() const;
     void SetSaveOscillograms(bool save);
+    // The mains periods the next oscillogram request asks for (2..20).
+    void SetOscPeriods(uint8_t periods);
+    uint8_t OscPeriods() const;
 
 private:
     // Made first and freed last: the others tell it what they do.

@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -205,6 +208,82 @@ int DecodeData(QByteArrayView dat, TConfig &config, std::span<float> samples)
     return record;
 }
 
+QString FileName(const QString &deviceClassName, int32_t deviceNumber, const QDateTime &start)
+{
+    return QStringLiteral("osci_%1_%2_%3.cfg")
+        .arg(TGenerateNameUtilities::DeviceFilePrefix(deviceClassName))
+        .arg(deviceNumber)
+        .arg(start.toString(QStringLiteral("yyMMdd_HHmmsszzz")));
+}
+
+namespace {
+
+constexpr int kStatusChannels = 4;
+constexpr int kSamplesPerPeriod = 64;
+constexpr double kFullScale = 32767;
+const char *const kChannelNames[Signals] = {"Ua", "Ub", "Uc", "Uab", "Ubc", "Uca", "Ia", "Ib", "Ic"};
+const char *const kChannelPhases[Signals] = {"A", "B", "C", "AB", "BC", "CA", "A", "B", "C"};
+
+QString MomentText(const QDateTime &moment)
+{
+    return moment.toString(QStringLiteral("dd/MM/yyyy,hh:mm:ss.zzz")) + QStringLiteral("000");
+}
+
+} // namespace
+
+TEncodedRecord EncodeRecord(std::span<const float> samples, int records, const QString &station, int32_t deviceNumber,
+                            const QDateTime &start, double frequency)
+{
+    CheckPreConditions(samples.size() == static_cast<size_t>(Signals * Records) && records >= 0 && records <= Records &&
+                           frequency > 0,
+                       "Comtrade.EncodeRecord");
+    QStringList cfg;
+    cfg << QStringLiteral("%1,N%2,1999").arg(station).arg(deviceNumber);
+    cfg << QStringLiteral("%1,%2A,%3D").arg(Signals + kStatusChannels).arg(Signals).arg(kStatusChannels);
+    // The factor as a reader parses it back, so that the raw values are
+    // rounded against exactly that.
+    std::array<float, Signals> factors{};
+    for (int c = 0; c < Signals; ++c) {
+        float peak = 0;
+        for (float v : samples.subspan(static_cast<size_t>(c) * Records, records))
+            peak = std::max(peak, std::isfinite(v) ? std::fabs(v) : 0.0f);
+        const QString factor = QString::number(peak > 0 ? peak / kFullScale : 1.0, 'g', 9);
+        factors[c] = ParseFloat(factor, 1);
+        cfg << QStringLiteral("%1,%2,%3,,%4,%5,0,0,-32767,32767,1,1,P")
+                   .arg(c + 1)
+                   .arg(QLatin1StringView(kChannelNames[c]), QLatin1StringView(kChannelPhases[c]),
+                        c < 6 ? QStringLiteral("V") : QStringLiteral("A"), factor);
+    }
+    for (int d = 1; d <= kStatusChannels; ++d)
+        cfg << QStringLiteral("%1,Статус %1,,,0").arg(d);
+    cfg << QString::number(frequency, 'g', 7);
+    cfg << QStringLiteral("1");
+    cfg << QStringLiteral("%1,%2").arg(QString::number(kSamplesPerPeriod * frequency, 'f', 3)).arg(records);
+    cfg << MomentText(start);
+    cfg << MomentText(start);
+    cfg << QStringLiteral("BINARY");
+    cfg << QStringLiteral("1");
+
+    TEncodedRecord encoded;
+    for (const QString &line : cfg)
+        encoded.Cfg += Cp1251::Encode(line) + "\r\n";
+
+    const int recordBytes = 8 + 2 * Signals + 2 * ((kStatusChannels + 15) / 16);
+    encoded.Dat = QByteArray(static_cast<qsizetype>(records) * recordBytes, '\0');
+    const double step = 1e6 / (kSamplesPerPeriod * frequency);
+    char *p = encoded.Dat.data();
+    for (int n = 0; n < records; ++n, p += recordBytes) {
+        qToLittleEndian<quint32>(static_cast<quint32>(n + 1), p);
+        qToLittleEndian<quint32>(static_cast<quint32>(std::llround(n * step)), p + 4);
+        for (int c = 0; c < Signals; ++c) {
+            const float v = samples[static_cast<size_t>(c) * Records + n];
+            const double raw = std::isfinite(v) ? std::round(v / factors[c]) : 0.0;
+            qToLittleEndian<qint16>(static_cast<qint16>(std::clamp(raw, -kFullScale, kFullScale)), p + 8 + 2 * c);
+        }
+    }
+    return encoded;
+}
+
 } // namespace Comtrade
 
 // ----------------------------------------------------------- TFileCOMTRADE
@@ -248,10 +327,7 @@ QString TFileCOMTRADE::GetFileName(const QString &deviceClassName) const
 {
     const QString folder = ProgramDocumentsFolder() + QStringLiteral("COMTRADE/");
     QDir().mkpath(folder);
-    return folder + QStringLiteral("osci_%1_%2_%3.cfg")
-                        .arg(TGenerateNameUtilities::DeviceFilePrefix(deviceClassName))
-                        .arg(config_.DeviceNumber)
-                        .arg(config_.StartMoment.toString(QStringLiteral("yyMMdd_HHmmsszzz")));
+    return folder + Comtrade::FileName(deviceClassName, config_.DeviceNumber, config_.StartMoment);
 }
 
 namespace {

@@ -78,6 +78,23 @@ TConfig ParseConfig(QByteArrayView cfg, const QDateTime &fallbackMoment);
 // factors of 0 are set to 1 in the config. Returns the records started.
 int DecodeData(QByteArrayView dat, TConfig &config, std::span<float> samples);
 
+// osci_<device prefix>_<device number>_<yyMMdd_HHmmsszzz>.cfg, without a folder.
+QString FileName(const QString &deviceClassName, int32_t deviceNumber, const QDateTime &start);
+
+struct TEncodedRecord
+{
+    QByteArray Cfg;
+    QByteArray Dat;
+};
+
+// The first `records` samples of the nine signals (samples: 9 x 1280,
+// signal after signal, in volts and amperes) as a record laid out like the
+// meter's own: nine analog and four status channels, 64 samples a period at
+// `frequency`. Each channel's factor spreads its peak over the 16-bit range,
+// so a reader gets every sample back within half a step of it.
+TEncodedRecord EncodeRecord(std::span<const float> samples, int records, const QString &station, int32_t deviceNumber,
+                            const QDateTime &start, double frequency);
+
 } // namespace Comtrade
 
 class TFileCOMTRADE

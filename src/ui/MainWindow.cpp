@@ -12,6 +12,7 @@
 #include "ui/RecordBindings.h"
 #include "ui/MainValuesPage.h"
 #include "ui/PowerPage.h"
+#include "ui/SignalsFormsFrame.h"
 #include "catalogue/ProgramSettingsFile.h"
 #include "ui/WindowPlacement.h"
 #include "ui/widgets/LinkStatisticsPanel.h"
@@ -147,6 +148,8 @@ void TMainForm::BuildLayout()
     HostPage(TabSheet1, interharmonicsPage_);
     powerPage_ = new TPowerPage;
     HostPage(ts1, powerPage_);
+    signalsFormsFrame_ = new TSignalsFormsFrame;
+    HostPage(tbshtSignalsForms, signalsFormsFrame_);
     BuildStatusBar();
 }
 
@@ -182,6 +185,9 @@ void TMainForm::CreateBindings()
     harmonicsPage_->CreateBindings(*bindings_);
     interharmonicsPage_->CreateBindings(*bindings_);
     powerPage_->CreateBindings(*bindings_);
+    // the page follows the engine's oscillograms and its first-oscillogram
+    // message (automatic scaling) by itself
+    signalsFormsFrame_->ConnectEngine(*commons_);
 }
 
 void TMainForm::RefreshNominals()
@@ -455,7 +461,8 @@ void TMainForm::OnClosing()
         // exchange time-outs; it never needs this thread to do so
         commons_->WaitForThread();
     }
-    bindings_.reset(); // it reads the record that goes with the engine
+    bindings_.reset(); // they read the record that goes with the engine
+    signalsFormsFrame_->DisconnectEngine();
     commons_.reset();
 }
 

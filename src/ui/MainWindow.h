@@ -22,6 +22,7 @@ class TParamsMainPage;
 class THarmonicsPage;
 class TInterharmonicsPage;
 class TPowerPage;
+class TSignalsFormsFrame;
 class TValueWithDimensionFrame;
 
 class TMainForm : public QMainWindow
@@ -93,6 +94,7 @@ protected:
     THarmonicsPage *harmonicsPage_ = nullptr;
     TInterharmonicsPage *interharmonicsPage_ = nullptr;
     TPowerPage *powerPage_ = nullptr;
+    TSignalsFormsFrame *signalsFormsFrame_ = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Uf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Umf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_I = nullptr;

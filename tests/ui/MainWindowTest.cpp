@@ -18,6 +18,7 @@
 #include "ui/HarmonicsPage.h"
 #include "ui/InterharmonicsPage.h"
 #include "ui/PowerPage.h"
+#include "ui/SignalsFormsFrame.h"
 #include "ui/SpectrumDesigns.h"
 #include "ui/SpectrumTable.h"
 #include "catalogue/ProgramSettingsFile.h"
@@ -45,6 +46,8 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
+
+#include <cmath>
 
 namespace {
 
@@ -536,5 +539,55 @@ TEST_F(MainWindowTest, SpectralPagesShowWhatTheSimulatorSent)
     EXPECT_EQ(power->Spectrum()->Table(1)->Cell(1, 4), value(q5, record.DisplayDigits(4)));
     EXPECT_FLOAT_EQ(bar(power->Spectrum(), SpectrumDesigns::kQ, 3), record.Value(q5));
     EXPECT_EQ(power->tpfFazaPowerP->Param(0)->ValueText(), value(VDSlot::P, record.DisplayDigits(4)));
+    window.close();
+}
+
+TEST_F(MainWindowTest, SignalsFormsPageShowsTheSimulatorsOscillogram)
+{
+    testsim::TSimProcess sim;
+    ASSERT_TRUE(sim.Started());
+    SeedSettings(*testsupport::LoopbackConnection<TccnM7SQDev>(sim.Port(), 1));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    auto *page = window.findChild<TSignalsFormsFrame *>();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->parentWidget(), window.pgctrlMain->widget(5));
+    window.pgctrlMain->setCurrentIndex(5);
+    window.actRun->trigger();
+    // the first oscillogram of the run is scaled at once
+    QCustomPlot *chart = page->Chart();
+    ASSERT_TRUE(PumpUntil([&] { return chart->yAxis->range().upper != 100; }));
+    // the line voltages of 100 V have the largest peaks
+    EXPECT_GT(chart->yAxis->range().upper, 1.1 * 100 * std::sqrt(2.0) * 0.9);
+    EXPECT_LT(chart->yAxis->range().upper, 1.1 * 100 * std::sqrt(2.0) * 1.2);
+    EXPECT_EQ(chart->xAxis->range(), QCPRange(0, 128));
+    EXPECT_NE(page->lnsrsCurrent[0]->data()->constBegin()->value, 0.0);
+
+    const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        PumpUntil([] { return false; }, 1500);
+        window.grab().save(QDir(shots).filePath(QStringLiteral("signals-page.png")));
+        page->trckbr1->setValue(4);
+        PumpUntil([] { return false; }, 1500);
+        page->chkShowPoints->click();
+        chart->xAxis->setRange(20, 84);
+        chart->yAxis->setRange(-60, 90);
+        chart->yAxis2->setRange(-4, 6);
+        page->chkFreeze->click(); // the read-out below is for this picture
+        chart->replot();
+        const auto *ua = page->lnsrsVoltage[0]->data().data();
+        const auto point = ua->constBegin() + 40;
+        page->CursorReadOut(
+            QPoint(qRound(chart->xAxis->coordToPixel(point->key)), qRound(chart->yAxis->coordToPixel(point->value))));
+        PumpUntil([] { return false; }, 100);
+        window.grab().save(QDir(shots).filePath(QStringLiteral("signals-zoomed.png")));
+        EXPECT_EQ(page->lblInfoVoltageData->text(), QStringLiteral("Ua"));
+        page->chkFreeze->click();
+    }
+
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
     window.close();
 }

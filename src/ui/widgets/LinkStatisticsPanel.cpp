@@ -21,8 +21,7 @@ void TLinkStatisticsPanel::Show(const TLinkStatistics &statistics)
 
 QString TLinkStatisticsPanel::DetailsText() const
 {
-    return QStringLiteral("Статистика обмена с измерителем за опрос\n\n") +
-           statistics_.Lines().join(QLatin1Char('\n'));
+    return QStringLiteral("Статистика обмена с измерителем за опрос\n\n") + statistics_.Lines().join(QLatin1Char('\n'));
 }
 
 void TLinkStatisticsPanel::mouseReleaseEvent(QMouseEvent *event)
