@@ -109,8 +109,23 @@ void BM_VectorDiagramsDataBlockWithRepaint(benchmark::State &state)
 }
 BENCHMARK(BM_VectorDiagramsDataBlockWithRepaint)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The drawing alone, without the turn of the event loop that paints it.
+void BM_VectorDiagramsDataBlockNoPaint(benchmark::State &state)
+{
+    TBoundDiagrams bound;
+    QApplication::processEvents();
+    float step = 0;
+    for (auto _ : state) {
+        step += 0.01f;
+        bound.StoreBlock(step);
+        bound.manager.RefreshRange(VDSlot::Urms, VDSlot::DataEnd - 1);
+    }
+    QApplication::processEvents();
+}
+BENCHMARK(BM_VectorDiagramsDataBlockNoPaint)->Unit(benchmark::kMicrosecond);
+
 // Baseline: each diagram drawn once for every slot of the block it is bound
-// to, then the same turn of the event loop.
+// to, then (Arg 1) the same turn of the event loop.
 void BM_VectorDiagramsDrawnPerBoundSlot(benchmark::State &state)
 {
     TBoundDiagrams bound;
@@ -120,7 +135,7 @@ void BM_VectorDiagramsDrawnPerBoundSlot(benchmark::State &state)
     struct TMethod
     {
         void (TVectorDiagrams::*draw)();
-        int slots; // bound slots inside the data block
+        int boundSlots; // inside the data block
     };
     const TMethod methods[] = {{&TVectorDiagrams::DrawDiagramm_Uf_I, 12},
                                {&TVectorDiagrams::DrawDiagramm_Umf, 6},
@@ -131,13 +146,15 @@ void BM_VectorDiagramsDrawnPerBoundSlot(benchmark::State &state)
         step += 0.01f;
         bound.StoreBlock(step);
         for (const TMethod &m : methods)
-            for (int i = 0; i < m.slots; ++i)
+            for (int i = 0; i < m.boundSlots; ++i)
                 (bound.diagrams.*m.draw)();
-        QApplication::processEvents();
+        if (state.range(0))
+            QApplication::processEvents();
     }
+    QApplication::processEvents();
     Report(state, replots);
 }
-BENCHMARK(BM_VectorDiagramsDrawnPerBoundSlot)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_VectorDiagramsDrawnPerBoundSlot)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The walk over the data block's binding lists with nothing drawn: what the
 // block costs the diagrams' bindings before any drawing.
