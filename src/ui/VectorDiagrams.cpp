@@ -3,6 +3,7 @@
 #include "common/Exceptions.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/RecordSlots.h"
+#include "ui/ParamsGroupBox.h"
 #include "ui/RecordBindings.h"
 #include "ui/VectorCalculations.h"
 #include "ui/VectorChart.h"
@@ -24,8 +25,6 @@ namespace {
 
 using namespace VDSlot;
 
-// phases A, B, C and the sequences 0, 1, 2
-const QColor kPhaseColors[3] = {QColor(230, 205, 43), QColor(0, 128, 0), QColor(255, 0, 0)};
 const QColor kActivePowerColor(0, 0, 255);
 const QColor kReactivePowerColor(0, 0, 0);
 const QColor kApparentPowerColor(128, 0, 128);
@@ -42,22 +41,19 @@ float Ratio(float part, float whole)
     return whole != 0 ? part / whole : 0.0f;
 }
 
-// An arrow of `length` at `degrees` counter-clockwise from the horizontal axis.
-TArrow Arrow(float length, float degrees, const QColor &color)
-{
-    const float radians = degrees * std::numbers::pi_v<float> / 180.0f;
-    const float x = length * std::cos(radians);
-    const float y = length * std::sin(radians);
-    if (!std::isfinite(x) || !std::isfinite(y))
-        throw Exception(QStringLiteral("Недопустимое значение с плавающей точкой"));
-    return {QPointF(x, y), color};
-}
-
+// A value the meter sent as not-a-number or infinity cannot be drawn.
 TArrow Arrow(QPointF end, const QColor &color)
 {
     if (!std::isfinite(end.x()) || !std::isfinite(end.y()))
         throw Exception(QStringLiteral("Недопустимое значение с плавающей точкой"));
     return {end, color};
+}
+
+// An arrow of `length` at `degrees` counter-clockwise from the horizontal axis.
+TArrow Arrow(float length, float degrees, const QColor &color)
+{
+    const float radians = degrees * std::numbers::pi_v<float> / 180.0f;
+    return Arrow(QPointF(length * std::cos(radians), length * std::sin(radians)), color);
 }
 
 // A short line in a phase colour, solid for voltages and dashed for currents.
@@ -150,9 +146,9 @@ TVectorDiagrams::TVectorDiagrams(QWidget *parent) : QWidget(parent)
     stack_ = new QStackedWidget(this);
     stack_->setObjectName(QStringLiteral("stkDiagrams"));
     stack_->addWidget(BuildPanel(dgPhases, "pnDiagramm_Uf_I", {scPhaseCurrent, scPhaseVoltage}));
-    stack_->addWidget(BuildPanel(dgLines, "pnDiagramm_Umf", {scLineVoltage, kScaleCount}));
+    stack_->addWidget(BuildPanel(dgLines, "pnDiagramm_Umf", {scLineVoltage}));
     stack_->addWidget(BuildPanel(dgSequences, "pnDiagramm_U0_I2", {scSequenceCurrent, scSequenceVoltage}));
-    stack_->addWidget(BuildPanel(dgPowers, "pnDiagramm_P_Q", {scPower, kScaleCount}));
+    stack_->addWidget(BuildPanel(dgPowers, "pnDiagramm_P_Q", {scPower}));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -219,16 +215,17 @@ QWidget *TVectorDiagrams::BuildLegend()
     const char *voltages[3] = {"U~A, U~A~B, U~0", "U~B, U~B~C, U~1", "U~C, U~C~A, U~2"};
     const char *currents[3] = {"I~A, I~0", "I~B, I~1", "I~C, I~2"};
     for (int k = 0; k < 3; ++k) {
-        layout->addWidget(new TLegendSwatch(QPen(kPhaseColors[k], TVectorChart::kArrowPenWidth), legend), 0, 2 * k);
+        layout->addWidget(new TLegendSwatch(QPen(TParamsGroupBox::PhaseColor(k), TVectorChart::kArrowPenWidth), legend),
+                          0, 2 * k);
         layout->addWidget(Caption(QString::fromUtf8(voltages[k]), legend), 0, 2 * k + 1);
-        layout->addWidget(new TLegendSwatch(QPen(kPhaseColors[k], 1, Qt::DashLine), legend), 1, 2 * k);
+        layout->addWidget(new TLegendSwatch(QPen(TParamsGroupBox::PhaseColor(k), 1, Qt::DashLine), legend), 1, 2 * k);
         layout->addWidget(Caption(QString::fromUtf8(currents[k]), legend), 1, 2 * k + 1);
     }
     layout->setColumnStretch(6, 1);
     return legend;
 }
 
-QWidget *TVectorDiagrams::BuildPanel(TDiagram diagram, const char *name, const std::array<TScale, 2> &scales)
+QWidget *TVectorDiagrams::BuildPanel(TDiagram diagram, const char *name, std::initializer_list<TScale> scales)
 {
     auto *panel = new QWidget;
     panel->setObjectName(QLatin1String(name));
@@ -250,8 +247,6 @@ QWidget *TVectorDiagrams::BuildPanel(TDiagram diagram, const char *name, const s
         }
     };
     for (TScale scale : scales) {
-        if (scale == kScaleCount)
-            continue;
         const TStrip s = describe(scale);
         strip->addWidget(BuildScaleStrip(panel, scale, s.caption, s.dec, s.inc));
         strip->addSpacing(12);
@@ -354,9 +349,10 @@ void TVectorDiagrams::DrawDiagramm_Uf_I()
     std::vector<TArrow> voltages, currents;
     for (int k = 0; k < 3; ++k) {
         const float angle = Value(VectorAngleU + k);
-        voltages.push_back(Arrow(Ratio(Value(U1 + k), Value(UnomPhase)) * uFactor, angle, kPhaseColors[k]));
-        currents.push_back(
-            Arrow(Ratio(Value(I1 + k), Value(Inom)) * iFactor, angle - Value(FiUI1 + k), kPhaseColors[k]));
+        voltages.push_back(
+            Arrow(Ratio(Value(U1 + k), Value(UnomPhase)) * uFactor, angle, TParamsGroupBox::PhaseColor(k)));
+        currents.push_back(Arrow(Ratio(Value(I1 + k), Value(Inom)) * iFactor, angle - Value(FiUI1 + k),
+                                 TParamsGroupBox::PhaseColor(k)));
     }
     charts_[dgPhases]->SetArrows(kVoltageArrows, voltages);
     charts_[dgPhases]->SetArrows(kCurrentArrows, currents);
@@ -367,8 +363,8 @@ void TVectorDiagrams::DrawDiagramm_Umf()
     const float factor = scales_[scLineVoltage].Factor;
     std::vector<TArrow> voltages;
     for (int k = 0; k < 3; ++k)
-        voltages.push_back(
-            Arrow(Ratio(Value(U1 + 3 + k), Value(UnomLine)) * factor, Value(VectorAngleU + 3 + k), kPhaseColors[k]));
+        voltages.push_back(Arrow(Ratio(Value(U1 + 3 + k), Value(UnomLine)) * factor, Value(VectorAngleU + 3 + k),
+                                 TParamsGroupBox::PhaseColor(k)));
     charts_[dgLines]->SetArrows(kVoltageArrows, voltages);
 }
 
@@ -389,9 +385,10 @@ void TVectorDiagrams::DrawDiagramm_U0_I2()
     const float iFactor = scales_[scSequenceCurrent].Factor;
     std::vector<TArrow> voltages, currents;
     for (int k = 0; k < 3; ++k) {
-        voltages.push_back(Arrow(Ratio(Value(voltageSlots[k]), Value(UnomLine)) * uFactor, angles[k], kPhaseColors[k]));
+        voltages.push_back(
+            Arrow(Ratio(Value(voltageSlots[k]), Value(UnomLine)) * uFactor, angles[k], TParamsGroupBox::PhaseColor(k)));
         currents.push_back(Arrow(Ratio(Value(currentSlots[k]), Value(Inom)) * iFactor, angles[k] - Value(shiftSlots[k]),
-                                 kPhaseColors[k]));
+                                 TParamsGroupBox::PhaseColor(k)));
     }
     charts_[dgSequences]->SetArrows(kVoltageArrows, voltages);
     charts_[dgSequences]->SetArrows(kCurrentArrows, currents);

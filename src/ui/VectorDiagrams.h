@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <initializer_list>
 
 class QAbstractButton;
 class QRadioButton;
@@ -75,7 +76,7 @@ private:
 
     QWidget *BuildSelector();
     QWidget *BuildLegend();
-    QWidget *BuildPanel(TDiagram diagram, const char *name, const std::array<TScale, 2> &scales);
+    QWidget *BuildPanel(TDiagram diagram, const char *name, std::initializer_list<TScale> scales);
     QWidget *BuildScaleStrip(QWidget *parent, TScale scale, const QString &caption, const char *decName,
                              const char *incName);
     void Redraw(TScale scale);
