@@ -6,6 +6,7 @@
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedLabel.h"
 #include "ui/RecordBindings.h"
+#include "ui/VectorDiagrams.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -66,6 +67,10 @@ TParamsMainPage::TParamsMainPage(QWidget *parent) : QWidget(parent)
 
     gbVectorDiagram = NewGroup(QStringLiteral("Векторная диаграмма"), "gbVectorDiagram", this);
     gbVectorDiagram->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    vectorDiagrams_ = new TVectorDiagrams(gbVectorDiagram);
+    auto *diagramLayout = new QVBoxLayout(gbVectorDiagram);
+    Compact(diagramLayout);
+    diagramLayout->addWidget(vectorDiagrams_);
 
     auto *right = new QVBoxLayout;
     right->setSpacing(2);
@@ -466,4 +471,6 @@ void TParamsMainPage::CreateBindings(TParamsControlsManager &m)
     // "Параметры частоты"
     m.AddPlainValue(F, vwdfMainFreq, 3, 0, kNoChannel, Frequency());
     m.AddPlainValue(dF, vwdfMain_dFreq, 3, 0, kNoChannel, OneSet(70, 71, 72, 73));
+
+    vectorDiagrams_->CreateBindings(m);
 }

@@ -2,7 +2,7 @@
 
 // Content of the page "Основные": phase and line parameters, unbalance,
 // frequency, the selector between the whole signal and its first harmonic,
-// and the place of the vector diagrams. Values reach it only through the
+// and the vector diagrams. Values reach it only through the
 // bindings it registers with the window's TParamsControlsManager.
 
 #include <QList>
@@ -15,6 +15,7 @@ class TIxLabel;
 class TParamsControlsManager;
 class TThreeParamsFrame;
 class TValueWithDimensionFrame;
+class TVectorDiagrams;
 
 class TParamsMainPage : public QWidget
 {
@@ -36,8 +37,8 @@ public:
     static void BindNominals(TParamsControlsManager &manager, TValueWithDimensionFrame *uf,
                              TValueWithDimensionFrame *umf, TValueWithDimensionFrame *i);
 
-    // Where the vector diagrams go; empty until they are built.
     QGroupBox *VectorDiagramGroup() const { return gbVectorDiagram; }
+    TVectorDiagrams *VectorDiagrams() const { return vectorDiagrams_; }
 
     // Whether the first-harmonic layers are in front.
     bool FirstHarmonicShown() const;
@@ -125,4 +126,5 @@ private:
     QWidget *Layered(TThreeParamsFrame *whole, TThreeParamsFrame *first);
 
     QList<TLayer> layers_;
+    TVectorDiagrams *vectorDiagrams_ = nullptr;
 };

@@ -128,6 +128,21 @@ void TParamsControlsManager::AddShowingSignalForm(int slot, int signalGroup, int
 
 void TParamsControlsManager::RefreshParameter(int slot)
 {
+    RefreshSlot(slot);
+    CallDeferredNotifications();
+}
+
+void TParamsControlsManager::RefreshRange(int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, VDSlot::Count - 1);
+    for (int slot = first; slot <= last; ++slot)
+        RefreshSlot(slot);
+    CallDeferredNotifications();
+}
+
+void TParamsControlsManager::RefreshSlot(int slot)
+{
     if (!ValidSlot(slot))
         return;
     const TParamControls &list = all_[slot];
@@ -136,14 +151,6 @@ void TParamsControlsManager::RefreshParameter(int slot)
     const float value = record_.Value(slot);
     for (const TValueBinding &binding : list)
         Refresh(binding, slot, value);
-}
-
-void TParamsControlsManager::RefreshRange(int first, int last)
-{
-    first = std::max(first, 0);
-    last = std::min(last, VDSlot::Count - 1);
-    for (int slot = first; slot <= last; ++slot)
-        RefreshParameter(slot);
 }
 
 void TParamsControlsManager::Refresh(const TValueBinding &b, int slot, float value)
@@ -165,7 +172,7 @@ void TParamsControlsManager::Refresh(const TValueBinding &b, int slot, float val
     }
     case TBindingKind::GridCell: RefreshGridCell(b, slot, value); return;
     case TBindingKind::BarPoint: RefreshBar(b, value); return;
-    case TBindingKind::Notification: Notify(b); return;
+    case TBindingKind::Notification: DeferNotification(b); return;
     case TBindingKind::SignalSample:
         if (signalPointHandler_)
             signalPointHandler_(b.SignalGroup, b.SignalIndex, b.SampleIndex);
@@ -223,22 +230,41 @@ void TParamsControlsManager::RefreshBar(const TValueBinding &b, float value)
         plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TParamsControlsManager::Notify(const TValueBinding &b)
+void TParamsControlsManager::DeferNotification(const TValueBinding &b)
+{
+    for (const TValueBinding *waiting : deferred_)
+        if (waiting->MethodName == b.MethodName)
+            return;
+    deferred_.push_back(&b);
+}
+
+void TParamsControlsManager::CallDeferredNotifications()
+{
+    if (deferred_.empty())
+        return;
+    // taken first: a method that refreshes slots itself starts a list of its own
+    const std::vector<const TValueBinding *> calls = std::move(deferred_);
+    deferred_.clear();
+    for (const TValueBinding *b : calls)
+        CallNotification(b->Method, b->MethodName);
+}
+
+void TParamsControlsManager::CallNotification(const std::function<void()> &method, const QString &name)
 {
     try {
-        b.Method();
+        method();
     } catch (const Exception &e) {
-        ReportDiagramError(b, e.Message());
+        ReportDiagramError(name, e.Message());
     } catch (const std::exception &e) {
         // Anything else escaping here would unwind through the event loop.
-        ReportDiagramError(b, QString::fromUtf8(e.what()));
+        ReportDiagramError(name, QString::fromUtf8(e.what()));
     }
 }
 
-void TParamsControlsManager::ReportDiagramError(const TValueBinding &b, const QString &message)
+void TParamsControlsManager::ReportDiagramError(const QString &name, const QString &message)
 {
     if (logger_)
-        logger_->Log(kDiagramError + QLatin1Char(' ') + b.MethodName + QStringLiteral(". ") + message);
+        logger_->Log(kDiagramError + QLatin1Char(' ') + name + QStringLiteral(". ") + message);
     if (showStatus_)
         showStatus_(kDiagramError);
 }

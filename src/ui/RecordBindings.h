@@ -99,7 +99,9 @@ public:
     void AddGridCell(int slot, TCustomIxStringGrid *grid, int valueKind, const TLimitDescriptor &limits, int channel,
                      int meaningfulnessKind, int row, int column);
     void AddBarPoint(int slot, QCPBars *series, int barPosition, int valueKind, int channel, int meaningfulnessKind);
-    // name: the method's name as it appears in the log when it fails.
+    // name: the method's name as it appears in the log when it fails. A
+    // method is known by its name: bound to many slots, it still runs once
+    // per refresh, after every value of the refresh has been shown.
     void AddNotification(int slot, std::function<void()> method, const QString &name);
     void AddShowingSignalForm(int slot, int signalGroup, int signalIndex, int sampleIndex);
 
@@ -107,11 +109,17 @@ public:
     using TSignalPointHandler = std::function<void(int group, int signal, int sample)>;
     void SetSignalPointHandler(TSignalPointHandler handler) { signalPointHandler_ = std::move(handler); }
 
-    // Refreshes every binding of the slot in registration order; a slot
-    // outside the record is ignored.
+    // Refreshes every binding of the slot in registration order, the
+    // notified methods last; a slot outside the record is ignored.
     void RefreshParameter(int slot);
-    // Slots first..last inclusive, ascending.
+    // Slots first..last inclusive, ascending, then each notified method once.
     void RefreshRange(int first, int last);
+
+    // Runs a method the way a notification runs it: a failure is logged
+    // and reported under the method's name instead of escaping.
+    void CallNotification(const std::function<void()> &method, const QString &name);
+
+    const TDataStorageManager &Record() const { return record_; }
 
     const TParamControls &Controls(int slot) const;
     const TAllParamsControls &AllControls() const { return all_; }
@@ -125,15 +133,20 @@ public:
 
 private:
     TValueBinding &Add(int slot, TBindingKind kind, const char *context);
+    void RefreshSlot(int slot);
     void Refresh(const TValueBinding &binding, int slot, float value);
+    // A diagram drawn once per refresh shows what drawing it after each of
+    // its slots would have left on the screen, at a fraction of the cost.
+    void DeferNotification(const TValueBinding &binding);
+    void CallDeferredNotifications();
     void RefreshGridCell(const TValueBinding &binding, int slot, float value);
     void RefreshBar(const TValueBinding &binding, float value);
-    void Notify(const TValueBinding &binding);
-    void ReportDiagramError(const TValueBinding &binding, const QString &message);
+    void ReportDiagramError(const QString &name, const QString &message);
 
     const TDataStorageManager &record_;
     TMonitorR5Logger *logger_;
     TShowStatus showStatus_;
     TAllParamsControls all_;
     TSignalPointHandler signalPointHandler_;
+    std::vector<const TValueBinding *> deferred_;
 };

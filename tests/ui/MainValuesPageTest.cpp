@@ -235,11 +235,13 @@ TEST_F(MainPageTest, SelectorBringsTheOtherLayersToFrontAndRenamesRows)
 
 TEST_F(MainPageTest, BindingsFollowTheTablesOfThePage)
 {
-    // one binding per field
-    int total = 0;
+    // one binding per field, and the vector diagrams' notifications
+    int total = 0, notifications = 0;
     for (int slot = 0; slot < Count; ++slot)
-        total += static_cast<int>(manager.Controls(slot).size());
+        for (const TValueBinding &b : manager.Controls(slot))
+            ++(b.Kind == TBindingKind::Notification ? notifications : total);
     EXPECT_EQ(total, 18 * 3 + 6 * 3 + 14 + 2);
+    EXPECT_EQ(notifications, 14 + 7 + 17 + 3);
 
     const TValueBinding &u = manager.Controls(Urms + 1)[0];
     EXPECT_EQ(u.Kind, TBindingKind::ScaledValue);

@@ -312,14 +312,14 @@ TEST_F(BindingTest, FailingNotificationIsLoggedReportedAndDoesNotStopTheList)
         QStringLiteral("DrawDiagramm_P_Q"));
     guarded.AddPlainValue(PSum, &frame, 1, 0, kNoChannel);
     guarded.AddNotification(
-        QSum, [&] { ++calls; }, QStringLiteral("DrawDiagramm_P_Q"));
+        QSum, [&] { ++calls; }, QStringLiteral("DrawDiagramm_Umf"));
     guarded.AddNotification(
         SSum,
         [&] {
             ++calls;
             throw std::runtime_error("bad");
         },
-        QStringLiteral("DrawDiagramm_P_Q"));
+        QStringLiteral("DrawDiagramm_U0_I2"));
     Store(PSum, 12.5f);
     guarded.RefreshRange(PSum, SSum);
 
@@ -332,7 +332,39 @@ TEST_F(BindingTest, FailingNotificationIsLoggedReportedAndDoesNotStopTheList)
     const QStringList lines = Cp1251::Decode(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0].mid(26), QStringLiteral("Ошибка при расчете диаграмм DrawDiagramm_P_Q. деление на ноль"));
-    EXPECT_EQ(lines[1].mid(26), QStringLiteral("Ошибка при расчете диаграмм DrawDiagramm_P_Q. bad"));
+    EXPECT_EQ(lines[1].mid(26), QStringLiteral("Ошибка при расчете диаграмм DrawDiagramm_U0_I2. bad"));
+}
+
+TEST_F(BindingTest, AMethodBoundToManySlotsRunsOncePerRefreshAfterTheValues)
+{
+    QStringList statusTexts;
+    TParamsControlsManager guarded(record, nullptr, [&](const QString &text) { statusTexts << text; });
+    QStringList seen; // what the frame showed each time the method ran
+    int failing = 0;
+    const auto method = [&] { seen << frame.ValueText(); };
+    for (int slot : {UnomPhase, Urms, Urms + 1, PSum, QSum})
+        guarded.AddNotification(slot, method, QStringLiteral("DrawDiagramm_Uf_I"));
+    guarded.AddPlainValue(QSum, &frame, 1, 0, kNoChannel);
+    for (int slot : {PSum, QSum})
+        guarded.AddNotification(
+            slot,
+            [&] {
+                ++failing;
+                throw Exception(QStringLiteral("нет"));
+            },
+            QStringLiteral("DrawDiagramm_P_Q"));
+
+    Store(QSum, 7.5f);
+    guarded.RefreshRange(Urms, DataEnd - 1);
+    EXPECT_EQ(seen, QStringList{QStringLiteral("7,5")});
+    EXPECT_EQ(failing, 1);
+    EXPECT_EQ(statusTexts.size(), 1);
+
+    guarded.RefreshParameter(UnomPhase);
+    guarded.RefreshParameter(QSum);
+    EXPECT_EQ(seen.size(), 3);
+    EXPECT_EQ(failing, 2);
+    EXPECT_EQ(statusTexts.size(), 2);
 }
 
 TEST_F(BindingTest, SignalSamplesReachTheViewAndAreCheckedWhenBound)

@@ -139,16 +139,22 @@ TSpectrum TMeterModel::At(double t)
 
     const double inom = nominals_.PrimaryCurrent();
     const double load = 0.55 + 0.2 * Wave(t, 900) + 0.04 * Wave(t, 240);
-    const double fundamentalAngles[3] = {0.0, -120.0 + 0.4 * Wave(t, 300), 120.0 + 0.3 * Wave(t, 420, 1.0)};
+    // Never quite balanced: phase B sags, C is a little late, and the phases
+    // carry unequal loads of differing power factor, so the vector diagrams
+    // show the unbalance (about 2 % in the voltages, 27 % in the currents).
+    const double fundamentalAngles[3] = {0.0, -120.0 + 0.4 * Wave(t, 300), 122.0 + 0.3 * Wave(t, 420, 1.0)};
+    const double voltageLevels[3] = {1.0, 0.97, 1.01};
+    const double phaseLoads[3] = {1.0, 0.7, 0.45};
+    const double phaseShifts[3] = {20.0, 32.0, 45.0}; // current lags: an inductive load
 
     for (int p = 0; p < 3; ++p) {
-        const double u1 = nominals_.PhaseVoltage * VoltageDipFactor(p, t) *
+        const double u1 = nominals_.PhaseVoltage * voltageLevels[p] * VoltageDipFactor(p, t) *
                           (1.0 + 0.012 * Wave(t, 600, 2.1 * p) + 0.006 * Wave(t, 97, p) + Noise(0.0005));
         const double uAngle = fundamentalAngles[p];
         s.U[p][1] = Polar(u1, uAngle);
 
-        const double shift = 28.0 + 6.0 * Wave(t, 500, p); // current lags: an inductive load
-        const double i1 = inom * load * (1.0 + 0.03 * Wave(t, 180, 1.3 * p) + Noise(0.001));
+        const double shift = phaseShifts[p] + 6.0 * Wave(t, 500, p);
+        const double i1 = inom * load * phaseLoads[p] * (1.0 + 0.03 * Wave(t, 180, 1.3 * p) + Noise(0.001));
         const double iAngle = uAngle - shift;
         s.I[p][1] = Polar(i1, iAngle);
 

@@ -125,6 +125,9 @@ TEST(DataAnswer, ValuesAgreeWithEachOther)
         EXPECT_NEAR(U16(d, 658) / 100.0, u2 / u1seq * 100.0, 0.006);
         EXPECT_NEAR(I16(d, 654) / 100.0, u1seq - 100.0, 0.006);
         EXPECT_NEAR(U16(d, 1970) / 100.0, F32(d, 1350) / F32(d, 1346) * 100.0, 0.006);
+        // unbalanced enough to be seen on the vector diagrams
+        EXPECT_GT(u2 / u1seq, 0.01);
+        EXPECT_GT(F32(d, 1350) / F32(d, 1346), 0.15);
 
         // Powers: per harmonic from U, I and the angle; totals add up.
         double pSum = 0.0, sSum = 0.0;
