@@ -16,21 +16,20 @@
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/LinkStatisticsPanel.h"
 #include "ui/HarmonicsPage.h"
+#include "ui/MainValuesPage.h"
+#include "ui/VectorCalculations.h"
+#include "ui/VectorChart.h"
+#include "ui/VectorDiagrams.h"
 #include "ui/InterharmonicsPage.h"
 #include "ui/PowerPage.h"
 #include "ui/SignalsFormsFrame.h"
 #include "ui/SpectrumDesigns.h"
 #include "ui/SpectrumTable.h"
-#include "ui/MainValuesPage.h"
-#include "ui/VectorCalculations.h"
-#include "ui/VectorChart.h"
-#include "ui/VectorDiagrams.h"
 #include "catalogue/ProgramSettingsFile.h"
 #include "ui/MessageBoxes.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QTest>
 #include <QThread>
@@ -39,6 +38,7 @@
 #include <QDir>
 #include <QEnterEvent>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -590,73 +590,78 @@ TEST_F(MainWindowTest, SignalsFormsPageShowsTheSimulatorsOscillogram)
         window.grab().save(QDir(shots).filePath(QStringLiteral("signals-zoomed.png")));
         EXPECT_EQ(page->lblInfoVoltageData->text(), QStringLiteral("Ua"));
         page->chkFreeze->click();
+    }
 
-        TEST_F(MainWindowTest, VectorDiagramsShowTheSimulatorsPhasors)
-        {
-            testsim::TSimProcess sim;
-            ASSERT_TRUE(sim.Started());
-            SeedSettings(*TcpConnection(sim.Port(), 1));
-            TestWindow window;
-            window.Initialize();
-            window.show();
-            auto *page = window.findChild<TParamsMainPage *>();
-            ASSERT_NE(page, nullptr);
-            TVectorDiagrams *diagrams = page->VectorDiagrams();
-            ASSERT_EQ(diagrams->parentWidget(), page->VectorDiagramGroup());
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    window.close();
+}
 
-            const TDataStorageManager &record = *window.Store();
-            window.pgctrlMain->setCurrentIndex(1);
-            window.actRun->trigger();
-            ASSERT_TRUE(PumpUntil([&] { return record.Value(VDSlot::VectorAngleU + 1) != 0.0f; }));
-            PumpUntil([] { return false; }, 100);
+TEST_F(MainWindowTest, VectorDiagramsShowTheSimulatorsPhasors)
+{
+    testsim::TSimProcess sim;
+    ASSERT_TRUE(sim.Started());
+    SeedSettings(*TcpConnection(sim.Port(), 1));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    auto *page = window.findChild<TParamsMainPage *>();
+    ASSERT_NE(page, nullptr);
+    TVectorDiagrams *diagrams = page->VectorDiagrams();
+    ASSERT_EQ(diagrams->parentWidget(), page->VectorDiagramGroup());
 
-            const auto degrees = [](const TArrow &arrow) {
-                return std::atan2(arrow.End.y(), arrow.End.x()) * 180 / std::numbers::pi;
-            };
-            const auto length = [](const TArrow &arrow) { return std::hypot(arrow.End.x(), arrow.End.y()); };
-            // A, B, C clockwise a third of a turn apart, each current lagging its voltage
-            const std::vector<TArrow> u =
-                diagrams->Chart(TVectorDiagrams::dgPhases)->Arrows(TVectorDiagrams::kVoltageArrows);
-            const std::vector<TArrow> i =
-                diagrams->Chart(TVectorDiagrams::dgPhases)->Arrows(TVectorDiagrams::kCurrentArrows);
-            ASSERT_EQ(u.size(), 3u);
-            ASSERT_EQ(i.size(), 3u);
-            EXPECT_NEAR(degrees(u[0]), 0, 0.01);
-            EXPECT_NEAR(degrees(u[1]), -120, 3);
-            EXPECT_NEAR(degrees(u[2]), 120, 4);
-            for (int k = 0; k < 3; ++k) {
-                EXPECT_NEAR(length(u[k]), 1, 0.06) << k;
-                const double lag = TCalculations::NormalizedDegrees(degrees(u[k]) - degrees(i[k]));
-                EXPECT_GT(lag, 10) << k;
-                EXPECT_LT(lag, 60) << k;
-            }
-            // unequal loads: the currents differ and a negative sequence shows
-            EXPECT_GT(length(i[0]), 1.15 * length(i[2]));
-            const std::vector<TArrow> sequenceI =
-                diagrams->Chart(TVectorDiagrams::dgSequences)->Arrows(TVectorDiagrams::kCurrentArrows);
-            ASSERT_EQ(sequenceI.size(), 3u);
-            EXPECT_GT(length(sequenceI[2]), 0.08 * length(sequenceI[1]));
-            const std::vector<TArrow> powers =
-                diagrams->Chart(TVectorDiagrams::dgPowers)->Arrows(TVectorDiagrams::kPowerArrows);
-            ASSERT_EQ(powers.size(), 3u);
-            EXPECT_DOUBLE_EQ(powers[0].End.x(), 1.0); // P is larger than Q on an inductive load
-            EXPECT_GT(powers[1].End.y(), 0.2);
+    const TDataStorageManager &record = *window.Store();
+    window.pgctrlMain->setCurrentIndex(1);
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return record.Value(VDSlot::VectorAngleU + 1) != 0.0f; }));
+    PumpUntil([] { return false; }, 100);
 
-            const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR");
-            if (!shots.isEmpty()) {
-                const char *files[TVectorDiagrams::kDiagramCount] = {"vector-phases.png", "vector-lines.png",
-                                                                     "vector-sequences.png", "vector-powers.png"};
-                for (int d = 0; d < TVectorDiagrams::kDiagramCount; ++d) {
-                    diagrams->ShowDiagram(d);
-                    PumpUntil([] { return false; }, 3500); // a block arrives while the diagram is up
-                    QGroupBox *group = page->VectorDiagramGroup();
-                    window.grab(QRect(group->mapTo(&window, QPoint(0, 0)), group->size()))
-                        .save(QDir(shots).filePath(QLatin1String(files[d])));
-                }
-            }
+    const auto degrees = [](const TArrow &arrow) {
+        return std::atan2(arrow.End.y(), arrow.End.x()) * 180 / std::numbers::pi;
+    };
+    const auto length = [](const TArrow &arrow) { return std::hypot(arrow.End.x(), arrow.End.y()); };
+    // A, B, C clockwise a third of a turn apart, each current lagging its voltage
+    const std::vector<TArrow> u = diagrams->Chart(TVectorDiagrams::dgPhases)->Arrows(TVectorDiagrams::kVoltageArrows);
+    const std::vector<TArrow> i = diagrams->Chart(TVectorDiagrams::dgPhases)->Arrows(TVectorDiagrams::kCurrentArrows);
+    ASSERT_EQ(u.size(), 3u);
+    ASSERT_EQ(i.size(), 3u);
+    EXPECT_NEAR(degrees(u[0]), 0, 0.01);
+    EXPECT_NEAR(degrees(u[1]), -120, 3);
+    EXPECT_NEAR(degrees(u[2]), 120, 4);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(length(u[k]), 1, 0.06) << k;
+        const double lag = TCalculations::NormalizedDegrees(degrees(u[k]) - degrees(i[k]));
+        EXPECT_GT(lag, 10) << k;
+        EXPECT_LT(lag, 60) << k;
+    }
+    // unequal loads: the currents differ and a negative sequence shows
+    EXPECT_GT(length(i[0]), 1.15 * length(i[2]));
+    const std::vector<TArrow> sequenceI =
+        diagrams->Chart(TVectorDiagrams::dgSequences)->Arrows(TVectorDiagrams::kCurrentArrows);
+    ASSERT_EQ(sequenceI.size(), 3u);
+    EXPECT_GT(length(sequenceI[2]), 0.08 * length(sequenceI[1]));
+    const std::vector<TArrow> powers =
+        diagrams->Chart(TVectorDiagrams::dgPowers)->Arrows(TVectorDiagrams::kPowerArrows);
+    ASSERT_EQ(powers.size(), 3u);
+    EXPECT_DOUBLE_EQ(powers[0].End.x(), 1.0); // P is larger than Q on an inductive load
+    EXPECT_GT(powers[1].End.y(), 0.2);
 
-            window.actRun->trigger();
-            ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
-            EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
-            window.close();
+    const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        const char *files[TVectorDiagrams::kDiagramCount] = {"vector-phases.png", "vector-lines.png",
+                                                             "vector-sequences.png", "vector-powers.png"};
+        for (int d = 0; d < TVectorDiagrams::kDiagramCount; ++d) {
+            diagrams->ShowDiagram(d);
+            PumpUntil([] { return false; }, 3500); // a block arrives while the diagram is up
+            QGroupBox *group = page->VectorDiagramGroup();
+            window.grab(QRect(group->mapTo(&window, QPoint(0, 0)), group->size()))
+                .save(QDir(shots).filePath(QLatin1String(files[d])));
         }
+    }
+
+    window.actRun->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    window.close();
+}
