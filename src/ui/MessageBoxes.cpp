@@ -2,12 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 
 #include "ui/widgets/IndexedLabel.h"
-
-#include <algorithm>
 
 namespace {
 TMessageDialogHook &DialogHook()
@@ -16,28 +14,68 @@ TMessageDialogHook &DialogHook()
     return hook;
 }
 // The message is drawn with the indexed markup ("U~0" as U with subscript
-// 0): an indexed label takes the place of the box's own text label.
-void UseIndexedText(QMessageBox &box)
+// 0): an indexed label lies over the box's own text label, which keeps its
+// place in the layout but is hidden. The indexed label takes that label's
+// bounds, twice as high (room for the subscripts and for wrapping that
+// differs from the plain text's), raised by its TopShift so the text
+// starts where the plain text did.
+class TIndexedMessageBox : public QMessageBox
 {
-    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
-    auto *grid = qobject_cast<QGridLayout *>(box.layout());
-    if (!label || !grid)
-        return;
-    const int index = grid->indexOf(label);
-    if (index < 0)
-        return;
-    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
-    grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
-    auto *indexed = new TIxLabel(&box);
-    indexed->setObjectName(QStringLiteral("MainMessage"));
-    indexed->setLayoutDirection(label->layoutDirection());
-    indexed->SetWordWrap(true);
-    indexed->SetCaption(label->text());
-    const QSize text = label->sizeHint();
-    indexed->setMinimumSize(std::max(text.width(), 200), text.height() * 2);
-    label->hide();
-    grid->addWidget(indexed, row, column, rowSpan, columnSpan);
-}
+public:
+    using QMessageBox::QMessageBox;
+
+    void UseIndexedText()
+    {
+        plain_ = findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        if (!plain_)
+            return;
+        indexed_ = new TIxLabel(this);
+        indexed_->setObjectName(QStringLiteral("MainMessage"));
+        indexed_->setLayoutDirection(plain_->layoutDirection());
+        // always wrapped: messages carry line feeds of their own
+        indexed_->SetWordWrap(true);
+        indexed_->SetCaption(plain_->text());
+        // below the buttons, which the doubled height may reach
+        indexed_->lower();
+        QSizePolicy policy = plain_->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        plain_->setSizePolicy(policy);
+        plain_->hide();
+        PlaceIndexedText();
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest)
+            PlaceIndexedText();
+        return handled;
+    }
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        PlaceIndexedText();
+    }
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QMessageBox::resizeEvent(event);
+        PlaceIndexedText();
+    }
+
+private:
+    void PlaceIndexedText()
+    {
+        if (!plain_ || !indexed_)
+            return;
+        QRect bounds = plain_->geometry();
+        bounds.setHeight(2 * bounds.height());
+        indexed_->setGeometry(bounds.translated(0, -indexed_->TopShift()));
+    }
+
+    QLabel *plain_ = nullptr;
+    TIxLabel *indexed_ = nullptr;
+};
 
 } // namespace
 
@@ -48,6 +86,8 @@ void SetMessageDialogHook(TMessageDialogHook hook)
 
 QString DialogButtonCaption(QMessageBox::StandardButton button)
 {
+    if (button == kAllButton)
+        return QStringLiteral("Все");
     switch (button) {
     case QMessageBox::Yes: return QStringLiteral("Да");
     case QMessageBox::No: return QStringLiteral("Нет");
@@ -68,15 +108,21 @@ QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString
 {
     if (DialogHook())
         return DialogHook()(text, type);
-    QMessageBox box(type, title.isEmpty() ? QCoreApplication::applicationName() : title, text + QLatin1Char(' '),
-                    buttons, parent);
-    UseIndexedText(box);
+    TIndexedMessageBox box(type, title.isEmpty() ? QCoreApplication::applicationName() : title, text + QLatin1Char(' '),
+                           buttons & ~kAllButton, parent);
+    box.UseIndexedText();
     for (QAbstractButton *button : box.buttons()) {
         const QString caption = DialogButtonCaption(box.standardButton(button));
         if (!caption.isEmpty())
             button->setText(caption);
     }
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    const QAbstractButton *all = buttons.testFlag(kAllButton)
+                                     ? box.addButton(DialogButtonCaption(kAllButton), QMessageBox::AcceptRole)
+                                     : nullptr;
+    const int result = box.exec();
+    if (all && box.clickedButton() == all)
+        return kAllButton;
+    return static_cast<QMessageBox::StandardButton>(result);
 }
 
 void ShowInfo(const QString &text, QWidget *parent)

@@ -9,6 +9,12 @@
 
 class QWidget;
 
+// The answer "all", which the toolkit's standard buttons lack: combined with
+// them in ShowMessageDialog's button set it adds a button captioned "Все",
+// and ShowMessageDialog returns it when that button is pressed. Its bit lies
+// below the standard buttons' (from Ok = 0x400) and within the enum's range.
+inline constexpr QMessageBox::StandardButton kAllButton = static_cast<QMessageBox::StandardButton>(0x80);
+
 QMessageBox::StandardButton ShowMessageDialog(const QString &text, const QString &title, QMessageBox::Icon type,
                                               QMessageBox::StandardButtons buttons, QWidget *parent = nullptr);
 void ShowInfo(const QString &text, QWidget *parent = nullptr);

@@ -12,9 +12,22 @@
 
 #include <QLabel>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include "engine/Engine.h"
 #include "ui/MessageBoxes.h"
+
+namespace {
+
+// The locale's long time format (with seconds) without its time-zone name:
+// the meter's clock carries no zone.
+QString LongTimeFormat(const QLocale &locale)
+{
+    static const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?\\s*"));
+    return locale.timeFormat(QLocale::LongFormat).replace(zone, QStringLiteral(" ")).trimmed();
+}
+
+} // namespace
 
 TMainVondForm::TMainVondForm(QWidget *parent) : TMainForm(parent) {}
 
@@ -41,21 +54,27 @@ void TMainVondForm::OnClosing()
 
 bool TMainVondForm::ApplyStartSettings()
 {
+    const QString refused = QStringLiteral("Ошибка при анализе пользовательских настроек подключения.");
     try {
         if (!TMainForm::ApplyStartSettings())
             return false;
-        // an empty table or a connection this program cannot poll is said
-        // to the operator by the list window
+        // The list window says what the operator can put right: an empty
+        // table, or a connection whose meter type, protocol or mode this
+        // program does not poll. It shows that text itself, once.
         if (!ConnectionSettingsFrame1->ListFrame() || !ConnectionSettingsFrame1->ListFrame()->CheckChosen())
             return false;
+        // Whatever still fails (no current connection, a connection without
+        // a meter, a conversion that raises) has the one general text.
         TccnConnection *connection = ConnectionSettingsFrame1->GetSelectedConnection();
-        if (!connection)
+        if (!connection) {
+            ShowError(refused, this);
             return false;
+        }
         ConnectionSettingsFrame1->SetSelected(*connection);
         SetVondSettings(*connection);
         return true;
     } catch (const std::exception &) {
-        ShowError(QStringLiteral("Ошибка при анализе пользовательских настроек подключения."), this);
+        ShowError(refused, this);
         return false;
     }
 }
@@ -104,7 +123,7 @@ void TMainVondForm::RefreshDeviceTime()
         const QDateTime dateTime = TDataStorageManager::DecodeDateTime(moment);
         const QLocale locale;
         text += locale.toString(dateTime.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                dateTime.time().toString(QStringLiteral("HH:mm:ss"));
+                locale.toString(dateTime.time(), LongTimeFormat(locale));
     } else {
         text += QStringLiteral("__:__:__");
     }

@@ -1,6 +1,12 @@
 #include "ui/ConnectionsTestSupport.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -81,6 +87,43 @@ TEST(FileDialog, CancelGivesFailureAndNoPath)
     });
     QString chosen = u"stale"_s;
     EXPECT_FALSE(ExecuteFileDialog(fdmSave, u"T"_s, u"/a/b.ccnn"_s, kFilter, false, false, true, chosen));
+    EXPECT_TRUE(chosen.isEmpty());
+}
+
+// The real dialog, answered by typing a name: a save dialog takes a new
+// file even when the caller asks for an existing one (else nothing could
+// ever be saved under a new name); an open dialog then refuses it.
+TEST(FileDialog, OnlyAnOpenDialogInsistsOnAnExistingFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fresh = dir.filePath(u"new.ccnn"_s);
+    const auto answer = [&] {
+        QTimer::singleShot(0, [&] {
+            QPointer<QFileDialog> dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            // a refusal shows a warning over the dialog: close it, then give up
+            QTimer::singleShot(100, [dialog] {
+                if (auto *warning = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                    warning->done(QMessageBox::Ok);
+                QTimer::singleShot(0, [dialog] {
+                    if (dialog && dialog->isVisible())
+                        dialog->reject();
+                });
+            });
+            dialog->selectFile(fresh);
+            static_cast<QDialog *>(dialog.data())->accept(); // the dialog's own check runs
+        });
+    };
+    QString chosen;
+    answer();
+    EXPECT_TRUE(
+        ExecuteFileDialog(fdmSave, u"Сохранить"_s, dir.filePath(u"x.ccnn"_s), kFilter, false, true, true, chosen));
+    EXPECT_EQ(QFileInfo(chosen).fileName(), u"new.ccnn"_s);
+
+    answer();
+    EXPECT_FALSE(ExecuteFileDialog(fdmOpen, u"Открыть"_s, dir.path() + u'/', kFilter, false, true, false, chosen));
     EXPECT_TRUE(chosen.isEmpty());
 }
 

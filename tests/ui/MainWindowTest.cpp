@@ -106,6 +106,7 @@ public:
     using TMainForm::lblNomerDev;
     using TMainForm::pgctrlMain;
     using TMainForm::statusPanels;
+    using TMainVondForm::RefreshDeviceTime;
 
     TDataStorageManager *Store() { return Commons()->Store(); }
     void CountSavesOnly() { countOnly_ = true; }
@@ -426,6 +427,52 @@ TEST_F(MainWindowTest, ARunThatCannotStartShowsItsErrorOnce)
     PumpUntil([] { return false; }, 200);
     EXPECT_EQ(messages.size(), 1);
     window.close();
+}
+
+// The list window names what the operator can put right; a start it lets
+// through that still cannot be used has the one general text. Either way
+// there is one dialog and no start.
+TEST_F(MainWindowTest, ARefusedStartSaysWhyOnce)
+{
+    {
+        TestWindow window; // no saved connections at all
+        window.Initialize();
+        window.show();
+        window.actRun->trigger();
+        EXPECT_EQ(messages, QStringList{QStringLiteral("Таблица подключений пуста")});
+        EXPECT_EQ(window.Commons()->RunState(), rsStopped);
+        window.close();
+    }
+    messages.clear();
+    SeedSettings(*testsupport::LoopbackConnection<TccnKL2Dev>(1, 7));
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        window.actRun->trigger();
+        EXPECT_EQ(messages, QStringList{QStringLiteral("Заданный тип измерителя не поддерживается")});
+        EXPECT_EQ(window.Commons()->RunState(), rsStopped);
+        window.close();
+    }
+}
+
+// The meter's time in the system's short date and long time formats, as the
+// operator reads dates everywhere else (no time zone: the meter has none).
+TEST_F(MainWindowTest, DeviceTimeFollowsTheLocalesFormats)
+{
+    TestWindow window;
+    window.Initialize();
+    window.Store()->SetDeviceDateTime(QDateTime(QDate(2024, 3, 5), QTime(13, 4, 5)));
+    const auto shown = [&](QLocale::Language language, QLocale::Country country) {
+        QLocale::setDefault(QLocale(language, country));
+        window.RefreshDeviceTime();
+        QLocale::setDefault(QLocale::system());
+        return window.statusPanels[0]->text().replace(QChar(0x202F), u' ');
+    };
+    EXPECT_EQ(shown(QLocale::English, QLocale::UnitedStates),
+              QStringLiteral("Дата/время начала опроса: 3/5/24 1:04:05 PM"));
+    EXPECT_EQ(shown(QLocale::Russian, QLocale::Russia),
+              QStringLiteral("Дата/время начала опроса: 05.03.2024 13:04:05"));
 }
 
 // A settings file that cannot be written costs the session's connection

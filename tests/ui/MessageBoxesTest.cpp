@@ -32,3 +32,42 @@ TEST(MessageDialog, RussianButtonsAndIndexedText)
     EXPECT_EQ(shown, QStringLiteral("U~0 вне допуска "));
     EXPECT_TRUE(plainLabelHidden);
 }
+
+// The indexed text lies where the box's own label was laid out, twice as
+// high and raised by its TopShift; an "all" button can be asked for.
+TEST(MessageDialog, AllButtonAndTheMessageInThePlainLabelsPlace)
+{
+    QStringList captions;
+    QRect plainBounds, indexedBounds;
+    int topShift = 0;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        QApplication::processEvents();
+        if (auto *indexed = box->findChild<TIxLabel *>(QStringLiteral("MainMessage"))) {
+            indexedBounds = indexed->geometry();
+            topShift = indexed->TopShift();
+        }
+        if (auto *plain = box->findChild<QWidget *>(QStringLiteral("qt_msgbox_label")))
+            plainBounds = plain->geometry();
+        QAbstractButton *all = nullptr;
+        for (QAbstractButton *button : box->buttons()) {
+            captions << button->text();
+            if (button->text() == QStringLiteral("Все"))
+                all = button;
+        }
+        if (all)
+            all->click();
+        else
+            box->done(QMessageBox::Ok);
+    });
+    const QString text = QStringLiteral("Заменить файл с U~0? Длинный текст, который переносится на несколько "
+                                        "строк: U~a~b и @dU~1.\nВторая строка.");
+    const auto result = ShowMessageDialog(text, {}, QMessageBox::Warning, QMessageBox::Ok | kAllButton);
+    EXPECT_EQ(result, kAllButton);
+    captions.sort();
+    EXPECT_EQ(captions, (QStringList{"OK", "Все"}));
+    ASSERT_FALSE(plainBounds.isEmpty());
+    EXPECT_EQ(indexedBounds,
+              QRect(plainBounds.left(), plainBounds.top() - topShift, plainBounds.width(), 2 * plainBounds.height()));
+}

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -146,6 +147,17 @@ void DrawParamLines(QPainter *painter, const QRect &rect, const QStringList &lin
         y += metrics.height();
     }
     painter->restore();
+}
+
+// The folder both list dialogs start in. A fresh profile has none, and a
+// dialog told to start in a missing folder opens somewhere else.
+QString MakeListFolder()
+{
+    const QString documents = GetDocumentsFolder();
+    const QString folder = documents + MakerFolderName() + u'/';
+    if (!documents.isEmpty())
+        QDir().mkpath(folder);
+    return folder;
 }
 
 } // namespace
@@ -949,6 +961,7 @@ int TccnConnectionListFrame::ListFileFormat(const QString &fileName)
 
 void TccnConnectionListFrame::SaveConnectionsToFile()
 {
+    MakeListFolder();
     QString fileName;
     if (!ExecuteFileDialog(fdmSave, kSaveTitle, ProposedListFileName(), kListFilter, false, false, true, fileName,
                            this))
@@ -966,8 +979,7 @@ void TccnConnectionListFrame::LoadConnectionsFromFile()
         QMessageBox::Yes)
         return;
     QString fileName;
-    if (!ExecuteFileDialog(fdmOpen, kLoadTitle, GetDocumentsFolder() + MakerFolderName() + u'/', kListFilter, false,
-                           true, false, fileName, this))
+    if (!ExecuteFileDialog(fdmOpen, kLoadTitle, MakeListFolder(), kListFilter, false, true, false, fileName, this))
         return;
 
     StoreLayout(*list_);

@@ -251,16 +251,12 @@ void TCustomIxStringGrid::SetFixedCols(int count)
 {
     if (count < 0 || count >= colCount_)
         throw EInvalidIxOperation(QStringLiteral("Fixed column count must be less than column count"));
-    // A union must lie wholly in the fixed or in the scrolling part: neither
-    // a covered cell nor a head may change sides.
+    // A covered cell may not change sides below the fixed rows; the header
+    // rows keep their unions, which may span fixed and scrolling columns.
     for (int col = std::min(count, fixedCols_); col < std::max(count, fixedCols_); ++col)
-        for (int row = 0; row < rowCount_; ++row) {
-            const TCellOptions o = AboutCell(col, row);
-            if (o.CellType == TCellType::ctDepend)
+        for (int row = fixedRows_; row < rowCount_; ++row)
+            if (const TCellOptions o = AboutCell(col, row); o.CellType == TCellType::ctDepend)
                 RaiseAffected(o);
-            if (o.Afters != QPoint(0, 0))
-                RaiseAffected(TCellOptions{TCellType::ctDepend, QPoint(col, row)});
-        }
     fixedCols_ = count;
     leftCol_ = std::clamp(leftCol_, fixedCols_, colCount_ - 1);
     UpdateScrollBars();
@@ -272,13 +268,9 @@ void TCustomIxStringGrid::SetFixedRows(int count)
     if (count < 0 || count >= rowCount_)
         throw EInvalidIxOperation(QStringLiteral("Fixed row count must be less than row count"));
     for (int row = std::min(count, fixedRows_); row < std::max(count, fixedRows_); ++row)
-        for (int col = 0; col < colCount_; ++col) {
-            const TCellOptions o = AboutCell(col, row);
-            if (o.CellType == TCellType::ctDepend)
+        for (int col = fixedCols_; col < colCount_; ++col)
+            if (const TCellOptions o = AboutCell(col, row); o.CellType == TCellType::ctDepend)
                 RaiseAffected(o);
-            if (o.Afters != QPoint(0, 0))
-                RaiseAffected(TCellOptions{TCellType::ctDepend, QPoint(col, row)});
-        }
     fixedRows_ = count;
     topRow_ = std::clamp(topRow_, fixedRows_, rowCount_ - 1);
     UpdateScrollBars();
@@ -457,11 +449,15 @@ void TCustomIxStringGrid::DrawRegion(QPainter &painter, const QRect &clip, int c
                 headCol = o.Afters.x();
                 headRow = o.Afters.y();
             }
-            if (AboutCell(headCol, headRow).Afters != QPoint(0, 0) && !drawnHeads.insert({headCol, headRow}).second)
-                continue;
-            painter.save();
-            DrawCell(painter, headCol, headRow, fixed || col < fixedCols_ || row < fixedRows_);
-            painter.restore();
+            // a union is painted once, but every cell it covers is still
+            // reported to the hook
+            const bool painted =
+                AboutCell(headCol, headRow).Afters != QPoint(0, 0) && !drawnHeads.insert({headCol, headRow}).second;
+            if (!painted) {
+                painter.save();
+                DrawCell(painter, headCol, headRow, fixed || col < fixedCols_ || row < fixedRows_);
+                painter.restore();
+            }
             if (drawCellHook_)
                 drawCellHook_(painter, col, row, CellRect(col, row));
         }

@@ -107,7 +107,8 @@ public:
     // out of view), without its grid line.
     QRect CellRect(int col, int row) const;
 
-    // Called after each cell has been drawn by the grid.
+    // Called for every visible cell after it has been drawn, each covered
+    // cell of a union too (with its own rectangle).
     using TDrawCellHook = std::function<void(QPainter &, int col, int row, const QRect &)>;
     void SetDrawCellHook(TDrawCellHook hook) { drawCellHook_ = std::move(hook); }
 

@@ -1,6 +1,7 @@
 #include "ui/widgets/IndexedLabel.h"
 
 #include <QPainter>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -83,9 +84,11 @@ void TCustomIxLabel::DrawCaption(QPainter &painter, const QRect &rect, const QCo
 {
     painter.setPen(color);
     QRect target = rect;
-    if (!wordWrap_ && !(alignment_ & Qt::AlignLeft)) {
+    // left and right swap places in a right-to-left window
+    const Qt::Alignment alignment = QStyle::visualAlignment(layoutDirection(), alignment_);
+    if (!wordWrap_ && !(alignment & Qt::AlignLeft)) {
         const int free = rect.width() - draw_.IndexedTextWidth(painter, caption_);
-        target.setLeft(rect.left() + ((alignment_ & Qt::AlignRight) ? free : free / 2));
+        target.setLeft(rect.left() + ((alignment & Qt::AlignRight) ? free : free / 2));
     }
     draw_.DrawIndexedTextInRect(painter, caption_, wordWrap_ ? TStringWithIndexesDraw::WordBreak : 0, target);
 }

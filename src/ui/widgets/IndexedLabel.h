@@ -25,7 +25,8 @@ public:
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool wrap);
 
-    // Horizontal placement of a single line: left (default), centre or right.
+    // Horizontal placement of a single line: left (default), centre or right;
+    // mirrored in a right-to-left layout unless Qt::AlignAbsolute is given.
     Qt::Alignment Alignment() const { return alignment_; }
     void SetAlignment(Qt::Alignment alignment);
 

@@ -1,8 +1,10 @@
 #include "ui/widgets/IndexedText.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +14,13 @@ namespace {
 QFontMetrics Metrics(const QFont &font, const QPaintDevice *device)
 {
     return device ? QFontMetrics(font, device) : QFontMetrics(font);
+}
+
+QColor ButtonFace(const QPaintDevice *device)
+{
+    if (device && device->devType() == QInternal::Widget)
+        return static_cast<const QWidget *>(device)->palette().color(QPalette::Button);
+    return QGuiApplication::palette().color(QPalette::Button);
 }
 
 int CharAdvance(const QFontMetrics &metrics, QChar c)
@@ -203,6 +212,9 @@ void TStringWithIndexesDraw::DrawIndexedTextInRect(QPainter &painter, const QStr
         DrawIndexedText(painter, text, rect.top(), rect.left());
         return;
     }
+    // Wrapped text (the message dialogs' text) is laid on the button face,
+    // not on whatever the parent paints behind a transparent label.
+    painter.fillRect(rect, ButtonFace(painter.device()));
 
     // Greedy wrapping at spaces; a line's width is judged on its raw text
     // (markup characters included), as the layout always has been.

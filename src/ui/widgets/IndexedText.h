@@ -51,8 +51,8 @@ public:
     int IndexedTextWidth(const QPainter &painter, const QString &text) const;
     int IndexedTextHeight(const QPainter &painter, const QString &text) const;
     // Fills the rectangle with the painter's brush and draws the text from
-    // its top left corner; with WordBreak the text is wrapped at spaces and
-    // at line feeds.
+    // its top left corner; with WordBreak the rectangle is filled with the
+    // button face and the text is wrapped at spaces and at line feeds.
     void DrawIndexedTextInRect(QPainter &painter, const QString &text, int flags, const QRect &rect) const;
 
     // The Greek letter a symbol-font letter stands for (j, f -> φ, d -> δ,

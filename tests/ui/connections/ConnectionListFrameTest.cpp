@@ -7,6 +7,7 @@
 #include "ui/connections/EditComPortFrame.h"
 #include "ui/connections/EditConModeFrame.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
@@ -533,6 +534,39 @@ TEST_F(ConnectionListFileTest, SaveChoosesTheFormByName)
         frame->SaveAction()->trigger();
     }
     EXPECT_TRUE(recorder.messages.isEmpty());
+}
+
+// On a fresh profile neither Documents nor its maker folder exists yet:
+// both dialogs still open in that folder.
+TEST_F(ConnectionListFileTest, DialogsStartInTheMakerFolderEvenOnAFreshProfile)
+{
+    const bool hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    const QString documents = dir.filePath(u"Документы"_s);
+    {
+        QFile dirs(dir.filePath(u"user-dirs.dirs"_s));
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n");
+    }
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+    ASSERT_EQ(GetDocumentsFolder(), documents + u'/');
+
+    auto frame = Create();
+    bool existed = false;
+    TFileDialogScript script([&](const TFileDialogRequest &r, QString &) {
+        existed = QDir(r.Directory).exists() && QDir(r.Directory).dirName() == u"VD"_s;
+        return false;
+    });
+    frame->SaveAction()->trigger();
+    EXPECT_TRUE(existed);
+    ASSERT_TRUE(QDir(documents).removeRecursively());
+    existed = false;
+    frame->LoadAction()->trigger();
+    EXPECT_TRUE(existed);
+    if (hadConfigHome)
+        qputenv("XDG_CONFIG_HOME", configHome);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(ConnectionListFileTest, LoadReplacesTheList)

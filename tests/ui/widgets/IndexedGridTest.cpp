@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -144,6 +145,38 @@ TEST_F(IxStringGridTest, SizeChangesThatWouldCutAUnionAreRefused)
     grid.SetRowCount(50);
     EXPECT_EQ(grid.Cell(1, 40), QString());
     EXPECT_EQ(grid.AboutCell(1, 40), grid.DefaultOptions());
+}
+
+// Only the rows below the header (columns right of the fixed ones) are
+// looked at when the fixed area changes, so header unions do not block it.
+TEST_F(IxStringGridTest, FixedAreaChangesLookBelowTheHeaderOnly)
+{
+    grid.SetCellOptions(1, 0, Union(2, 0)); // a header over three columns
+    EXPECT_EQ(Refusal([&] { grid.SetFixedCols(2); }), "accepted");
+    EXPECT_EQ(Refusal([&] { grid.SetFixedCols(1); }), "accepted");
+
+    grid.SetCellOptions(0, 5, Union(0, 2)); // a row title over three rows
+    EXPECT_EQ(Refusal([&] { grid.SetFixedRows(6); }), "accepted");
+    EXPECT_EQ(Refusal([&] { grid.SetFixedRows(1); }), "accepted");
+
+    // a covered cell below the header still may not change sides
+    grid.SetCellOptions(1, 3, Union(1, 0));
+    EXPECT_EQ(Refusal([&] { grid.SetFixedCols(3); }),
+              "This changes inaccessible because it affect already described union cell(s) (check AboutCells[1,3])");
+    EXPECT_EQ(grid.FixedCols(), 1);
+    EXPECT_EQ(grid.AboutCell(1, 0).Afters, QPoint(2, 0));
+}
+
+TEST_F(IxStringGridTest, EveryVisibleCellReachesTheDrawHook)
+{
+    grid.SetCellOptions(1, 2, Union(1, 1));
+    std::map<std::pair<int, int>, int> calls;
+    grid.SetDrawCellHook([&](QPainter &, int col, int row, const QRect &) { ++calls[{col, row}]; });
+    grid.viewport()->grab();
+    // the union's four cells each once, like any other cell
+    for (const auto &cell :
+         {std::pair{1, 2}, std::pair{2, 2}, std::pair{1, 3}, std::pair{2, 3}, std::pair{3, 2}, std::pair{0, 0}})
+        EXPECT_EQ(calls[cell], 1) << cell.first << "," << cell.second;
 }
 
 TEST_F(IxStringGridTest, DefaultDrawingCannotReturnUnderIndexedDrawing)

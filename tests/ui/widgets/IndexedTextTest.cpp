@@ -261,6 +261,54 @@ TEST(IxLabel, ColourAlignmentAndDisabledLook)
     EXPECT_TRUE(Ink(label.grab().toImage()).has_value());
 }
 
+TEST(IxLabel, OnlyAWrappedCaptionIsLaidOnTheButtonFace)
+{
+    TIxLabel label(QStringLiteral("U~0"));
+    label.setFont(TestFont());
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Button, QColor(200, 210, 220));
+    label.setPalette(palette);
+    label.resize(100, 40);
+    const QPoint empty(90, 35);
+    EXPECT_EQ(label.grab().toImage().pixelColor(empty), QColor(Qt::white));
+    label.SetWordWrap(true);
+    EXPECT_EQ(label.grab().toImage().pixelColor(empty), QColor(200, 210, 220));
+    // the text is still there, on top of the face
+    EXPECT_TRUE(Ink(label.grab().toImage()).has_value());
+}
+
+TEST(IxLabel, RightToLeftMirrorsTheAlignment)
+{
+    TIxLabel label(QStringLiteral("A"));
+    label.setFont(TestFont());
+    label.resize(100, 30);
+    label.setLayoutDirection(Qt::RightToLeft);
+    const auto mirrored = Ink(label.grab().toImage());
+    ASSERT_TRUE(mirrored);
+    EXPECT_GT(mirrored->Right, 90);
+    label.SetAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    const auto absolute = Ink(label.grab().toImage());
+    ASSERT_TRUE(absolute);
+    EXPECT_LT(absolute->Left, 5);
+}
+
+// Superscripts never make a label lower than its ordinary characters, so
+// a label sized to its hint does not cut the bottom of the line.
+TEST(IxLabel, ASuperscriptDoesNotCutTheLineAtTheHintHeight)
+{
+    QFont big = TestFont();
+    big.setPixelSize(40);
+    TIxLabel label(QStringLiteral("U^2"));
+    label.setFont(big);
+    label.resize(label.sizeHint());
+    const auto atHint = Ink(label.grab().toImage());
+    label.resize(label.sizeHint().width(), 200);
+    const auto roomy = Ink(label.grab().toImage());
+    ASSERT_TRUE(atHint && roomy);
+    EXPECT_EQ(atHint->Bottom, roomy->Bottom);
+}
+
 TEST(IxLabel, SizeHintCoversTheIndexedText)
 {
     TIxLabel label(QStringLiteral("K~m~(~1~)"));
