@@ -28,6 +28,7 @@
 #include "support/LoopbackConnection.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -154,18 +155,28 @@ public:
 
     // On the window's thread, for the n-th data-changed word it receives:
     // what it reads must be a block published with that word or a later one.
+    // A block written a moment ago may still be on its way into the list.
     void CheckWindowCopy(uint64_t word)
     {
         const TDataBlock copy = CopyData(store_);
-        std::lock_guard lock(mutex_);
-        for (const auto &[number, block] : published_)
-            if (number >= word && SameBits(block, copy))
-                return;
-        if (!published_.empty() && published_.front().first > word) {
-            ++windowCopiesTooLate_; // the window fell behind the ring: not judged
-            return;
+        QDeadlineTimer deadline(kPublishWaitMs);
+        for (;;) {
+            {
+                std::lock_guard lock(mutex_);
+                for (const auto &[number, block] : published_)
+                    if (number >= word && SameBits(block, copy))
+                        return;
+                if (!published_.empty() && published_.front().first > word) {
+                    ++windowCopiesTooLate_; // the window fell behind the list: not judged
+                    return;
+                }
+                if (deadline.hasExpired()) {
+                    Fail(QStringLiteral("the window read a data block the engine never published (word %1)").arg(word));
+                    return;
+                }
+            }
+            QThread::msleep(1);
         }
-        Fail(QStringLiteral("the window read a data block the engine never published (word %1)").arg(word));
     }
 
     struct TFigures
@@ -191,6 +202,7 @@ public:
 
 private:
     static constexpr size_t kPublishedKept = 32;
+    static constexpr int kPublishWaitMs = 5000;
     static constexpr TDataDescriptor kDataRequest{0x01, 0x01, 0x02, 0x03};
 
     // The answer must be one the engine may accept, and the block exactly

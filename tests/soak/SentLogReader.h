@@ -49,7 +49,7 @@ public:
 
     const std::optional<TSentDataAnswer> &LatestData() const { return latest_; }
     uint64_t DataAnswers() const { return latest_ ? latest_->Number : 0; }
-    // "request kind: faults" -> times fired.
+    // "request kind: fault" -> times fired.
     const std::map<QString, int> &FaultsFired() const { return faults_; }
     int FaultCount() const
     {
@@ -78,7 +78,7 @@ private:
             QString text;
             const qsizetype used = shortText(1, text);
             if (used > 0)
-                ++faults_[text];
+                CountFaults(text);
             return used;
         }
         if (p[0] != 'D')
@@ -97,6 +97,15 @@ private:
             latest_ = std::move(answer);
         }
         return used;
+    }
+
+    // "kind: a, b" counts as a fault a and a fault b on that kind of request.
+    void CountFaults(const QString &text)
+    {
+        const qsizetype colon = text.indexOf(QStringLiteral(": "));
+        const QString kind = text.left(colon + 2);
+        for (const QString &fault : text.mid(colon + 2).split(QStringLiteral(", ")))
+            ++faults_[kind + fault];
     }
 
     QFile file_;
