@@ -33,21 +33,6 @@ protected:
     }
 };
 
-TEST_F(PollStop, WhileConnectingToAnAddressThatNeverAnswers)
-{
-    // A documentation-only network: no route at once, or no answer until the
-    // connect gives up. A thousand attempts would take an hour.
-    auto connection = testsupport::LoopbackConnection<TccnM7SQDev>(502, 1, 1000);
-    static_cast<TccnDirectTCPIPConMode *>(connection->CustomConMode())->TCPIPInterface().IpAddress =
-        QStringLiteral("192.0.2.1");
-    Start(std::move(connection));
-    ASSERT_TRUE(PumpUntil([&] { return window.Count(emPollStateChanged) >= 1; }));
-    QThread::msleep(300);
-    EXPECT_TRUE(StopWithinBound());
-    EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
-    EXPECT_EQ(window.Count(emDataChanged), 0);
-}
-
 TEST_F(PollStop, InTheMiddleOfAnOscillogram)
 {
     // Each oscillogram part comes 300 ms late: a whole oscillogram takes some
@@ -72,6 +57,24 @@ TEST_F(PollStop, InTheMiddleOfAnOscillogram)
     EXPECT_EQ(window.Count(emOscillogramChanged), 0); // the cut oscillogram is not shown
     EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
     EXPECT_EQ(commons->Severity(), svInformation);
+}
+
+// Kept last of the engine tests: under ThreadSanitizer a simulator started
+// after this test dies at its fork ("starting new threads after
+// multi-threaded fork"); the cause lies in what the unrouted connect leaves.
+TEST_F(PollStop, WhileConnectingToAnAddressThatNeverAnswers)
+{
+    // A documentation-only network: no route at once, or no answer until the
+    // connect gives up. A thousand attempts would take an hour.
+    auto connection = testsupport::LoopbackConnection<TccnM7SQDev>(502, 1, 1000);
+    static_cast<TccnDirectTCPIPConMode *>(connection->CustomConMode())->TCPIPInterface().IpAddress =
+        QStringLiteral("192.0.2.1");
+    Start(std::move(connection));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emPollStateChanged) >= 1; }));
+    QThread::msleep(300);
+    EXPECT_TRUE(StopWithinBound());
+    EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
+    EXPECT_EQ(window.Count(emDataChanged), 0);
 }
 
 } // namespace
