@@ -22,15 +22,23 @@ cmake --build "$root/build/asan" -j "$jobs"
 echo "== tests (release) =="
 (cd "$root/build/release" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 
+echo "== polling under faults, short form (release) =="
+(cd "$root/build/release" && ctest -C soak -L soak --output-on-failure)
+
 echo "== engine tests (thread sanitizer) =="
 cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DMONITOR_SANITIZE_THREAD=ON -DMONITOR_BENCH=OFF >/dev/null
-cmake --build "$root/build/tsan" -j "$jobs" --target test_engine tarvel-meter-sim
-TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp" \
-  QT_QPA_PLATFORM=offscreen "$root/build/tsan/tests/test_engine" --gtest_brief=1
+cmake --build "$root/build/tsan" -j "$jobs" --target test_engine test_soak tarvel-meter-sim
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp"
+QT_QPA_PLATFORM=offscreen "$root/build/tsan/tests/test_engine" --gtest_brief=1
+MONITOR_SOAK_SECONDS=20 QT_QPA_PLATFORM=offscreen "$root/build/tsan/tests/test_soak" --gtest_brief=1
+unset TSAN_OPTIONS
 
 echo "== tests (address + undefined behaviour sanitizers) =="
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 cd "$root/build/asan" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs"
+
+echo "== polling under faults, short form (address + undefined behaviour sanitizers) =="
+ctest -C soak -L soak --output-on-failure

@@ -361,6 +361,24 @@ TEST_F(SerialLine, PhoneModemRefusalsAndNoCarrier)
     EXPECT_EQ(Since().mid(4), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0"}));
 }
 
+// A stop cannot cut a dial short (the polling thread checks it between
+// connect attempts): a modem that never answers the dial must give up within
+// the stated time-outs and leave the line hung up.
+TEST_F(SerialLine, ADialNeverAnsweredEndsWithinTheStatedTimeOuts)
+{
+    line->lines.Cts = true;
+    Make(PhoneRecord(1, true, QStringLiteral("5"), QStringLiteral("AT&F")));
+    const qint64 start = line->clockMs;
+    line->answers = {QByteArray("0\r"), QByteArray("0\r")}; // set-up and init; the dial: nothing
+    EXPECT_EQ(port->Connect(), -1);
+    EXPECT_EQ(port->LastError(), 16);
+    const qint64 bound = 2 * TPCAComPort::kModemCommandMs + TPCAComPort::kDialMs + TPCAComPort::kHangUpReadMs;
+    EXPECT_LE(line->clockMs - start, bound);
+    EXPECT_FALSE(line->dtr);
+    EXPECT_FALSE(line->rts);
+    EXPECT_TRUE(Since().contains(QStringLiteral("read %1").arg(TPCAComPort::kDialMs)));
+}
+
 TEST_F(SerialLine, CarrierLossFailsReadsAndWritesAtOnce)
 {
     ModemThatConnects("ATd");

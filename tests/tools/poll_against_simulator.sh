@@ -81,6 +81,26 @@ kill -INT "$pid"
 finish; expect_status ctrl-c 0
 ends_with_stop ctrl-c
 
+# Ctrl+C twice while a CSV is written every cycle: the poller ends at once,
+# and every file it leaves is a whole snapshot, nothing half-written beside
+start_poll csv-abandon --tcp "127.0.0.1:$good" --csv-every 1 --out "$work/abandon"
+wait_for csv-abandon "Последний файл"
+sleep 0.5
+kill -STOP "$pid"; kill -INT "$pid"; kill -TERM "$pid"; kill -CONT "$pid"
+finish; expect_status csv-abandon 130 143
+for file in "$work"/abandon/*; do
+  case "$file" in *.csv) ;; *) echo "a stray file after Ctrl+C: $file"; exit 1 ;; esac
+  [ "$(wc -l < "$file")" -eq 74 ] || { echo "a cut CSV after Ctrl+C: $file"; exit 1; }
+done
+
+# Ctrl+C while connecting to an address that never answers (a thousand
+# attempts would take an hour): no further attempt, a clean stop
+start_poll no-answer --tcp 192.0.2.1:502 --connect-attempts 1000
+wait_for no-answer "Старт опроса"
+kill -INT "$pid"
+finish; expect_status no-answer 1
+tail -n 1 "$work/no-answer.txt" | grep -q "Стоп опроса"
+
 # a port with nothing listening
 start_poll refused --tcp 127.0.0.1:1
 finish; expect_status refused 1

@@ -386,6 +386,44 @@ TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
     EXPECT_EQ(chosen, list.Items(0)->ConID);
 }
 
+// Closing the window while the engine waits for a meter that went quiet (its
+// retries in progress): the window goes within the exchange time-outs, and
+// the settings and the log are whole, with nothing half-written beside them.
+TEST_F(MainWindowTest, ClosingWhileTheMeterIsSilentEndsPromptlyAndLeavesWholeFiles)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--fault", "silence,on=data,prob=1"});
+    ASSERT_TRUE(sim.Started());
+    SeedSettings(*TcpConnection(sim.Port(), 4343));
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        window.actRun->trigger();
+        ASSERT_TRUE(PumpUntil([&] { return window.Store()->Value(VDSlot::UnomPhase) > 0.0f; }));
+        PumpUntil([] { return false; }, 300); // into the unanswered data request
+        ASSERT_EQ(window.Commons()->RunState(), rsRunning);
+        QDeadlineTimer bound(20000); // one answer time-out and its retry pause, and slack
+        window.close();
+        EXPECT_FALSE(bound.hasExpired());
+        EXPECT_EQ(window.Commons(), nullptr);
+    }
+    TProgramIniFile ini;
+    TccnConnectionList list;
+    ini.ReadConnectionList(&list);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Items(0)->CustomDevice()->FactoryNum, 4343);
+    EXPECT_EQ(ini.ReadSelected(), list.Items(0)->ConID);
+    EXPECT_EQ(ini.ReadString(QStringLiteral("Своё"), QStringLiteral("ключ"), {}), QStringLiteral("оставить"));
+    const QStringList files = QDir(ProgramDataFolder()).entryList(QDir::Files);
+    EXPECT_EQ(files.size(), 2) << files.join(u' ').toStdString(); // the settings and the log
+    const QStringList log = LogTexts();
+    ASSERT_FALSE(log.isEmpty());
+    // the window says it closes, then the run it stopped has the last word
+    EXPECT_TRUE(log.contains(QStringLiteral("Закрытие программы")));
+    EXPECT_EQ(log.back(), QStringLiteral("Стоп опроса"));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+}
+
 TEST_F(MainWindowTest, ARunThatFailsByItselfShowsItsErrorOnce)
 {
     QTcpServer probe;

@@ -46,7 +46,7 @@ QDateTime TMeter::ReadClock(bool frozen)
     if (frozen && lastReading_.isValid())
         return lastReading_;
     if (config_.FastClock && lastReading_.isValid())
-        fastClock_ = fastClock_.addSecs(1);
+        fastClock_ = fastClock_.addSecs(config_.FastClockStep);
     lastReading_ = Now();
     return lastReading_;
 }

@@ -30,6 +30,7 @@ struct TMeterConfig
     std::optional<int> DeviceType;
     std::optional<QString> Password;
     bool FastClock = false;
+    int FastClockStep = 1; // seconds the fast clock moves on per reading
     bool ChannelFaults = true;
     int OscillogramChunk = 4096;
     quint32 Seed = 1;

@@ -82,6 +82,8 @@ void TMeterLink::Serve(const TFrame &request)
                              .arg(h.DeviceTypeCode)
                              .arg(request.Data.size());
     const QString injected = faults.Any() ? u" [fault: %1]"_s.arg(faults.Describe()) : QString();
+    if (sentLog_ && faults.Any())
+        sentLog_->FaultFired(RequestKindName(kind) + u": "_s + faults.Describe());
 
     if (faults.Close) {
         trace_.Line(what + u" -> connection closed"_s + injected);
@@ -117,6 +119,8 @@ void TMeterLink::Serve(const TFrame &request)
     trace_.Line(what + u" -> code %1, %2 bytes"_s.arg(reply.Header.ErrorField).arg(reply.Data.size()) +
                 (reply.Note.isEmpty() ? QString() : u" ("_s + reply.Note + u")"_s) + injected);
     ++answers_;
+    if (sentLog_ && kind == TRequestKind::Data)
+        sentLog_->DataSent(reply.Header.ErrorField, reply.Data, faults.Describe());
     const int delayMs = faults.DelayMs + faults_.WireTimeMs(frame.size());
     if (faults.DribbleMs > 0)
         Send({frame, delayMs, 1, faults.DribbleMs});

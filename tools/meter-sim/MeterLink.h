@@ -7,6 +7,7 @@
 
 #include "Faults.h"
 #include "FrameCodec.h"
+#include "SentLog.h"
 #include "Session.h"
 #include "Trace.h"
 
@@ -29,6 +30,8 @@ public:
 
     const TRequestReader::TCounters &Counters() const { return reader_.Counters(); }
     quint64 Answers() const { return answers_; }
+    // Where the link records its data answers and fired faults (none: null).
+    void SetSentLog(TSentLog *log) { sentLog_ = log; }
 
 signals:
     // A fault asked for the connection to be dropped. The link ignores the
@@ -54,6 +57,7 @@ private:
     TMeterSession session_;
     TFaultPlan &faults_;
     const TTrace &trace_;
+    TSentLog *sentLog_ = nullptr;
     TRequestReader reader_;
     QTimer quietLine_;  // an incomplete frame is dropped when the line stays quiet
     QTimer writeTimer_; // paces delayed and split answers

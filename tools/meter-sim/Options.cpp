@@ -93,6 +93,10 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         u"TEXT"_s);
     const QCommandLineOption fastClock(
         u"fast-clock"_s, u"The clock moves on one second per date-time request instead of in real time."_s);
+    const QCommandLineOption clockStep(
+        u"clock-step"_s,
+        u"Seconds the fast clock moves on per date-time request (default 1; 3 makes every reading a new cycle)."_s,
+        u"SECONDS"_s);
     const QCommandLineOption unom(
         u"unom"_s, u"Nominal phase voltage, V (default 57.7; the line voltage follows: 100 for 57.7, else x sqrt 3)."_s,
         u"VOLTS"_s);
@@ -108,10 +112,13 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
                                   u"N"_s);
     const QCommandLineOption fault(u"fault"_s, u"Fault rule, see above; may be repeated."_s, u"SPEC"_s);
     const QCommandLineOption verbose(u"verbose"_s, u"Log every request and answer to stderr."_s);
+    const QCommandLineOption sentLog(
+        u"sent-log"_s, u"Record every data answer and every fired fault in this binary file (for long test runs)."_s,
+        u"FILE"_s);
     const QCommandLineOption parentDeath(
         u"die-with-parent"_s, u"Exit when the process that started the simulator ends (Linux; for test harnesses)."_s);
-    p.addOptions({port, host, tty, baud, lineRate, number, type, firmware, password, fastClock, unom, inom, ratio,
-                  chunk, steady, seed, fault, verbose, parentDeath});
+    p.addOptions({port, host, tty,   baud,  lineRate, number, type,  firmware, password, fastClock,  clockStep,
+                  unom, inom, ratio, chunk, steady,   seed,   fault, verbose,  sentLog,  parentDeath});
 
     if (!p.parse(arguments)) {
         Fail(p.errorText());
@@ -172,6 +179,8 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         o.Meter.Password = text;
     }
     o.Meter.FastClock = p.isSet(fastClock);
+    if (p.isSet(clockStep) && !ToInt(p.value(clockStep), 1, 3600, u"--clock-step"_s, o.Meter.FastClockStep))
+        return bad();
     if (p.isSet(unom)) {
         if (!ToDouble(p.value(unom), 1.0, 1.0e6, u"--unom"_s, real))
             return bad();
@@ -214,6 +223,7 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         o.Faults.LineRate = value;
     }
     o.Verbose = p.isSet(verbose);
+    o.SentLog = p.value(sentLog);
     o.DieWithParent = p.isSet(parentDeath);
     if (!o.Port && o.Tty.isEmpty())
         o.Port = 0;

@@ -20,6 +20,7 @@ struct TSimOptions
     QString Tty;
     qint32 BaudRate = 115200;
     bool Verbose = false;
+    QString SentLog; // record of data answers and faults, for long test runs
     bool DieWithParent = false;
 };
 

@@ -58,6 +58,7 @@ void TSimServer::OnNewConnection()
         const QString name =
             u"tcp#%1 %2:%3"_s.arg(++connections_).arg(socket->peerAddress().toString()).arg(socket->peerPort());
         clientLink_ = new TMeterLink(socket, name, meter_, faults_, trace_, this);
+        clientLink_->SetSentLog(&sentLog_);
         connect(
             clientLink_, &TMeterLink::CloseRequested, this, [this] { DropClient(); }, Qt::QueuedConnection);
         connect(
@@ -139,6 +140,7 @@ void TSimServer::AttachSerial()
 {
     delete serialLink_;
     serialLink_ = new TMeterLink(serial_, u"tty %1"_s.arg(serial_->portName()), meter_, faults_, trace_, this);
+    serialLink_->SetSentLog(&sentLog_);
     // A serial line cannot be hung up from here: a close fault leaves it silent
     // and starts a new session, as a meter that restarted would.
     connect(

@@ -7,6 +7,7 @@
 #include "Faults.h"
 #include "Meter.h"
 #include "MeterLink.h"
+#include "SentLog.h"
 #include "Trace.h"
 
 #include <QHostAddress>
@@ -33,6 +34,8 @@ public:
     bool Listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 ServerPort() const;
     bool OpenSerial(const QString &path, qint32 baudRate, QString *error);
+    // Records every data answer and fired fault into the file (see SentLog.h).
+    bool OpenSentLog(const QString &path, QString *error) { return sentLog_.Open(path, error); }
 
 private:
     void OnNewConnection();
@@ -44,6 +47,7 @@ private:
     TTrace trace_;
     TMeter meter_;
     TFaultPlan faults_;
+    TSentLog sentLog_;
     QTcpServer *server_ = nullptr;
     QPointer<QTcpSocket> client_;
     TMeterLink *clientLink_ = nullptr;

@@ -63,6 +63,10 @@ int main(int argc, char **argv)
 
     MeterSim::TSimServer server(options.Meter, std::move(options.Faults), options.Verbose);
     QString error;
+    if (!options.SentLog.isEmpty() && !server.OpenSentLog(options.SentLog, &error)) {
+        std::fprintf(stderr, "tarvel-meter-sim: cannot write %s: %s\n", qPrintable(options.SentLog), qPrintable(error));
+        return 1;
+    }
     if (options.Port) {
         if (!server.Listen(options.Host, *options.Port, &error)) {
             std::fprintf(stderr, "tarvel-meter-sim: cannot listen: %s\n", qPrintable(error));
