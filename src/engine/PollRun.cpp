@@ -22,6 +22,9 @@ namespace {
 // The firmware from which meters keep an oscillogram to read between cycles.
 constexpr int kLastFirmwareWithoutOscillogram = 2217;
 constexpr int kMeterTimePollMs = 100;
+// After a cycle lost to the link (all attempts used): a meter that is gone
+// would otherwise be asked again at once, thousands of times a second.
+constexpr int kLinkFailurePauseMs = 1000;
 constexpr quint8 kDataRequestCount = 3;
 
 constexpr TR5DriverKind DriverKindOf(int deviceType)
@@ -155,16 +158,20 @@ void TRequestThreadVD::Execute()
             // cycle, until they come.
             if (!settingsRead_)
                 ReadSettings();
+            const TR5Command *failed = commands_->DateTimeCommand();
             if (WaitForNewMeterTime(false)) {
                 QElapsedTimer cycle;
                 cycle.start();
-                if (ReadDataRequests()) {
+                failed = ReadDataRequests() ? nullptr : commands_->DataCommand();
+                if (!failed) {
                     statistics_.LastCycleMs = cycle.elapsed();
                     ++statistics_.Cycles;
                     ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
                 }
                 PublishStatistics();
             }
+            if (failed && failed->ResultClass() == rcLinkFailure)
+                Pause(kLinkFailurePauseMs);
         } catch (const std::exception &) {
             store_.Clear();
         }

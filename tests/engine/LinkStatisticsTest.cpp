@@ -11,6 +11,8 @@
 
 #include <QFile>
 
+#include <optional>
+
 using namespace engine_test;
 
 namespace {
@@ -91,4 +93,22 @@ TEST_F(LinkStatisticsRun, CountsEachSpoiledAnswerAndStartsEachRunFromZero)
     EXPECT_EQ(published.front().Line.Exchanges, 0u);
     EXPECT_EQ(published.back().Errors(), 0u);
     EXPECT_EQ(published.back().Line.Retries, 0u);
+}
+
+TEST_F(LinkStatisticsRun, AMeterThatVanishesIsNotAskedInATightLoop)
+{
+    // One attempt per command: nothing in the executor pauses between the
+    // failed requests once the meter's end of the link is gone.
+    auto sim = std::make_optional<testsim::TSimProcess>(QStringList{"--fast-clock", "--no-channel-faults"});
+    ASSERT_TRUE(sim->Started());
+    Start(testsupport::LoopbackConnection<TccnM7SQDev>(sim->Port(), 4711, 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !published.empty() && published.back().Cycles >= 2; }, 60000));
+    const quint64 before = published.back().Line.Exchanges;
+    sim.reset(); // the meter is gone
+    PumpUntil([] { return false; }, 3000);
+    commons->Stop();
+    ASSERT_TRUE(commons->WaitForThread(30000));
+    QCoreApplication::sendPostedEvents(&window);
+    // a few requests a second at most, not thousands
+    EXPECT_LT(published.back().Line.Exchanges - before, 40u);
 }
