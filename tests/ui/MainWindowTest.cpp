@@ -418,9 +418,14 @@ TEST_F(MainWindowTest, ClosingWhileTheMeterIsSilentEndsPromptlyAndLeavesWholeFil
     EXPECT_EQ(files.size(), 2) << files.join(u' ').toStdString(); // the settings and the log
     const QStringList log = LogTexts();
     ASSERT_FALSE(log.isEmpty());
-    // the window says it closes, then the run it stopped has the last word
-    EXPECT_TRUE(log.contains(QStringLiteral("Закрытие программы")));
-    EXPECT_EQ(log.back(), QStringLiteral("Стоп опроса"));
+    // the window says it closes, then the run it stopped has the last word:
+    // its stop and the link statistics of the run
+    const qsizetype closing = log.lastIndexOf(QStringLiteral("Закрытие программы"));
+    const qsizetype stop = log.lastIndexOf(QStringLiteral("Стоп опроса"));
+    ASSERT_GE(closing, 0);
+    EXPECT_GT(stop, closing);
+    EXPECT_EQ(log.indexOf(QStringLiteral("Статистика обмена:"), stop), stop + 2); // after the block's time stamp
+    EXPECT_TRUE(log.back().startsWith(QStringLiteral("Циклов опроса: "))) << log.back().toStdString();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 }
 
