@@ -1,10 +1,10 @@
 #pragma once
 
-// The bar chart of a spectral page: for each of its series one bar per
-// harmonic order (or interharmonic group), of which the page's selector
-// shows a few series at a time, side by side. The bindings write the bars'
-// heights in place; the chart scales its value axis and explains the bar
-// under the mouse in a hint.
+// The bar chart of the harmonics, interharmonics or power page: for each
+// of its series one bar per harmonic order (or interharmonic group), of
+// which the page's selector shows a few series at a time, side by side. The
+// bindings write the bars' heights in place; the chart scales its value axis
+// and explains the bar under the mouse in a hint.
 
 #include <QColor>
 #include <QElapsedTimer>

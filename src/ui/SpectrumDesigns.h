@@ -1,8 +1,8 @@
 #pragma once
 
-// What the spectral parts of the harmonics, interharmonics and power pages
-// show: their series, selector items, tables, header texts, axis titles,
-// and which series each item shows in which colour.
+// What the bar charts and tables of the harmonics, interharmonics and power
+// pages show: their series, selector items, tables, header texts, axis
+// titles, and which series each item shows in which colour.
 
 #include "ui/SpectrumGroup.h"
 
