@@ -5,6 +5,7 @@
 // of the window thread's CPU time (the page paints on that thread; on a
 // shared machine the wall-clock time mostly measures the other processes).
 
+#include "BenchSupport.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/PollRun.h"
@@ -23,17 +24,7 @@
 
 namespace {
 
-QApplication &App()
-{
-    static int argc = 1;
-    static char name[] = "bench_signals_forms";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // never destroyed: it must outlive the benchmark library's own statics
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+using benchsupport::App;
 
 // Distorted waves as the simulator sends them: a fundamental with a 5th
 // harmonic, the currents lagging.

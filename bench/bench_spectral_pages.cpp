@@ -3,6 +3,7 @@
 // 5600 cells and bars) refreshed with values that all change, then the page
 // in front repainted with its chart replotted once. Against a 16.7 ms frame.
 
+#include "BenchSupport.h"
 #include "engine/RecordSlots.h"
 #include "engine/MeasurementRecord.h"
 #include "ui/HarmonicsPage.h"
@@ -22,17 +23,7 @@
 
 namespace {
 
-QApplication &App()
-{
-    static int argc = 1;
-    static char name[] = "bench_spectral_pages";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // never destroyed: it must outlive the benchmark library's own statics
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+using benchsupport::App;
 
 // The three pages in tabs as the window holds them, bound to a record with
 // nominals of 57.7 V, 100 V and 5 A.
@@ -40,12 +31,7 @@ struct TBoundPages
 {
     TBoundPages() : manager(record, nullptr, nullptr)
     {
-        std::vector<float> nominals(VDSlot::NominalsCount, 0.0f);
-        nominals[VDSlot::UnomPhase] = 57.7f;
-        nominals[VDSlot::UnomLine] = 100.0f;
-        nominals[VDSlot::Inom] = 5.0f;
-        record.WriteNominals(nominals);
-        record.SetDeviceDateTime(45000.5);
+        benchsupport::WriteTypicalNominals(record);
         tabs.addTab(harmonics, QStringLiteral("Гармоники"));
         tabs.addTab(interharmonics, QStringLiteral("Интергармоники"));
         tabs.addTab(power, QStringLiteral("Мощность"));

@@ -4,6 +4,7 @@
 // against repainting the whole page; and measuring indexed text as the
 // grids do for every cell they paint.
 
+#include "BenchSupport.h"
 #include "engine/RecordSlots.h"
 #include "engine/MeasurementRecord.h"
 #include "ui/widgets/IndexedText.h"
@@ -18,29 +19,14 @@
 
 namespace {
 
-QApplication &App()
-{
-    static int argc = 1;
-    static char name[] = "bench_ui_bindings";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // never destroyed: it must outlive the benchmark library's own statics
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+using benchsupport::App;
 
 // The main page bound to a record with nominals of 57.7 V, 100 V and 5 A.
 struct TBoundPage
 {
     TBoundPage() : manager(record, nullptr, nullptr)
     {
-        std::vector<float> nominals(VDSlot::NominalsCount, 0.0f);
-        nominals[VDSlot::UnomPhase] = 57.7f;
-        nominals[VDSlot::UnomLine] = 100.0f;
-        nominals[VDSlot::Inom] = 5.0f;
-        record.WriteNominals(nominals);
-        record.SetDeviceDateTime(45000.5);
+        benchsupport::WriteTypicalNominals(record);
         page.SetUnits();
         page.CreateBindings(manager);
     }

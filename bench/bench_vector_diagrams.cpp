@@ -3,6 +3,7 @@
 // Against a 16.7 ms frame, next to drawing each diagram once per slot it
 // is bound to, as it would be without the bindings' one call per refresh.
 
+#include "BenchSupport.h"
 #include "engine/RecordSlots.h"
 #include "engine/MeasurementRecord.h"
 #include "ui/RecordBindings.h"
@@ -19,17 +20,7 @@
 
 namespace {
 
-QApplication &App()
-{
-    static int argc = 1;
-    static char name[] = "bench_vector_diagrams";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // never destroyed: it must outlive the benchmark library's own statics
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+using benchsupport::App;
 
 // The diagrams at the size they have on the page, bound to a record with
 // nominals of 57.7 V, 100 V and 5 A.
@@ -37,12 +28,7 @@ struct TBoundDiagrams
 {
     TBoundDiagrams() : manager(record, nullptr, nullptr)
     {
-        std::vector<float> nominals(VDSlot::NominalsCount, 0.0f);
-        nominals[VDSlot::UnomPhase] = 57.7f;
-        nominals[VDSlot::UnomLine] = 100.0f;
-        nominals[VDSlot::Inom] = 5.0f;
-        record.WriteNominals(nominals);
-        record.SetDeviceDateTime(45000.5);
+        benchsupport::WriteTypicalNominals(record);
         diagrams.CreateBindings(manager);
         diagrams.resize(420, 390);
         diagrams.show();

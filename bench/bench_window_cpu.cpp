@@ -9,6 +9,7 @@
 // simulator answer at the pace of that serial line:
 //   QT_QPA_PLATFORM=offscreen bench/bench_window_cpu --benchmark_filter=/2
 
+#include "BenchSupport.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "protocol/SimProcess.h"
@@ -33,17 +34,7 @@
 
 namespace {
 
-QApplication &App()
-{
-    static int argc = 1;
-    static char name[] = "bench_window_cpu";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // never destroyed: it must outlive the benchmark library's own statics
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+using benchsupport::App;
 
 // User and system time of the whole program, all threads.
 double ProcessCpuSeconds()

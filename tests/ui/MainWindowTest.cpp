@@ -1,3 +1,4 @@
+#include "support/PumpEvents.h"
 #include "common/Cp1251.h"
 #include "common/ProgramLog.h"
 #include "common/UserFolders.h"
@@ -141,17 +142,7 @@ void SeedSettings(const TccnConnection &connection)
     ASSERT_TRUE(ini.UpdateFile());
 }
 
-bool PumpUntil(const std::function<bool()> &condition, int ms = 30000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QApplication::processEvents();
-        if (condition())
-            return true;
-        QThread::msleep(5);
-    }
-    return condition();
-}
+using testsupport::PumpUntil;
 
 // Shows the window and makes it the active one, as the operator's click would.
 void ShowActive(QWidget &window)

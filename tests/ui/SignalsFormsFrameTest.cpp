@@ -1,3 +1,4 @@
+#include "support/PumpEvents.h"
 #include "ui/SignalsFormsFrame.h"
 
 #include "common/Contracts.h"
@@ -32,17 +33,7 @@
 
 namespace {
 
-bool PumpUntil(const std::function<bool()> &condition, int ms = 30000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QApplication::processEvents();
-        if (condition())
-            return true;
-        QThread::msleep(5);
-    }
-    return condition();
-}
+using testsupport::PumpUntil;
 
 void Pump()
 {
