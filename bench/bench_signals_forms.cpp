@@ -1,19 +1,23 @@
 // Cost on the window's thread of the "Формы сигналов" page: one stored
 // oscillogram (9 x 1280 samples, 20 periods on screen) taken from the record
 // and drawn, the read-out under a moving mouse, and, as the baseline of the
-// same run, a repaint of the chart with nothing new. Against a 16.7 ms frame
-// of the window thread's CPU time (the page paints on that thread; on a
-// shared machine the wall-clock time mostly measures the other processes).
+// same run, a repaint of the chart with nothing new; then the nine curves
+// drawn alone by the column stroker against the painter's own 3-px lines.
+// Against a 16.7 ms frame of the window thread's CPU time (the page paints on
+// that thread; on a shared machine the wall-clock time mostly measures the
+// other processes).
 
 #include "BenchSupport.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/PollRun.h"
+#include "ui/ColumnStroker.h"
 #include "ui/SignalsFormsFrame.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QPainter>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <qcustomplot.h>
@@ -127,5 +131,55 @@ void BM_CursorReadOut(benchmark::State &state)
     FrameShare(state);
 }
 BENCHMARK(BM_CursorReadOut)->Unit(benchmark::kMicrosecond);
+
+// The nine curves of 20 periods as pixel strokes over a chart of the page's
+// size, for drawing them alone: through the column stroker as the page does,
+// and, as the baseline, through the painter as aliased 3-px lines in one call
+// per curve.
+QVector<QVector<QLineF>> CurveStrokes()
+{
+    const std::vector<float> waves = Waves(1.0f);
+    QVector<QVector<QLineF>> curves(kAllSignals);
+    for (int s = 0; s < kAllSignals; ++s)
+        for (int j = 1; j < kSignalSamples; ++j) {
+            const auto point = [&](int k) {
+                return QPointF(k * 470.0 / kSignalSamples, 200 - waves[s * kSignalSamples + k] * (s < 6 ? 0.5 : 30));
+            };
+            curves[s].append(QLineF(point(j - 1), point(j)));
+        }
+    return curves;
+}
+
+void BM_CurvesThroughTheColumnStroker(benchmark::State &state)
+{
+    const QVector<QVector<QLineF>> curves = CurveStrokes();
+    QImage chart(470, 400, QImage::Format_ARGB32_Premultiplied);
+    QImage canvas;
+    for (auto _ : state) {
+        QPainter painter(&chart);
+        for (const QVector<QLineF> &curve : curves) {
+            TColumnStroker stroker(3, 0, chart.width() - 1);
+            for (const QLineF &stroke : curve)
+                stroker.Add(stroke);
+            stroker.Paint(&painter, Qt::red, canvas);
+        }
+    }
+    FrameShare(state);
+}
+BENCHMARK(BM_CurvesThroughTheColumnStroker)->Unit(benchmark::kMicrosecond);
+
+void BM_CurvesThroughThePainter(benchmark::State &state)
+{
+    const QVector<QVector<QLineF>> curves = CurveStrokes();
+    QImage chart(470, 400, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&chart);
+        painter.setPen(QPen(Qt::red, 3));
+        for (const QVector<QLineF> &curve : curves)
+            painter.drawLines(curve);
+    }
+    FrameShare(state);
+}
+BENCHMARK(BM_CurvesThroughThePainter)->Unit(benchmark::kMicrosecond);
 
 } // namespace

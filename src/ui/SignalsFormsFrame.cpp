@@ -10,6 +10,7 @@
 #include "engine/PollSettings.h"
 #include "engine/RecordSlots.h"
 #include "files/Comtrade.h"
+#include "ui/ColumnStroker.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBoxes.h"
 
@@ -52,10 +53,13 @@ QFont Bold(QFont font)
     return font;
 }
 
-// A dashed curve drawn as short solid strokes in one call: the toolkit's
-// dash stroker takes several times longer for the same picture at this
-// width, and a page of 3 x 1280 dashed points would not fit a frame.
-class TDashedGraph : public QCPGraph
+// A curve cut into separate strokes and painted in one go: the column
+// stroker writes them as pixel runs into an image drawn once, where the
+// painter would scan-convert a 3-px line scan line by scan line (nine curves
+// of 1280 points would not fit a frame that way). A dash is cut here into
+// short solid strokes. Antialiased or scaled painting (export, high-density
+// screens) gets the same strokes through the painter in one call.
+class TBatchedLineGraph : public QCPGraph
 {
 public:
     using QCPGraph::QCPGraph;
@@ -64,18 +68,43 @@ protected:
     void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override
     {
         QPen pen = painter->pen();
-        if (pen.style() != Qt::DashLine || painter->modes().testFlag(QCPPainter::pmVectorized)) {
+        const bool dashed = pen.style() == Qt::DashLine;
+        if ((!dashed && pen.style() != Qt::SolidLine) || painter->modes().testFlag(QCPPainter::pmVectorized)) {
             QCPGraph::drawLinePlot(painter, lines);
             return;
         }
-        // the toolkit's dash: 4 widths drawn, 2 left out
-        const double width = std::max(1.0, pen.widthF());
-        const double pieces[2] = {4 * width, 2 * width};
         pen.setStyle(Qt::SolidLine);
         painter->setPen(pen);
         applyDefaultAntialiasingHint(painter);
-        QVector<QLineF> dashes;
-        dashes.reserve(lines.size());
+        strokes_.clear();
+        strokes_.reserve(lines.size());
+        if (dashed)
+            CutDashes(lines, std::max(1.0, pen.widthF()));
+        else
+            for (qsizetype i = 1; i < lines.size(); ++i)
+                if (Finite(lines[i - 1]) && Finite(lines[i])) // a gap in the data stays a gap
+                    strokes_.append(QLineF(lines[i - 1], lines[i]));
+        if (painter->testRenderHint(QPainter::Antialiasing) ||
+            painter->deviceTransform().type() > QTransform::TxTranslate) {
+            painter->drawLines(strokes_);
+            return;
+        }
+        const QRect clip = painter->hasClipping()
+                               ? painter->clipBoundingRect().toAlignedRect()
+                               : QRect(0, 0, painter->device()->width(), painter->device()->height());
+        TColumnStroker stroker(pen.widthF(), clip.left(), clip.right());
+        for (const QLineF &stroke : std::as_const(strokes_))
+            stroker.Add(stroke);
+        stroker.Paint(painter, pen.color(), canvas_);
+    }
+
+private:
+    static bool Finite(const QPointF &point) { return std::isfinite(point.x()) && std::isfinite(point.y()); }
+
+    // the toolkit's dash: 4 widths drawn, 2 left out
+    void CutDashes(const QVector<QPointF> &lines, double width) const
+    {
+        const double pieces[2] = {4 * width, 2 * width};
         int piece = 0;   // 0 drawn, 1 left out
         double into = 0; // how far into the current piece
         for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -86,7 +115,7 @@ protected:
             for (double done = 0; done < length;) {
                 const double step = std::min(pieces[piece] - into, length - done);
                 if (piece == 0)
-                    dashes.append(QLineF(segment.pointAt(done / length), segment.pointAt((done + step) / length)));
+                    strokes_.append(QLineF(segment.pointAt(done / length), segment.pointAt((done + step) / length)));
                 done += step;
                 into += step;
                 if (into >= pieces[piece]) {
@@ -95,8 +124,11 @@ protected:
                 }
             }
         }
-        painter->drawLines(dashes);
     }
+
+    // kept between draws to spare the allocations
+    mutable QVector<QLineF> strokes_;
+    mutable QImage canvas_;
 };
 
 } // namespace
@@ -365,7 +397,8 @@ QWidget *TSignalsFormsFrame::BuildInfoPanel()
 QCPGraph *TSignalsFormsFrame::AddSeries(const char *name, const QString &title, bool current)
 {
     QCustomPlot *plot = chtSignalsForms;
-    QCPGraph *series = current ? new TDashedGraph(plot->xAxis, plot->yAxis2) : new QCPGraph(plot->xAxis, plot->yAxis);
+    QCPGraph *series =
+        current ? new TBatchedLineGraph(plot->xAxis, plot->yAxis2) : new TBatchedLineGraph(plot->xAxis, plot->yAxis);
     series->setObjectName(QLatin1String(name));
     series->setName(title);
     series->removeFromLegend();
