@@ -5,8 +5,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(MONITOR_VERSION_MAJOR).arg(MONITOR_VERSION_MINOR).arg(MONITOR_VERSION_PATCH));
+    QApplication::setApplicationVersion(QStringLiteral(MONITOR_VERSION));
     TMainVondForm window;
     window.Initialize();
     window.show();

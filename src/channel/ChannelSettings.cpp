@@ -29,6 +29,9 @@ QString PCAErrorText(int code)
     case pcePortInit: return QStringLiteral("Инициализация порта выполнена с ошибкой.");
     case pceDeviceUnknown: return QStringLiteral("Подключенное устройство неопределяется.");
     case pceNoOptoAttach: return QStringLiteral("Нет соединения с оптической приставкой.");
+    case pcePortNoPermission:
+        return QStringLiteral("Нет прав на доступ к порту. Пользователь должен входить в группу dialout: "
+                              "sudo usermod -aG dialout $USER, затем выйти из сеанса и войти снова.");
     default: return QStringLiteral("Неизвестный код ошибки.");
     }
 }

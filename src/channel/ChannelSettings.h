@@ -63,6 +63,8 @@ enum TPCAError : int {
     pcePortInit = 23,
     pceDeviceUnknown = 24,
     pceNoOptoAttach = 25,
+    // Linux: the device exists but the user may not open it (not in dialout)
+    pcePortNoPermission = 26,
 };
 
 // Text of a channel error code; empty for 0, "Неизвестный код ошибки." for a

@@ -125,6 +125,7 @@ int TPCAComPort::OpenPort()
     switch (line_->Open(PortName())) {
     case TComOpenResult::Ok: break;
     case TComOpenResult::AccessDenied: SetLastError(pcePortBusy); return -1;
+    case TComOpenResult::NoPermission: SetLastError(pcePortNoPermission); return -1;
     case TComOpenResult::NotALine: SetLastError(pcePortInit); return -1;
     case TComOpenResult::Failed: SetLastError(pcePortNotFound); return -1;
     }

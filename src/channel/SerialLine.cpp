@@ -4,15 +4,25 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
+#include <unistd.h>
+
 namespace {
+
+bool MayOpen(const QString &portName)
+{
+    const QString path = portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0 || errno != EACCES;
+}
 
 class TSystemComLine final : public IComLine
 {
@@ -29,7 +39,9 @@ public:
         const QSerialPort::SerialPortError error = port_.error();
         port_.clearError();
         switch (error) {
-        case QSerialPort::PermissionError: return TComOpenResult::AccessDenied;
+        case QSerialPort::PermissionError:
+            // Busy and forbidden come back alike; the device's own rights tell them apart.
+            return MayOpen(portName) ? TComOpenResult::AccessDenied : TComOpenResult::NoPermission;
         case QSerialPort::UnsupportedOperationError:
             // the device opened, then refused the terminal calls (ENOTTY)
             return TComOpenResult::NotALine;

@@ -16,6 +16,7 @@
 enum class TComOpenResult {
     Ok,
     AccessDenied, // another program holds the port
+    NoPermission, // the user may not open the device (Linux: not in the dialout group)
     NotALine,     // it opens, but takes no line settings (a plain file, /dev/null)
     Failed,       // no such device, or it cannot be opened
 };

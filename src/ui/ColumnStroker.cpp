@@ -7,8 +7,7 @@
 
 TColumnStroker::TColumnStroker(double width, int firstColumn, int lastColumn)
     : halfWidth_(std::max(1.0, width) / 2), firstColumn_(firstColumn), open_(std::max(0, lastColumn - firstColumn + 1))
-{
-}
+{}
 
 void TColumnStroker::Add(const QLineF &stroke)
 {

@@ -54,11 +54,7 @@ void TMainForm::Initialize()
     // the message boxes' caption; a display name of the application would
     // be appended to every window's title by the windowing system
     QCoreApplication::setApplicationName(title);
-    setWindowTitle(QStringLiteral("%1 v %2.%3.%4")
-                       .arg(title)
-                       .arg(MONITOR_VERSION_MAJOR)
-                       .arg(MONITOR_VERSION_MINOR)
-                       .arg(MONITOR_VERSION_PATCH));
+    setWindowTitle(QStringLiteral("%1 v %2").arg(title, QStringLiteral(MONITOR_VERSION)));
     CreateEngine();
     pgctrlMain->setCurrentIndex(0);
     CreateBindings();

@@ -14,6 +14,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 TPCASettings DirectRecord(const QString &port, quint8 linesOn = 1, quint32 rate = 115200)
@@ -153,6 +158,37 @@ TEST(ComPortOnPty, APortAlreadyHeldIsBusyAndAModemOnAPtyIsNotFound)
     auto phone = CreatePCA(modem);
     EXPECT_EQ(phone->LastError(), 14);
     EXPECT_EQ(phone->Handle(), -1);
+}
+
+// A pty the user may not open, as a serial device is for a user outside the
+// dialout group. Root opens anything, so under root the attempt is made by a
+// child that has become nobody.
+TEST(ComPortOnPty, APortTheUserMayNotOpenSaysToJoinTheDialoutGroup)
+{
+    testpty::TPtyPair pair;
+    REQUIRE_PTY(pair);
+    ASSERT_EQ(::chmod(QFile::encodeName(pair.First()).constData(), 0600), 0);
+    const auto openAndTell = [&] { return CreatePCA(DirectRecord(pair.First()))->LastError(); };
+    int error = -1;
+    if (::geteuid() != 0) {
+        error = openAndTell();
+    } else {
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            ::alarm(20);
+            const gid_t nobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                ::_exit(255);
+            ::_exit(openAndTell());
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        error = WEXITSTATUS(status);
+    }
+    EXPECT_EQ(error, 26);
+    EXPECT_TRUE(PCAErrorText(26).contains(QStringLiteral("группу dialout")));
 }
 
 TEST(ComPortOnPty, AVanishedLineFailsWithoutHanging)

@@ -43,9 +43,9 @@ QImage DrawnByTheStroker(const QVector<QLineF> &strokes, QRect clip = QRect(0, 0
 
 struct TComparison
 {
-    int Inked = 0;      // by the painter
-    int Different = 0;  // pixels inked by one and not the other
-    int FarApart = 0;   // of those, with no inked pixel of the other within 1 px
+    int Inked = 0;     // by the painter
+    int Different = 0; // pixels inked by one and not the other
+    int FarApart = 0;  // of those, with no inked pixel of the other within 1 px
 };
 
 TComparison Compare(const QImage &expected, const QImage &actual)
@@ -88,8 +88,8 @@ QVector<QLineF> Strokes()
             strokes.append(QLineF(previous, point));
         previous = point;
     }
-    strokes += {QLineF(10, 20, 290, 20), QLineF(150, 5, 150, 195), QLineF(20, 180, 120, 80),
-                QLineF(280, 190, 180, 120), QLineF(60.3, 40.7, 60.3, 40.7)};
+    strokes += {QLineF(10, 20, 290, 20), QLineF(150, 5, 150, 195), QLineF(20, 180, 120, 80), QLineF(280, 190, 180, 120),
+                QLineF(60.3, 40.7, 60.3, 40.7)};
     return strokes;
 }
 

@@ -160,10 +160,7 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
         TMainVondForm window;
         window.Initialize();
         window.show();
-        EXPECT_EQ(window.windowTitle(), QStringLiteral("Raruzor U7(D5) v %1.%2.%3")
-                                            .arg(MONITOR_VERSION_MAJOR)
-                                            .arg(MONITOR_VERSION_MINOR)
-                                            .arg(MONITOR_VERSION_PATCH));
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("Raruzor U7(D5) v " MONITOR_VERSION));
         // a display name of the application's own would be appended by the
         // windowing system to this caption and to every dialog's
         EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());

@@ -38,8 +38,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ccnn-convert"));
-    QCoreApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(MONITOR_VERSION_MAJOR).arg(MONITOR_VERSION_MINOR).arg(MONITOR_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MONITOR_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -129,7 +129,7 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         return TParseResult::ExitOk;
     }
     if (p.isSet(u"version"_s)) {
-        Print(stdout, u"tarvel-meter-sim 1.0\n"_s);
+        Print(stdout, u"tarvel-meter-sim " MONITOR_VERSION "\n"_s);
         return TParseResult::ExitOk;
     }
     if (!p.positionalArguments().isEmpty()) {

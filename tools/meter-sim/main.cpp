@@ -46,7 +46,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvel-meter-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MONITOR_VERSION));
 
     MeterSim::TSimOptions options;
     switch (MeterSim::ParseOptions(QCoreApplication::arguments(), options)) {

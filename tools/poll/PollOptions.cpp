@@ -47,6 +47,8 @@ QString TPollOptions::Usage()
                           "  --log FILE.log          program log (default: the monitor's log folder)\n"
                           "  --write-settings FILE   do not poll: write a monitor settings file (.ini) whose\n"
                           "                          only connection, already chosen, is the one given\n"
+                          "  -h, --help              this text\n"
+                          "  -v, --version           the version of the program and its tools\n"
                           "Prints every status text. Ctrl+C (SIGINT, SIGTERM, SIGHUP) asks the engine to stop\n"
                           "after the exchange in progress; a second one ends the poller at once.\n\n"
                           "Exit status:\n"

@@ -197,6 +197,10 @@ int main(int argc, char **argv)
         std::fputs(TPollOptions::Usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (arguments.contains(QStringLiteral("--version")) || arguments.contains(QStringLiteral("-v"))) {
+        std::puts("raruzor-poll " MONITOR_VERSION);
+        return 0;
+    }
     TPollOptions options;
     QString error;
     std::shared_ptr<TccnConnection> connection;
