@@ -13,7 +13,7 @@ corpus="$root/tests/fuzz/corpus/$harness"
 [ -d "$corpus" ] || { echo "no harness '$harness'" >&2; exit 2; }
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMONITOR_FUZZ=ON -DMONITOR_BENCH=OFF >/dev/null
+  -DMONITOR_FUZZ=ON -DMONITOR_PACKAGE=OFF -DMONITOR_BENCH=OFF >/dev/null
 cmake --build "$root/build/fuzz" --target "$target"
 
 findings="$root/build/fuzz/findings/$harness"

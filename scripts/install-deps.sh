@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick socat fonts-dejavu-core
+  help2man python3-markdown dpkg-dev file lintian
 )
 
 missing=()

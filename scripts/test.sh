@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs all tests twice: a normal build, then a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# with AddressSanitizer and UndefinedBehaviorSanitizer. Between the two, the
+# Debian package is built and checked, and the engine tests run under
+# ThreadSanitizer.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
@@ -16,7 +18,7 @@ cmake --build "$root/build/release" -j "$jobs"
 
 echo "== build (address + undefined behaviour sanitizers) =="
 cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DMONITOR_SANITIZE=ON -DMONITOR_BENCH=OFF >/dev/null
+      -DMONITOR_SANITIZE=ON -DMONITOR_BENCH=OFF -DMONITOR_PACKAGE=OFF >/dev/null
 cmake --build "$root/build/asan" -j "$jobs"
 
 echo "== tests (release) =="
@@ -25,9 +27,14 @@ echo "== tests (release) =="
 echo "== polling under faults, short form (release) =="
 (cd "$root/build/release" && ctest -C soak -L soak --output-on-failure)
 
+echo "== Debian package: built, unpacked and checked =="
+deb="$("$root/scripts/package.sh")"
+version="$(sed -n 's/^project(RaruzorMonitor VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
+"$root/tests/packaging/check_package.sh" "$deb" "$version"
+
 echo "== engine tests (thread sanitizer) =="
 cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DMONITOR_SANITIZE_THREAD=ON -DMONITOR_BENCH=OFF >/dev/null
+      -DMONITOR_SANITIZE_THREAD=ON -DMONITOR_BENCH=OFF -DMONITOR_PACKAGE=OFF >/dev/null
 cmake --build "$root/build/tsan" -j "$jobs" --target test_engine test_soak tarvel-meter-sim
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp"
 QT_QPA_PLATFORM=offscreen "$root/build/tsan/tests/test_engine" --gtest_brief=1

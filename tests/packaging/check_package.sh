@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Checks a built Debian package without installing it: unpacks it into a
+# temporary root, checks what it holds and depends on, runs every tool's
+# --help and --version from there, starts the program under a virtual X
+# server until its window shows, and lets lintian look for errors.
+# Usage: check_package.sh PACKAGE.deb VERSION
+set -euo pipefail
+deb="$1"
+version="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+root="$work/root"
+fail() { echo "check_package: $*" >&2; exit 1; }
+
+[ "$(dpkg-deb -f "$deb" Package)" = raruzor-monitor ] || fail "wrong package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), not $version"
+depends="$(dpkg-deb -f "$deb" Depends)"
+for library in libqt6widgets6 libqt6serialport6 libqt6network6 libqcustomplot2.1-qt6 libstdc++6 qt6-qpa-plugins; do
+  grep -q "$library" <<<"$depends" || fail "no dependency on $library: $depends"
+done
+
+dpkg-deb -x "$deb" "$root"
+doc=usr/share/doc/raruzor-monitor
+for file in usr/bin/raruzor-monitor usr/bin/raruzor-poll usr/bin/tarvel-meter-sim usr/bin/ccnn-convert \
+            usr/share/applications/raruzor-monitor.desktop \
+            usr/share/icons/hicolor/scalable/apps/raruzor-monitor.svg \
+            usr/share/man/man1/raruzor-monitor.1.gz usr/share/man/man1/raruzor-poll.1.gz \
+            usr/share/man/man1/tarvel-meter-sim.1.gz usr/share/man/man1/ccnn-convert.1.gz \
+            $doc/guide.html $doc/copyright $doc/changelog.gz \
+            $doc/main-page.png $doc/harmonics-page.png $doc/interharmonics-page.png \
+            $doc/power-page.png $doc/signals-page.png $doc/connections.png; do
+  [ -s "$root/$file" ] || fail "missing $file"
+done
+# every picture the guide shows is beside it
+for picture in $(grep -o 'src="[^"]*"' "$root/$doc/guide.html" | sed 's/src="\(.*\)"/\1/'); do
+  [ -s "$root/$doc/$picture" ] || fail "the guide shows $picture, which is not installed"
+done
+grep -q '^Exec=raruzor-monitor$' "$root/usr/share/applications/raruzor-monitor.desktop" || fail "desktop entry"
+
+for tool in raruzor-poll tarvel-meter-sim ccnn-convert; do
+  "$root/usr/bin/$tool" --help | grep -qi usage || fail "$tool --help"
+  [ "$("$root/usr/bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version: $("$root/usr/bin/$tool" --version)"
+done
+
+# The program from the package, in a home of its own, until its window shows.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  "$1/usr/bin/raruzor-monitor" & program=$!
+  for _ in $(seq 60); do
+    if xdotool search --name "^Raruzor U7\(D5\) v $2\$" >/dev/null 2>&1; then
+      kill $program; wait $program || true; exit 0
+    fi
+    kill -0 $program 2>/dev/null || exit 1
+    sleep 0.5
+  done
+  kill $program; exit 1' _ "$root" "$version" || fail "the program's window did not show"
+
+status=0
+lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1 || status=$?
+grep -v "running with root privileges" "$work/lintian.txt" || true
+[ "$status" -eq 0 ] || fail "lintian reports errors"
+echo "check_package: $(basename "$deb") is sound ($(du -k "$deb" | cut -f1) KiB)"
