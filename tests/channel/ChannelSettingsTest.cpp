@@ -104,12 +104,12 @@ TEST(PCAErrorTextTable, ExactTextsEmptyForZeroAndFallbackForGaps)
     EXPECT_EQ(PCAErrorText(24), QStringLiteral("Подключенное устройство неопределяется."));
     EXPECT_EQ(PCAErrorText(25), QStringLiteral("Нет соединения с оптической приставкой."));
     const QString unknown = QStringLiteral("Неизвестный код ошибки.");
-    for (int code : {-1, 6, 7, 8, 9, 26, 100, 255})
+    for (int code : {-1, 6, 7, 8, 9, 27, 100, 255})
         EXPECT_EQ(PCAErrorText(code), unknown) << code;
     int withText = 0;
     for (int code = 1; code <= 30; ++code)
         withText += PCAErrorText(code) != unknown ? 1 : 0;
-    EXPECT_EQ(withText, 21); // 1-5 and 10-25
+    EXPECT_EQ(withText, 22); // 1-5 and 10-26
 }
 
 TEST(CreatePCAFactory, ChoosesTheClassByChannelTypeAndNoneForOthers)
