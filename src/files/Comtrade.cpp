@@ -332,12 +332,45 @@ QString TFileCOMTRADE::GetFileName(const QString &deviceClassName) const
 
 namespace {
 
-void WriteWhole(const QString &fileName, const QByteArray &bytes)
+// A file written whole under a name of its own beside the final one, so that a
+// failed write (a full disk) leaves a file saved before under the final name
+// as it was. Removed again unless moved into place.
+class TPendingFile
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
-        throw EInOutError(QStringLiteral("Ошибка при записи файла (%1).").arg(fileName));
-}
+public:
+    TPendingFile(const QString &finalPath, const QByteArray &bytes)
+        : finalPath_(finalPath), file_(finalPath + QStringLiteral(".part"))
+    {
+        QFile::remove(file_.fileName()); // a piece left by an earlier failed save
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file_.write(bytes) != bytes.size() ||
+            !file_.flush()) {
+            // by name: QFile::remove() keeps a file whose last bytes could not be flushed
+            file_.close();
+            QFile::remove(file_.fileName());
+            throw EInOutError(QStringLiteral("Ошибка при записи файла (%1).").arg(finalPath_));
+        }
+        file_.close();
+    }
+    ~TPendingFile()
+    {
+        if (!moved_)
+            QFile::remove(file_.fileName());
+    }
+    TPendingFile(const TPendingFile &) = delete;
+    TPendingFile &operator=(const TPendingFile &) = delete;
+
+    void MoveIntoPlace()
+    {
+        if (!file_.rename(finalPath_))
+            throw EInOutError(QStringLiteral("Ошибка при записи файла (%1).").arg(finalPath_));
+        moved_ = true;
+    }
+
+private:
+    QString finalPath_;
+    QFile file_;
+    bool moved_ = false;
+};
 
 } // namespace
 
@@ -345,7 +378,7 @@ bool TFileCOMTRADE::SaveToFile(const QString &cfgPath, const TErrorSink &showErr
 {
     if (dat_.isEmpty() || config_.Lines.isEmpty())
         return false;
-    if (!TGenerateNameUtilities::PrepareFile(cfgPath, showError))
+    if (!TGenerateNameUtilities::PrepareFolder(cfgPath, showError))
         return false;
 
     QByteArray text;
@@ -357,8 +390,14 @@ bool TFileCOMTRADE::SaveToFile(const QString &cfgPath, const TErrorSink &showErr
     const QString datPath = info.suffix().isEmpty()
                                 ? cfgPath + QStringLiteral(".dat")
                                 : info.path() + u'/' + info.completeBaseName() + QStringLiteral(".dat");
-    WriteWhole(cfgPath, text);
-    WriteWhole(datPath, dat_);
+    // both new files written before either old one goes
+    TPendingFile cfg(cfgPath, text);
+    TPendingFile dat(datPath, dat_);
+    if (!TGenerateNameUtilities::RemoveOldFile(cfgPath, showError) ||
+        !TGenerateNameUtilities::RemoveOldFile(datPath, showError))
+        return false;
+    dat.MoveIntoPlace();
+    cfg.MoveIntoPlace();
     return true;
 }
 

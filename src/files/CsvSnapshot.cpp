@@ -238,20 +238,33 @@ QString TGenerateNameUtilities::CsvBaseName(const QString &deviceClassName, int 
         .arg(moment.toString(QStringLiteral("yyMMdd_HHmmsszzz")));
 }
 
+namespace {
+
+bool Fail(const TErrorSink &showError, const char *format, const QString &fileName)
+{
+    if (showError)
+        showError(QString::fromUtf8(format).arg(fileName));
+    return false;
+}
+
+} // namespace
+
 bool TGenerateNameUtilities::PrepareFile(const QString &fileName, const TErrorSink &showError)
 {
-    auto fail = [&](const char *format) {
-        if (showError)
-            showError(QString::fromUtf8(format).arg(fileName));
-        return false;
-    };
+    return PrepareFolder(fileName, showError) && RemoveOldFile(fileName, showError);
+}
+
+bool TGenerateNameUtilities::PrepareFolder(const QString &fileName, const TErrorSink &showError)
+{
+    return QDir().mkpath(QFileInfo(fileName).absolutePath()) ||
+           Fail(showError, "Ошибка при указании пути к файлу (%1).", fileName);
+}
+
+bool TGenerateNameUtilities::RemoveOldFile(const QString &fileName, const TErrorSink &showError)
+{
     const QFileInfo info(fileName);
-    if (!QDir().mkpath(info.absolutePath()))
-        return fail("Ошибка при указании пути к файлу (%1).");
-    if (info.exists() || info.isSymLink()) {
-        if (info.isDir() || !QFile::remove(fileName))
-            return fail("Ошибка при удалении перезаписываемого файла (%1).");
-    }
+    if ((info.exists() || info.isSymLink()) && (info.isDir() || !QFile::remove(fileName)))
+        return Fail(showError, "Ошибка при удалении перезаписываемого файла (%1).", fileName);
     return true;
 }
 

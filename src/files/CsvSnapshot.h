@@ -84,8 +84,11 @@ public:
     // The name alone, without a folder.
     static QString CsvBaseName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
     // Creates the folder and removes an old file of that name; shows its own
-    // errors through the sink.
+    // errors through the sink. The two steps are also available apart, for a
+    // writer that replaces the old file only once the new one is written.
     static bool PrepareFile(const QString &fileName, const TErrorSink &showError);
+    static bool PrepareFolder(const QString &fileName, const TErrorSink &showError);
+    static bool RemoveOldFile(const QString &fileName, const TErrorSink &showError);
 };
 
 class TDataStorageSaver

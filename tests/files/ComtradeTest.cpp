@@ -1,7 +1,9 @@
 #include "common/Cp1251.h"
 #include "common/Contracts.h"
+#include "common/Exceptions.h"
 #include "common/UserFolders.h"
 #include "files/Comtrade.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -379,6 +381,31 @@ TEST(Comtrade, SavesBothFilesUnchanged)
     EXPECT_FALSE(
         record.SaveToFile(folder.filePath(QStringLiteral("blocked.cfg")), [&](const QString &text) { shown = text; }));
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Ошибка при удалении перезаписываемого файла (")));
+}
+
+TEST(Comtrade, AFailedSaveKeepsThePairSavedBefore)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString cfgPath = folder.filePath(QStringLiteral("osci.cfg"));
+    const QString datPath = folder.filePath(QStringLiteral("osci.dat"));
+    const QByteArray oldDat = MeterData(2);
+    ASSERT_TRUE(TFileCOMTRADE(oldDat, Encode(MeterConfigLines()), kNow).SaveToFile(cfgPath));
+
+    // the operator confirmed the overwrite, and the disk fills part way
+    const TFileCOMTRADE bigger(MeterData(20), Encode(MeterConfigLines()), kNow);
+    {
+        testsupport::TFileSizeLimit limit(oldDat.size() + 100);
+        ASSERT_TRUE(limit.Active());
+        EXPECT_THROW(bigger.SaveToFile(cfgPath), EInOutError);
+    }
+    QFile cfg(cfgPath);
+    ASSERT_TRUE(cfg.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cfg.readAll(), Encode(MeterConfigLines(), "\r\n"));
+    QFile dat(datPath);
+    ASSERT_TRUE(dat.open(QIODevice::ReadOnly));
+    EXPECT_EQ(dat.readAll(), oldDat);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2) << "no pieces left behind";
 }
 
 TEST(Comtrade, SaveUsesTheDocumentsSubfolder)
