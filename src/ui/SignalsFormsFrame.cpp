@@ -213,6 +213,8 @@ TSignalsFormsFrame::TSignalsFormsFrame(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("SignalsFormsFrame1"));
     forms_ = std::make_unique<TFormsBuisnessAndGUIConformityManager>(this);
     axes_ = std::make_unique<TAxisBuisnessAndGUIConformityManager>(this);
+    refreshLater_.setSingleShot(true);
+    connect(&refreshLater_, &QTimer::timeout, this, &TSignalsFormsFrame::ShowLatestOscillogram);
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -490,9 +492,24 @@ void TSignalsFormsFrame::DisconnectEngine()
 
 void TSignalsFormsFrame::OscillogramStored()
 {
-    // a hidden page takes the latest oscillogram when it is shown
-    if (representer_ && isVisible())
-        representer_->UpdateSamples();
+    // a hidden page takes the latest oscillogram when it is shown; a refresh
+    // already held back will take it too
+    if (!representer_ || !isVisible() || refreshLater_.isActive())
+        return;
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : refreshIntervalMs_;
+    if (since >= refreshIntervalMs_)
+        ShowLatestOscillogram();
+    else
+        refreshLater_.start(static_cast<int>(refreshIntervalMs_ - since));
+}
+
+void TSignalsFormsFrame::ShowLatestOscillogram()
+{
+    refreshLater_.stop();
+    if (!representer_ || !isVisible())
+        return;
+    sinceRefresh_.start();
+    representer_->UpdateSamples();
 }
 
 void TSignalsFormsFrame::AutoScale()
@@ -729,7 +746,7 @@ void TSignalsFormsFrame::SetFrozen(bool frozen)
         return;
     representer_->SetFrozen(frozen);
     if (!frozen)
-        OscillogramStored(); // the latest stored one, at once
+        ShowLatestOscillogram(); // the latest stored one, at once
 }
 
 void TSignalsFormsFrame::UndoZoomByMouse()

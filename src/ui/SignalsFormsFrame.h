@@ -12,6 +12,8 @@
 #include "ui/SignalsForms.h"
 
 #include <QList>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -94,8 +96,14 @@ public:
     // The latest stored oscillogram onto the chart (unless frozen), then
     // the scaling rule.
     void AutoScale();
-    // The record stored an oscillogram (or was cleared).
+    // The record stored an oscillogram (or was cleared). The chart is renewed
+    // at most once per refresh interval: over a fast link oscillograms come
+    // several times a second, faster than anyone reads a waveform, and each
+    // costs a chart repaint. The latest one always shows.
     void OscillogramStored();
+    // 0: every oscillogram at once (tests and benchmarks).
+    void SetRefreshInterval(int ms) { refreshIntervalMs_ = ms; }
+    static constexpr int kRefreshIntervalMs = 300;
     // Writes the oscillogram on screen as a .cfg/.dat pair chosen in the
     // file dialog; false when nothing was written.
     bool SaveShownOscillogram();
@@ -168,6 +176,7 @@ private:
     void FillSeries(const TFormsBuisnessAndGUIConformityManager::TEntry &entry);
     void FillAllSeries();
     void Redraw();
+    void ShowLatestOscillogram();
 
     std::unique_ptr<TFormsBuisnessAndGUIConformityManager> forms_;
     std::unique_ptr<TAxisBuisnessAndGUIConformityManager> axes_;
@@ -177,6 +186,9 @@ private:
     int periods_ = kMinPeriods;
     // The series wait for the samples the representer holds (page hidden).
     bool seriesStale_ = false;
+    int refreshIntervalMs_ = kRefreshIntervalMs;
+    QElapsedTimer sinceRefresh_;
+    QTimer refreshLater_; // a refresh held back until the interval is over
     // Set while the chart's own ranges are written back into the model, or
     // the model's ranges into the chart: neither answers the other.
     bool syncingRanges_ = false;

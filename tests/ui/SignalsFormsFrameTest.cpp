@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLocale>
@@ -184,10 +185,21 @@ TEST_F(SignalsFormsFrameTest, ShowsEachStoredOscillogramWholeAndOnlyWhenShown)
     EXPECT_FLOAT_EQ(Y(frame->lnsrsVoltage[0], 16), 300 * std::sin(std::numbers::pi / 2));
     EXPECT_FLOAT_EQ(Y(frame->lnsrsCurrent[2], 0), 4 * std::sin(8.0));
 
+    // oscillograms coming faster than the refresh interval wait, and the
+    // latest of them shows when it is over
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    Store(Waves(310, 4));
+    Store(Waves(320, 4));
+    EXPECT_FLOAT_EQ(Y(frame->lnsrsVoltage[0], 16), 300);
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return Y(frame->lnsrsVoltage[0], 16) == 320; }, 5000));
+    EXPECT_GE(sinceFirst.elapsed(), TSignalsFormsFrame::kRefreshIntervalMs - 50);
+    frame->SetRefreshInterval(0); // from here on each one at once
+
     // a hidden page does no chart work; shown again it draws the latest
     frame->hide();
     Store(Waves(100, 1));
-    EXPECT_FLOAT_EQ(Y(frame->lnsrsVoltage[0], 16), 300);
+    EXPECT_FLOAT_EQ(Y(frame->lnsrsVoltage[0], 16), 320);
     Show();
     EXPECT_FLOAT_EQ(Y(frame->lnsrsVoltage[0], 16), 100);
 
