@@ -74,6 +74,15 @@ csvs=("$work"/csv/monitor_m7\(v4_6\)_77_*.csv)
 [ "$(ls -A "$work/csv" | wc -l)" -eq 2 ]   # no temporary file left beside them
 [ "$(wc -l < "${csvs[0]}")" -eq 74 ]
 
+# a data answer cut short clears the record: that is no cycle, and the one
+# snapshot asked for is of the first cycle read whole
+start_sim --fault length,on=data,count=1
+start_poll cut --tcp "127.0.0.1:$port" --cycles 1 --csv-every 1 --out "$work/cut"
+finish; expect_status cut 0
+order="$(grep -oE '^(Неполный ответ|Идет обмен|Последний файл)' "$work/cut.txt" | tr '\n' '|')"
+[ "$order" = "Неполный ответ|Идет обмен|Последний файл|" ] || { echo "cut: $order"; cat "$work/cut.txt"; exit 1; }
+[ "$(ls "$work"/cut/*.csv | wc -l)" -eq 1 ]
+
 # recording until Ctrl+C: a clean stop
 start_poll ctrl-c --tcp "127.0.0.1:$good" --csv-every 1 --out "$work/ctrl-c"
 wait_for ctrl-c "Последний файл"

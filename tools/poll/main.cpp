@@ -64,8 +64,6 @@ public:
         connect(
             &events, &TEngineEvents::StatusChanged, this, [](const QString &text) { Print(text); }, queued);
         connect(
-            &events, &TEngineEvents::DataChanged, this, [this] { OnCycle(); }, queued);
-        connect(
             &events, &TEngineEvents::LinkStatisticsChanged, this,
             [this](const TLinkStatistics &statistics) { OnStatistics(statistics); }, queued);
         connect(
@@ -99,6 +97,9 @@ public:
     }
 
 private:
+    // A data cycle is one the engine counts as read whole: the record also
+    // tells of a change when it is cleared after a failed cycle, and a
+    // snapshot of that would be all zeros.
     void OnCycle()
     {
         ++cycles_;
@@ -114,7 +115,10 @@ private:
     {
         const bool newCycle = statistics.Cycles != statistics_.Cycles;
         statistics_ = statistics;
-        if (newCycle && options_.StatsEvery > 0 && statistics.Cycles % quint64(options_.StatsEvery) == 0)
+        if (!newCycle)
+            return;
+        OnCycle();
+        if (options_.StatsEvery > 0 && statistics.Cycles % quint64(options_.StatsEvery) == 0)
             PrintStatistics();
     }
 
