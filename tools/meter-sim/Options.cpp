@@ -110,7 +110,7 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
     const QCommandLineOption steady(u"no-channel-faults"_s, u"Never report a channel status other than 0."_s);
     const QCommandLineOption seed(u"seed"_s, u"Seed of the measurement noise and of random faults (default 1)."_s,
                                   u"N"_s);
-    const QCommandLineOption fault(u"fault"_s, u"Fault rule, see above; may be repeated."_s, u"SPEC"_s);
+    const QCommandLineOption fault(u"fault"_s, u"Fault rule, see above; may be repeated."_s, u"RULE"_s);
     const QCommandLineOption verbose(u"verbose"_s, u"Log every request and answer to stderr."_s);
     const QCommandLineOption sentLog(
         u"sent-log"_s, u"Record every data answer and every fired fault in this binary file (for long test runs)."_s,
