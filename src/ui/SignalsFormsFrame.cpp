@@ -399,8 +399,7 @@ QWidget *TSignalsFormsFrame::BuildInfoPanel()
 QCPGraph *TSignalsFormsFrame::AddSeries(const char *name, const QString &title, bool current)
 {
     QCustomPlot *plot = chtSignalsForms;
-    QCPGraph *series =
-        current ? new TBatchedLineGraph(plot->xAxis, plot->yAxis2) : new TBatchedLineGraph(plot->xAxis, plot->yAxis);
+    QCPGraph *series = new TBatchedLineGraph(plot->xAxis, current ? plot->yAxis2 : plot->yAxis);
     series->setObjectName(QLatin1String(name));
     series->setName(title);
     series->removeFromLegend();
