@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Checks a built Debian package without installing it: unpacks it into a
-# temporary root, checks what it holds and depends on, runs every tool's
-# --help and --version from there, starts the program under a virtual X
-# server until its window shows, and lets lintian look for errors.
+# Checks a built Debian package: unpacks it into a temporary root, checks what
+# it holds and depends on, runs every tool's --help and --version from there,
+# starts the program under a virtual X server until its window shows, installs
+# it with apt (as root) and lets lintian look for errors.
 # Usage: check_package.sh PACKAGE.deb VERSION
 set -euo pipefail
 deb="$1"
@@ -56,6 +56,25 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     sleep 0.5
   done
   kill $program; exit 1' _ "$root" "$version" || fail "the program's window did not show"
+
+# Installed as a user would (root only, as in CI): the tools run from /usr/bin
+# and the manual pages are found. A package that was not installed before is
+# removed again.
+if [ "$(id -u)" -eq 0 ]; then
+  installed_before=0
+  dpkg-query -W -f='${Status}' raruzor-monitor 2>/dev/null | grep -q 'install ok installed' && installed_before=1
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$(realpath "$deb")" \
+    >"$work/apt.txt" 2>&1 || { cat "$work/apt.txt"; fail "apt could not install the package"; }
+  for tool in raruzor-poll tarvel-meter-sim ccnn-convert; do
+    [ "$(/usr/bin/$tool --version)" = "$tool $version" ] || fail "installed $tool --version"
+  done
+  [ -x /usr/bin/raruzor-monitor ] || fail "the program was not installed"
+  man -w raruzor-poll >/dev/null || fail "no manual page for raruzor-poll once installed"
+  if [ "$installed_before" -eq 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq raruzor-monitor >"$work/apt.txt" 2>&1 \
+      || { cat "$work/apt.txt"; fail "apt could not remove the package"; }
+  fi
+fi
 
 status=0
 lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1 || status=$?
