@@ -22,9 +22,12 @@ namespace {
 // The firmware from which meters keep an oscillogram to read between cycles.
 constexpr int kLastFirmwareWithoutOscillogram = 2217;
 constexpr int kMeterTimePollMs = 100;
-// After a cycle lost to the link (all attempts used): a meter that is gone
-// would otherwise be asked again at once, thousands of times a second.
-constexpr int kLinkFailurePauseMs = 1000;
+// After a pass that read no cycle: a meter that is gone, busy or not ready
+// would otherwise be asked again at once, thousands of times a second. The
+// pause doubles while the failures go on, so a meter away for hours fills
+// the log slowly, and is back to the first after a whole cycle.
+constexpr int kFirstFailurePauseMs = 1000;
+constexpr int kLongestFailurePauseMs = 8000;
 constexpr quint8 kDataRequestCount = 3;
 
 constexpr TR5DriverKind DriverKindOf(int deviceType)
@@ -152,29 +155,37 @@ void TRequestThreadVD::Execute()
         ReadSettings();
 
     while (!StopRequested() && opened && commands_->PasswordCommand()->ResultClass() == rcSuccess) {
+        bool cycleRead = false;
         try {
-            // Settings lost to a failed exchange would leave every cycle of
-            // the run without nominals and limits: asked for again, once a
-            // cycle, until they come.
+            // Settings lost to a failed exchange or an answer without data
+            // would leave every cycle of the run without nominals and
+            // limits: asked for again, once a cycle, until they come.
             if (!settingsRead_)
                 ReadSettings();
-            const TR5Command *failed = commands_->DateTimeCommand();
             if (WaitForNewMeterTime(false)) {
                 QElapsedTimer cycle;
                 cycle.start();
-                failed = ReadDataRequests() ? nullptr : commands_->DataCommand();
-                if (!failed) {
+                switch (ReadDataRequests()) {
+                case TCycleOutcome::Read:
+                    cycleRead = true;
                     statistics_.LastCycleMs = cycle.elapsed();
                     ++statistics_.Cycles;
                     ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
+                    break;
+                case TCycleOutcome::NoData: ++statistics_.NoDataCycles; break;
+                case TCycleOutcome::Failed:
+                case TCycleOutcome::Stopped: break;
                 }
                 PublishStatistics();
             }
-            if (failed && failed->ResultClass() == rcLinkFailure)
-                Pause(kLinkFailurePauseMs);
-        } catch (const std::exception &) {
-            store_.Clear();
+        } catch (const std::exception &error) {
+            // The values keep their last state; the status says what failed.
+            ReportStatus(QString::fromUtf8(error.what()), svError);
         }
+        if (cycleRead)
+            failurePauseMs_ = 0;
+        else if (commands_->PasswordCommand()->ResultClass() == rcSuccess)
+            PauseAfterFailure();
     }
 
     try {
@@ -227,6 +238,10 @@ bool TRequestThreadVD::WaitForNewMeterTime(bool first)
             return false;
         if (StopRequested())
             return false;
+        if (!dateTime->AnswerReceived()) {
+            ReportAnswerWithoutData(*dateTime);
+            return false;
+        }
         const QDateTime meterTime = dateTime->DateTime();
         if (verifier_.AcceptMeterTime(meterTime)) {
             store_.SetDeviceDateTime(meterTime);
@@ -245,11 +260,16 @@ bool TRequestThreadVD::ReadSettings()
 {
     for (TR5Command *command : {static_cast<TR5Command *>(commands_->DateTimeCommand()),
                                 static_cast<TR5Command *>(commands_->SettingsCommand()),
-                                static_cast<TR5Command *>(commands_->TimeSettingsCommand())})
+                                static_cast<TR5Command *>(commands_->TimeSettingsCommand())}) {
         if (!Run(command))
             return false;
-    if (StopRequested())
-        return true;
+        if (StopRequested())
+            return true;
+        if (!command->AnswerReceived()) {
+            ReportAnswerWithoutData(*command);
+            return false;
+        }
+    }
     // The answers are in: nominals they cannot give would not come from
     // asking again.
     settingsRead_ = true;
@@ -266,28 +286,45 @@ bool TRequestThreadVD::ReadSettings()
     return true;
 }
 
-bool TRequestThreadVD::ReadDataRequests()
+TRequestThreadVD::TCycleOutcome TRequestThreadVD::ReadDataRequests()
 {
     TR5DataCommand *data = commands_->DataCommand();
     for (const TR5Descriptor &descriptor : dataRequests_->Items()) {
         if (StopRequested())
-            break;
+            return TCycleOutcome::Stopped;
         data->SetDescriptor(descriptor);
         if (!Run(data))
-            return false;
-        const TR5ResultClass resultClass = data->ResultClass();
-        if (resultClass != rcAcceptedWithNote && resultClass != rcSuccess)
-            continue;
+            return TCycleOutcome::Failed;
+        if (!data->AnswerReceived()) {
+            if (StopRequested())
+                return TCycleOutcome::Stopped;
+            ReportAnswerWithoutData(*data);
+            return data->ResultClass() == rcNoData ? TCycleOutcome::NoData : TCycleOutcome::Failed;
+        }
         try {
             store_.WriteData(TDataDescriptor{descriptor[0], descriptor[1], descriptor[2], descriptor[3]},
                              QByteArrayView(data->Answer()));
         } catch (const EShortDataAnswer &error) {
             // a cut answer leaves the last good values on the screen
             ReportStatus(error.Message(), svError);
-            return false;
+            return TCycleOutcome::Failed;
         }
     }
-    return true;
+    return TCycleOutcome::Read;
+}
+
+void TRequestThreadVD::ReportAnswerWithoutData(const TR5Command &command)
+{
+    if (StopRequested())
+        return;
+    // "Not ready" and its kind are the meter's own word on a request it
+    // took; any other code without data is an error.
+    if (command.ResultClass() == rcNoData)
+        ReportStatus(command.ErrorText(), svWarning);
+    else
+        ReportStatus(
+            QStringLiteral("Ответ прибора без данных (%1) %2").arg(command.ErrorCode()).arg(command.ErrorText()),
+            svError);
 }
 
 bool TRequestThreadVD::ReadOscillogram()
@@ -305,6 +342,9 @@ bool TRequestThreadVD::ReadOscillogram()
             received = true;
             break;
         }
+        // "not ready": the same part is asked for again, not at once
+        if (!oscillogram->AnswerReceived())
+            Pause(kMeterTimePollMs);
     }
     if (!received)
         return false;
@@ -337,6 +377,13 @@ void TRequestThreadVD::PublishStatistics()
     if (driver_)
         statistics_.Line = driver_->Counters();
     host_.LinkStatisticsChanged(statistics_);
+}
+
+void TRequestThreadVD::PauseAfterFailure()
+{
+    failurePauseMs_ =
+        failurePauseMs_ == 0 ? kFirstFailurePauseMs : std::min(2 * failurePauseMs_, kLongestFailurePauseMs);
+    Pause(failurePauseMs_);
 }
 
 void TRequestThreadVD::Pause(int ms) const

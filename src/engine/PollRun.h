@@ -42,12 +42,21 @@ private:
     void Execute();
     void CreateDriver();
     bool OpenChannel();
+    // How the data requests of one cycle ended. Only Read is a cycle: the
+    // record took a whole data answer.
+    enum class TCycleOutcome { Read, NoData, Failed, Stopped };
+
     bool WaitForNewMeterTime(bool first);
     // Date-time, settings and intervals, then the nominals and limits; sets
     // settingsRead_ once all three answers are in.
     bool ReadSettings();
-    bool ReadDataRequests();
+    TCycleOutcome ReadDataRequests();
     bool ReadOscillogram();
+    // A command the executor let pass whose answer carried no data; a stop
+    // that cut it short is not reported.
+    void ReportAnswerWithoutData(const TR5Command &command);
+    // Between passes that read no cycle; grows while they keep failing.
+    void PauseAfterFailure();
     void CloseChannel();
     // True when the command did NOT fail.
     bool Run(TR5Command *command);
@@ -72,6 +81,7 @@ private:
     std::unique_ptr<TCommandExecuter> executer_;
     std::unique_ptr<TCommandsVD> dataRequests_;
     bool settingsRead_ = false;
+    int failurePauseMs_ = 0;
     TRequestCirclesFinishingReporter reporter_;
     TTimeIntervalVerifier verifier_;
     TRequestThreadLogger threadLogger_;

@@ -56,6 +56,7 @@ void TR5Command::DoR5Command()
 void TR5Command::Execute()
 {
     errorCode_ = 0;
+    answerReceived_ = false;
     DoR5Command();
     errorCode_ = static_cast<qint8>(device_->ErrorCode());
 }
@@ -85,8 +86,11 @@ void TR5DataCommand::DoR5Command()
     answer_.clear();
     qint32 expected = 0;
     QByteArray received;
-    if (Device()->Exchange({}, expected, {}, &received, descriptor_[0], descriptor_[1], descriptor_[2], descriptor_[3]))
+    if (Device()->Exchange({}, expected, {}, &received, descriptor_[0], descriptor_[1], descriptor_[2],
+                           descriptor_[3])) {
         answer_ = received;
+        SetAnswerReceived(true);
+    }
 }
 
 QString TR5DataCommand::CommandLine() const
@@ -106,7 +110,7 @@ void TR5DataCommand::FillLogLines(QStringList &lines) const
 
 void TR5PasswordCommand::DoR5Command()
 {
-    Device()->RemovePassword(0, Password);
+    SetAnswerReceived(Device()->RemovePassword(0, Password));
 }
 
 QString TR5PasswordCommand::CommandLine() const
@@ -119,7 +123,8 @@ QString TR5PasswordCommand::CommandLine() const
 void TR5SettingsCommand::DoR5Command()
 {
     qint32 expected = kAnswerSize;
-    Device()->Exchange({}, expected, SettingsAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1Settings, 1, 1);
+    SetAnswerReceived(
+        Device()->Exchange({}, expected, SettingsAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1Settings, 1, 1));
 }
 
 QString TR5SettingsCommand::CommandLine() const
@@ -130,7 +135,8 @@ QString TR5SettingsCommand::CommandLine() const
 void TR5DateTimeInfoCommand::DoR5Command()
 {
     qint32 expected = kAnswerSize;
-    Device()->Exchange({}, expected, DateTimeAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1DateTime, 1, 1);
+    SetAnswerReceived(
+        Device()->Exchange({}, expected, DateTimeAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1DateTime, 1, 1));
 }
 
 QString TR5DateTimeInfoCommand::CommandLine() const
@@ -175,7 +181,8 @@ int TR5DateTimeInfoCommand::FirmwareVersion() const
 void TR5TimeSettingsCommand::DoR5Command()
 {
     qint32 expected = kAnswerSize;
-    Device()->Exchange({}, expected, IntervalsAnswer, nullptr, R5Frame::kCmdService, R5Frame::kCmd1Intervals, 1, 1);
+    SetAnswerReceived(Device()->Exchange({}, expected, IntervalsAnswer, nullptr, R5Frame::kCmdService,
+                                         R5Frame::kCmd1Intervals, 1, 1));
 }
 
 QString TR5TimeSettingsCommand::CommandLine() const
@@ -211,6 +218,7 @@ void TR5OscillogramCommand::DoR5Command()
     } else {
         Last = received;
     }
+    SetAnswerReceived(true);
 }
 
 QString TR5OscillogramCommand::CommandLine() const
@@ -245,9 +253,11 @@ void TR5CommandTryingsRepeating::DoR5Command()
         Device()->CountReconnect();
         if (channel->Disconnect() == 0 && channel->Connect() == 0)
             command_->Execute();
+        SetAnswerReceived(command_->AnswerReceived());
         return;
     }
     command_->Execute();
+    SetAnswerReceived(command_->AnswerReceived());
 }
 
 void TR5CommandTryingsRepeating::FillLogLines(QStringList &lines) const

@@ -62,14 +62,20 @@ public:
 
     TCustomR5Device *Device() const { return device_; }
     qint32 ErrorCode() const { return errorCode_; }
+    // The last run brought the command's answer whole. A code that counts as
+    // success may come without data ("not ready", "more parts follow"), and
+    // a stop cuts an answer short: then what the command holds is old.
+    bool AnswerReceived() const { return answerReceived_; }
 
 protected:
     // The command's own log line ("Команда: ...").
     virtual QString CommandLine() const { return QString(); }
+    void SetAnswerReceived(bool received) { answerReceived_ = received; }
 
 private:
     TCustomR5Device *device_;
     qint32 errorCode_ = 0;
+    bool answerReceived_ = false;
 };
 
 // Four bytes of a data request: CMD, CMD1, iType, iCount.

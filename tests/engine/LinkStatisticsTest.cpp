@@ -95,6 +95,26 @@ TEST_F(LinkStatisticsRun, CountsEachSpoiledAnswerAndStartsEachRunFromZero)
     EXPECT_EQ(published.back().Line.Retries, 0u);
 }
 
+TEST_F(LinkStatisticsRun, DataNotReadyIsNoCycleAndLeavesTheRecordAsItWas)
+{
+    // Data requests #2 and #3 are answered "not ready", without data.
+    testsim::TSimProcess sim({"--fast-clock", "--no-channel-faults", "--fault", "notready,on=data,skip=1,count=2"});
+    ASSERT_TRUE(sim.Started());
+    PollCycles(sim.Port(), 2);
+
+    const TLinkStatistics &s = published.back();
+    EXPECT_EQ(s.NoDataCycles, 2u);
+    EXPECT_EQ(s.Line.MeterCodes[1], 2u);
+    EXPECT_GE(s.Cycles, 2u);
+    EXPECT_EQ(quint64(window.Count(emDataChanged)), s.Cycles); // the record took only whole answers
+    // "not ready" is said, and "exchanging data" only after a cycle read again
+    const QStringList texts = window.StatusTexts();
+    const qsizetype notReady = texts.lastIndexOf(QStringLiteral("Данные не готовы"));
+    ASSERT_GE(notReady, 0) << texts.join(u'|').toStdString();
+    EXPECT_EQ(texts.indexOf(QStringLiteral("Идет обмен данными"), notReady + 1), notReady + 1);
+    EXPECT_EQ(texts.mid(0, notReady).count(QStringLiteral("Идет обмен данными")), 1);
+}
+
 TEST_F(LinkStatisticsRun, AMeterThatVanishesIsNotAskedInATightLoop)
 {
     // One attempt per command: nothing in the executor pauses between the

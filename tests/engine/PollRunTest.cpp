@@ -239,14 +239,24 @@ TEST_F(PollingRun, AStopEndsARunWhoseAnswerDribblesIn)
     QCoreApplication::sendPostedEvents(&window);
     EXPECT_EQ(window.Count(emDataChanged), 0);
     EXPECT_EQ(window.StatusTexts().back(), QStringLiteral("Стоп опроса"));
-    EXPECT_EQ(commons->Severity(), svInformation); // a stop is no line failure
+    EXPECT_FALSE(window.StatusTexts().contains(QStringLiteral("Идет обмен данными")));
+    EXPECT_EQ(commons->Severity(), svInformation);                   // a stop is no line failure
+    EXPECT_TRUE(Log().contains(QStringLiteral("Циклов опроса: 0"))); // the answer cut short is no cycle
 }
 
 TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
 {
-    // The first date-time or settings request goes unanswered and is not
-    // retried; the run must still get its nominals before any data.
-    for (const char *fault : {"silence,on=datetime", "silence,on=settings"}) {
+    // The first date-time or settings request goes unanswered (not retried)
+    // or is answered without its data; the run must still get its nominals
+    // before any data.
+    const std::pair<const char *, QString> cases[] = {
+        {"silence,on=datetime", QStringLiteral("Нет ответа от измерителя")},
+        {"silence,on=settings", QStringLiteral("Нет ответа от измерителя")},
+        {"notready,on=settings", QStringLiteral("Данные не готовы")},
+        {"notready,on=datetime", QStringLiteral("Данные не готовы")},
+        {"error,on=settings,value=33", QStringLiteral("Ответ прибора без данных (33) ")},
+    };
+    for (const auto &[fault, status] : cases) {
         SCOPED_TRACE(fault);
         testsim::TSimProcess sim({"--fast-clock", "--fault", fault});
         ASSERT_TRUE(sim.Started());
@@ -258,7 +268,7 @@ TEST_F(PollingRun, SettingsLostToALineFailureAreReadBeforeTheNextCycle)
         ASSERT_TRUE(commons->WaitForThread(30000));
         QCoreApplication::sendPostedEvents(&window);
 
-        EXPECT_TRUE(window.StatusTexts().contains(QStringLiteral("Нет ответа от измерителя")));
+        EXPECT_FALSE(window.StatusTexts().filter(status).isEmpty()) << window.StatusTexts().join(u'|').toStdString();
         const auto firstOf = [&](int number) {
             return std::find_if(window.messages.begin(), window.messages.end(),
                                 [&](const auto &m) { return m.Number == number; });

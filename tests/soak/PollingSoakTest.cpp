@@ -356,6 +356,7 @@ TEST(PollingSoak, SurvivesAFaultScheduleShowingOnlyWhatTheMeterSent)
 
     EXPECT_TRUE(ended == QLatin1String("cycles") || ended == QLatin1String("time")) << ended.toStdString();
     EXPECT_EQ(figures.Failures, 0) << figures.FirstFailures.join(u'\n').toStdString();
+    EXPECT_EQ(figures.Clears, 0) << "a failed cycle must leave the values as they were";
     EXPECT_TRUE(stopped) << "the stop took longer than " << kStopBoundMs << " ms";
     EXPECT_GT(figures.Cycles, 20);
     EXPECT_GT(checker.Sent().FaultCount(), 0);

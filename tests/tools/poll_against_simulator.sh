@@ -83,6 +83,26 @@ order="$(grep -oE '^(Неполный ответ|Идет обмен|После�
 [ "$order" = "Неполный ответ|Идет обмен|Последний файл|" ] || { echo "cut: $order"; cat "$work/cut.txt"; exit 1; }
 [ "$(ls "$work"/cut/*.csv | wc -l)" -eq 1 ]
 
+# a meter that is never ready for data: no cycle, no snapshot, a failed run
+start_sim --fault notready,on=data,prob=1
+start_poll notready --tcp "127.0.0.1:$port" --csv-every 1 --out "$work/notready"
+wait_for notready "Данные не готовы"
+kill -INT "$pid"
+finish; expect_status notready 1
+! grep -q "Идет обмен данными" "$work/notready.txt"
+grep -q '^  Циклов опроса: 0' "$work/notready.txt"
+[ -z "$(ls -A "$work/notready" 2>/dev/null)" ]
+
+# Ctrl+C while a data answer is still coming in: nothing is written
+start_sim --fault dribble,on=data,value=20,prob=1
+start_poll stop-inside --tcp "127.0.0.1:$port" --csv-every 1 --out "$work/stop-inside"
+wait_for stop-inside "Старт опроса"
+sleep 2
+kill -INT "$pid"
+finish; expect_status stop-inside 1
+grep -q '^  Циклов опроса: 0' "$work/stop-inside.txt"
+[ -z "$(ls -A "$work/stop-inside" 2>/dev/null)" ]
+
 # recording until Ctrl+C: a clean stop
 start_poll ctrl-c --tcp "127.0.0.1:$good" --csv-every 1 --out "$work/ctrl-c"
 wait_for ctrl-c "Последний файл"
