@@ -27,7 +27,7 @@ constexpr int kMeterTimePollMs = 100;
 // pause doubles while the failures go on, so a meter away for hours fills
 // the log slowly, and is back to the first after a whole cycle.
 constexpr int kFirstFailurePauseMs = 1000;
-constexpr int kLongestFailurePauseMs = 8000;
+constexpr int kLongestFailurePauseMs = 16000;
 constexpr quint8 kDataRequestCount = 3;
 
 constexpr TR5DriverKind DriverKindOf(int deviceType)
@@ -160,8 +160,11 @@ void TRequestThreadVD::Execute()
             // Settings lost to a failed exchange or an answer without data
             // would leave every cycle of the run without nominals and
             // limits: asked for again, once a cycle, until they come.
-            if (!settingsRead_)
-                ReadSettings();
+            // A link that just failed them would fail the data as well.
+            if (!settingsRead_ && !ReadSettings() && LinkFailed()) {
+                PauseAfterFailure();
+                continue;
+            }
             if (WaitForNewMeterTime(false)) {
                 QElapsedTimer cycle;
                 cycle.start();
@@ -377,6 +380,11 @@ void TRequestThreadVD::PublishStatistics()
     if (driver_)
         statistics_.Line = driver_->Counters();
     host_.LinkStatisticsChanged(statistics_);
+}
+
+bool TRequestThreadVD::LinkFailed() const
+{
+    return R5ResultClass(static_cast<qint8>(driver_->ErrorCode())) == rcLinkFailure;
 }
 
 void TRequestThreadVD::PauseAfterFailure()

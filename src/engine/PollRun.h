@@ -57,6 +57,8 @@ private:
     void ReportAnswerWithoutData(const TR5Command &command);
     // Between passes that read no cycle; grows while they keep failing.
     void PauseAfterFailure();
+    // The last exchange was lost to the link (all its attempts).
+    bool LinkFailed() const;
     void CloseChannel();
     // True when the command did NOT fail.
     bool Run(TR5Command *command);
