@@ -5,6 +5,9 @@
 
 #include <QDeadlineTimer>
 #include <QIODevice>
+#include <QThread>
+
+#include <algorithm>
 
 TPCACustom::TPCACustom(const TPCASettings &) {}
 
@@ -119,12 +122,17 @@ int TPCACustom::Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &byt
             lastError_ = pceServerNotFound;
             return -1;
         }
-        if (deadline.hasExpired())
+        // A stop ends the wait like its time-out: nothing more is wanted.
+        if (deadline.hasExpired() || StopRequested())
             break;
-        if (!device->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+        const QDeadlineTimer slice(WaitSliceMs(deadline));
+        if (!device->waitForReadyRead(static_cast<int>(slice.remainingTime()))) {
             // A time-out leaves a connected socket in its timeout error: the
             // state tells a quiet line from a closed one.
             if (device->bytesAvailable() > 0 || LinkClosed())
+                continue;
+            // One slice of a longer wait has passed: look at the stop.
+            if (slice.hasExpired() && !deadline.hasExpired())
                 continue;
             // Time-out, or a failure of the wait itself: either way a read
             // error, with nothing left pending.
@@ -134,6 +142,23 @@ int TPCACustom::Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &byt
     Purge();
     lastError_ = pceRead;
     return -1;
+}
+
+bool TPCACustom::PauseUnlessStopped(int ms) const
+{
+    const QDeadlineTimer deadline(std::max(0, ms));
+    while (!deadline.hasExpired()) {
+        if (StopRequested())
+            return false;
+        QThread::msleep(static_cast<unsigned long>(WaitSliceMs(deadline)));
+    }
+    return !StopRequested();
+}
+
+int TPCACustom::WaitSliceMs(const QDeadlineTimer &deadline) const
+{
+    const qint64 left = std::max<qint64>(0, deadline.remainingTime());
+    return static_cast<int>(stopRequested_ ? std::min<qint64>(left, kStopCheckIntervalMs) : left);
 }
 
 int TPCACustom::CheckDevice()

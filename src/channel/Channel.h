@@ -11,10 +11,12 @@
 // blocking waits (no event loop needed).
 
 #include "channel/ChannelSettings.h"
+#include "channel/StopCheck.h"
 
 #include <QtGlobal>
 #include <memory>
 
+class QDeadlineTimer;
 class QIODevice;
 
 class TPCACustom
@@ -43,6 +45,13 @@ public:
     virtual int CheckDevice();
     virtual void Purge() = 0;
 
+    // Every wait that may last (a connect, modem dialling, a read waiting for
+    // bytes, the pauses around a connect) asks this check and ends at once
+    // when it says stop: a read as on its time-out, a connect or a dial as
+    // failed. Writes and the short line-protocol pauses run to their end.
+    void SetStopCheck(TStopCheck stopRequested) { stopRequested_ = std::move(stopRequested); }
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+
     qintptr Handle() const { return handle_; }
     int LastError() const { return lastError_; }
 
@@ -57,10 +66,16 @@ protected:
 
     void SetLastError(int code) { lastError_ = code; }
     void SetHandle(qintptr handle) { handle_ = handle; }
+    // Sleeps `ms`, cut short by a stop; false when stopped.
+    bool PauseUnlessStopped(int ms) const;
+    // How long the next wait may block: what is left of the deadline, in
+    // slices short enough for the stop check.
+    int WaitSliceMs(const QDeadlineTimer &deadline) const;
 
 private:
     qintptr handle_ = -1;
     int lastError_ = pceNotImplemented;
+    TStopCheck stopRequested_;
 };
 
 // A new channel for the record's ChannelType (1 serial, 2 TCP), or null for

@@ -73,6 +73,8 @@ TPCAComPort::TPCAComPort(const TPCASettings &settings, std::unique_ptr<IComLine>
     }
     if (!line_)
         line_ = CreateSystemComLine();
+    // The line's waits give way to the channel's stop.
+    line_->SetStopCheck([this] { return StopRequested(); });
     std::memcpy(kept_.Bytes + 1, settings.Bytes + 1, sizeof kept_.Bytes - 1);
     kept_.ChannelType = pcaComPort;
     OpenPort();
@@ -360,6 +362,12 @@ int TPCAComPort::DialPhoneModem()
     else
         dial = (kept_.ComPort.Phone.ToneDial != 0 ? QByteArrayLiteral("ATdt") : QByteArrayLiteral("ATdp")) +
                kept_.ComPort.Phone.PhoneNumber.Bytes() + '\r';
+    // A stop that came while the modem was set up: no call is started.
+    if (StopRequested()) {
+        SetLastError(pceModemNoCarrier);
+        return -1;
+    }
+    // A stop cuts the wait for the call short, and the modem is hung up.
     SendCommand(dial, kDialMs);
     if (CarrierDetected()) {
         SetLastError(pceOk);
@@ -378,6 +386,10 @@ int TPCAComPort::ConnectRadioModem()
     const QByteArray init = kept_.ComPort.InitString.Bytes();
     if (!init.isEmpty() && !AnswerContains(SendCommand(init + '\r', kRadioInitMs), "cmd:")) {
         SetLastError(pceModemInit);
+        return -1;
+    }
+    if (StopRequested()) {
+        SetLastError(pceModemNoCarrier);
         return -1;
     }
     SendCommand(QByteArrayLiteral("c ") + kept_.ComPort.CallNumber.Bytes() + '\r', kDialMs);
@@ -418,6 +430,8 @@ int TPCAComPort::ConnectOptoAttach()
 
 // ------------------------------------------------------------ disconnecting
 
+// After a stop the hang-up still sends its bytes and drops DTR (what ends the
+// call), without waiting for answers it never looks at.
 int TPCAComPort::HangUpPhoneModem()
 {
     SetLastError(pceOk);

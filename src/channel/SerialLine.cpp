@@ -163,18 +163,8 @@ public:
             return TComIoResult::Refused;
         if (capacity == 0)
             return TComIoResult::Ok;
-        QDeadlineTimer deadline(std::max(0, timeoutMs));
-        while (port_.bytesAvailable() == 0) {
-            if (deadline.hasExpired())
-                return TComIoResult::TimedOut;
-            if (!port_.waitForReadyRead(int(deadline.remainingTime()))) {
-                if (port_.bytesAvailable() > 0)
-                    break;
-                if (HasDeviceError())
-                    return TComIoResult::Failed;
-                port_.clearError();
-            }
-        }
+        if (!WaitForBytes(std::max(0, timeoutMs)))
+            return HasDeviceError() ? TComIoResult::Failed : TComIoResult::TimedOut;
         for (;;) {
             const qint64 n = port_.read(buffer + got, qint64(capacity - got));
             if (n < 0)
@@ -184,8 +174,9 @@ public:
                 return TComIoResult::Ok;
             if (port_.bytesAvailable() > 0)
                 continue;
-            if (!port_.waitForReadyRead(readIntervalMs_) && port_.bytesAvailable() == 0) {
-                // Quiet for the interval (or gone): what came so far is the answer.
+            if (!WaitForBytes(readIntervalMs_)) {
+                // Quiet for the interval (or gone, or stopped): what came so
+                // far is the answer.
                 if (!HasDeviceError())
                     port_.clearError();
                 return TComIoResult::Ok;
@@ -208,6 +199,27 @@ public:
     }
 
 private:
+    // True once bytes wait in the port; false when `ms` passed without any,
+    // a stop came or the device failed. A long wait runs in slices that look
+    // at the stop.
+    bool WaitForBytes(int ms)
+    {
+        const QDeadlineTimer deadline(ms);
+        while (port_.bytesAvailable() == 0) {
+            if (deadline.hasExpired() || StopRequested())
+                return false;
+            const qint64 left = std::max<qint64>(0, deadline.remainingTime());
+            if (!port_.waitForReadyRead(int(std::min<qint64>(left, kStopCheckIntervalMs)))) {
+                if (port_.bytesAvailable() > 0)
+                    break;
+                if (HasDeviceError())
+                    return false;
+                port_.clearError();
+            }
+        }
+        return true;
+    }
+
     bool HasDeviceError() const
     {
         const QSerialPort::SerialPortError error = port_.error();

@@ -5,6 +5,8 @@
 // behind a small interface, so that the serial channel's dialling and probe
 // logic can run against a scripted line where no modem is at hand.
 
+#include "channel/StopCheck.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -73,6 +75,15 @@ public:
 
     // Waits that belong to the line protocol (pulse trains, settling times).
     virtual void Pause(int ms) = 0;
+
+    // Asked while a read waits for bytes: once it says stop, the read ends
+    // at once, as on its time-out before the first byte, or with what came
+    // so far after it. Pauses and writes run to their end.
+    void SetStopCheck(TStopCheck stopRequested) { stopRequested_ = std::move(stopRequested); }
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+
+private:
+    TStopCheck stopRequested_;
 };
 
 // The line over the system's serial port driver.

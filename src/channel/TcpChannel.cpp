@@ -1,9 +1,17 @@
 #include "channel/TcpChannel.h"
 
+#include <QDeadlineTimer>
 #include <QTcpSocket>
-#include <QThread>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 TPCAEthernetTCP::TPCAEthernetTCP(const TPCASettings &settings) : TPCACustom(settings)
 {
@@ -73,17 +81,52 @@ int TPCAEthernetTCP::Connect()
     SetHandle(-1);
 
     SetLastError(pceOk);
-    QThread::msleep(kPauseBeforeConnectMs);
-    socket_->connectToHost(*address, IpPort());
-    if (!socket_->waitForConnected(kConnectTimeoutMs)) {
-        socket_->abort();
-        SetLastError(pceServerNotFound);
+    const int outcome = PauseUnlessStopped(kPauseBeforeConnectMs) ? ConnectSocket(*address) : pceServerNotFound;
+    if (outcome != pceOk) {
+        SetLastError(outcome);
         return -1;
     }
     SetHandle(socket_->socketDescriptor());
-    // Converters in front of a meter need a moment before the first frame.
-    QThread::msleep(kPauseAfterConnectMs);
+    // Converters in front of a meter need a moment before the first frame;
+    // after a stop no frame follows.
+    PauseUnlessStopped(kPauseAfterConnectMs);
     return 0;
+}
+
+int TPCAEthernetTCP::ConnectSocket(const QHostAddress &address)
+{
+    // The socket's own wait drops a connect still pending when it returns,
+    // so it cannot be taken in slices: the connect is made on a descriptor of
+    // our own, waited for in slices that look at the stop, and handed to the
+    // socket once it is up.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return pceSocketCreate;
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(IpPort());
+    peer.sin_addr.s_addr = htonl(address.toIPv4Address());
+    bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0;
+    const QDeadlineTimer deadline(kConnectTimeoutMs);
+    if (!connected && errno == EINPROGRESS) {
+        while (!deadline.hasExpired() && !StopRequested()) {
+            pollfd descriptor{fd, POLLOUT, 0};
+            const int ready = ::poll(&descriptor, 1, WaitSliceMs(deadline));
+            if (ready < 0 && errno != EINTR)
+                break;
+            if (ready > 0) {
+                int error = 0;
+                socklen_t length = sizeof error;
+                connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+                break;
+            }
+        }
+    }
+    if (!connected || !socket_->setSocketDescriptor(fd, QAbstractSocket::ConnectedState)) {
+        ::close(fd);
+        return pceServerNotFound;
+    }
+    return pceOk;
 }
 
 bool TPCAEthernetTCP::IsSameTarget(const TPCASettings &settings) const

@@ -40,7 +40,8 @@ public:
 
     static constexpr int kPauseBeforeConnectMs = 50;
     static constexpr int kPauseAfterConnectMs = 500;
-    // A refused address fails at once; an unreachable one within this time.
+    // A refused address fails at once; an unreachable one within this time,
+    // or as soon as a stop is asked for.
     static constexpr int kConnectTimeoutMs = 4000;
 
 protected:
@@ -49,6 +50,9 @@ protected:
 
 private:
     void DropSocket();
+    // Connects within kConnectTimeoutMs, or gives up at once on a stop:
+    // 0, 18 (no socket) or 19.
+    int ConnectSocket(const QHostAddress &address);
 
     // Bytes 0..274 of the record (0 = 2); the rest stays zero.
     TPCASettings kept_{};

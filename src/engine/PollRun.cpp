@@ -218,7 +218,8 @@ bool TRequestThreadVD::OpenChannel()
             const int attempts = std::max(1, maxAttemptCountOnConnect_);
             for (int attempt = 0; attempt < attempts && !opened && !StopRequested(); ++attempt) {
                 opened = channel->Connect() == 0;
-                if (!opened)
+                // A connect or dial that the stop cut short did not fail.
+                if (!opened && !StopRequested())
                     ReportStatus(PCAErrorText(channel->LastError()), svError);
             }
         }
@@ -227,7 +228,7 @@ bool TRequestThreadVD::OpenChannel()
                      svError);
         opened = false;
     }
-    if (!opened && host_.Severity() == svInformation)
+    if (!opened && !StopRequested() && host_.Severity() == svInformation)
         ReportStatus(QStringLiteral("Ошибка при инициализации канала доступа %1.").arg(ChannelTarget(channelSettings_)),
                      svError);
     return opened;

@@ -45,6 +45,13 @@ TR5Timeouts TCustomR5Device::Timeouts() const
     return unknown;
 }
 
+void TCustomR5Device::SetStopCheck(std::function<bool()> stopRequested)
+{
+    stopRequested_ = std::move(stopRequested);
+    if (TPCACustom *channel = Channel())
+        channel->SetStopCheck(stopRequested_);
+}
+
 bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLength, QByteArray &answer)
 {
     dataLength = 0;
@@ -108,7 +115,8 @@ bool TCustomR5Device::SendAndReceive(const QByteArray &frame, quint16 &dataLengt
         counters_.SkippedBytes += scanner.Skipped();
         SetErrorCode(scanner.ErrorCode());
         if (!scanner.Received()) {
-            if (stopped)
+            // A read that a stop ended is no time-out of the line.
+            if (stopped || StopRequested())
                 return false;
             if (scanner.ErrorCode() == r5eBadChecksum)
                 ++counters_.ChecksumErrors;

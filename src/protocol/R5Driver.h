@@ -180,8 +180,9 @@ public:
     // Asked before each request and between the reads of an answer: once it
     // says stop, no request goes out (253) and the answer in progress is
     // given up like one that stopped coming, without counting as a line
-    // failure.
-    void SetStopCheck(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
+    // failure. The channel gets it too, so that a read, connect or dial
+    // waiting at that moment ends at once.
+    void SetStopCheck(std::function<bool()> stopRequested);
     bool StopRequested() const { return stopRequested_ && stopRequested_(); }
 
     static constexpr int kMaxPasswordLength = 8;

@@ -4,7 +4,8 @@
 // the serial channel that a pseudo-terminal cannot carry. It records every
 // line change, wait, write and read in order, answers reads from a queue, and
 // shows whatever CTS/DSR/carrier states the test sets. Time is virtual: waits
-// and read time-outs advance a clock instead of sleeping.
+// and read time-outs advance a clock instead of sleeping; a stop check given
+// to the line ends a read's wait as the system's line does.
 
 #include "channel/SerialLine.h"
 
@@ -150,7 +151,13 @@ public:
             s_->answers.pop_front();
         }
         if (answer.isEmpty()) {
-            s_->clockMs += timeoutMs;
+            // The wait for a byte that never comes, given up at a stop as
+            // the system's line does.
+            for (qint64 waited = 0; waited < timeoutMs && !StopRequested();) {
+                const qint64 step = std::min<qint64>(kStopCheckIntervalMs, timeoutMs - waited);
+                s_->clockMs += step;
+                waited += step;
+            }
             return TComIoResult::TimedOut;
         }
         got = std::min<quint32>(capacity, quint32(answer.size()));

@@ -361,9 +361,8 @@ TEST_F(SerialLine, PhoneModemRefusalsAndNoCarrier)
     EXPECT_EQ(Since().mid(4), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0"}));
 }
 
-// A stop cannot cut a dial short (the polling thread checks it between
-// connect attempts): a modem that never answers the dial must give up within
-// the stated time-outs and leave the line hung up.
+// Without a stop, a modem that never answers the dial gives up within the
+// stated time-outs and leaves the line hung up.
 TEST_F(SerialLine, ADialNeverAnsweredEndsWithinTheStatedTimeOuts)
 {
     line->lines.Cts = true;
@@ -377,6 +376,64 @@ TEST_F(SerialLine, ADialNeverAnsweredEndsWithinTheStatedTimeOuts)
     EXPECT_FALSE(line->dtr);
     EXPECT_FALSE(line->rts);
     EXPECT_TRUE(Since().contains(QStringLiteral("read %1").arg(TPCAComPort::kDialMs)));
+}
+
+// A stop 2 s into the dial (a call takes up to 45 s) ends the wait at once;
+// the modem is hung up with the usual sequence, which no longer waits for
+// answers, and the connect fails with 16.
+TEST_F(SerialLine, AStopDuringDiallingHangsTheModemUpAtOnce)
+{
+    // After the dial's read (purged like any that timed out).
+    const QStringList phoneHangUp{"clear", "write +++", "read 1000", "clear", "DTR 0", "RTS 0"};
+    const QStringList radioHangUp{
+        "clear", "write \\x03\\x03\\x03", "read 1000", "clear", "write D\\r", "read 1000", "clear", "DTR 0", "RTS 0"};
+    struct TCase
+    {
+        TPCASettings Record;
+        std::deque<QByteArray> Answers; // before the dial
+        QByteArray Dial;
+        QStringList HangUp;
+    };
+    for (const TCase &c : {TCase{PhoneRecord(1, true, QStringLiteral("5"), QStringLiteral("AT&F")),
+                                 {QByteArray("0\r"), QByteArray("0\r")},
+                                 "ATdt",
+                                 phoneHangUp},
+                           TCase{RadioRecord(QStringLiteral("RK-17")), {}, "c ", radioHangUp}}) {
+        line = std::make_shared<TLineScript>();
+        line->lines.Cts = true;
+        qint64 stopAt = -1;
+        line->onWrite = [&](TLineScript &s, const QByteArray &bytes) {
+            if (bytes.startsWith(c.Dial))
+                stopAt = s.clockMs + 2000;
+        };
+        Make(c.Record);
+        port->SetStopCheck([&] { return stopAt >= 0 && line->clockMs >= stopAt; });
+        line->answers = c.Answers;
+        EXPECT_EQ(port->Connect(), -1);
+        EXPECT_EQ(port->LastError(), 16);
+        ASSERT_GE(stopAt, 0);
+        std::printf("[ dial %s: stop took %lld ms ]\n", c.Dial.constData(),
+                    static_cast<long long>(line->clockMs - stopAt));
+        EXPECT_LT(line->clockMs - stopAt, 1000);
+        const QStringList events = Since();
+        const qsizetype dial = events.indexOf(QStringLiteral("read %1").arg(TPCAComPort::kDialMs));
+        ASSERT_GE(dial, 0);
+        EXPECT_EQ(events.mid(dial + 1), c.HangUp);
+        EXPECT_FALSE(line->dtr);
+        EXPECT_FALSE(line->rts);
+    }
+
+    // A stop while the modem is set up: no call is made, so none is hung up.
+    line = std::make_shared<TLineScript>();
+    line->lines.Cts = true;
+    bool stop = false;
+    line->onWrite = [&](TLineScript &, const QByteArray &) { stop = true; };
+    Make(PhoneRecord(1, true, QStringLiteral("5")));
+    port->SetStopCheck([&] { return stop; });
+    line->answers = {QByteArray("0\r")};
+    EXPECT_EQ(port->Connect(), -1);
+    EXPECT_EQ(port->LastError(), 16);
+    EXPECT_EQ(line->writes, QList<QByteArray>{"ATV0E0Q0&C1&D2\r"});
 }
 
 TEST_F(SerialLine, CarrierLossFailsReadsAndWritesAtOnce)

@@ -141,6 +141,25 @@ TEST(ComPortOnPty, ASilentLineReadReturnsAfterTheTimeOutWithNothing)
     EXPECT_EQ(got, 0u);
 }
 
+TEST(ComPortOnPty, AStopEndsAReadThatWaitsForItsFirstByteAtOnce)
+{
+    // The 30 s of a radio modem's answer; the stop comes 200 ms into it.
+    testpty::TPtyPair pair;
+    REQUIRE_PTY(pair);
+    auto channel = CreatePCA(DirectRecord(pair.First()));
+    ASSERT_EQ(channel->Connect(), 0);
+    QElapsedTimer timer;
+    channel->SetStopCheck([&] { return timer.elapsed() >= 200; });
+    char buffer[64];
+    quint32 got = 99;
+    timer.start();
+    EXPECT_EQ(channel->Read(buffer, sizeof buffer, 30000, got), -1);
+    std::printf("[ read (30000 ms time-out): stop took %lld ms ]\n", static_cast<long long>(timer.elapsed() - 200));
+    EXPECT_LT(timer.elapsed(), 200 + 1000);
+    EXPECT_EQ(channel->LastError(), 13);
+    EXPECT_EQ(got, 0u);
+}
+
 TEST(ComPortOnPty, APortAlreadyHeldIsBusyAndAModemOnAPtyIsNotFound)
 {
     testpty::TPtyPair pair;

@@ -3,10 +3,12 @@
 
 #include "channel/LoopbackPeer.h"
 #include "channel/TcpChannel.h"
+#include "support/HangingListener.h"
 #include "support/LoopbackRecord.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QSemaphore>
 #include <QStringList>
@@ -15,6 +17,9 @@ using testpeer::TLoopbackPeer;
 using testsupport::LoopbackRecord;
 
 namespace {
+
+// A wait gives way to a stop within this time.
+constexpr qint64 kStopHonouredMs = 1000;
 
 // Reads until `n` bytes are in or a read fails; returns what came.
 QByteArray ReadAll(TPCACustom &channel, int n, int timeoutMs = 5000)
@@ -161,17 +166,69 @@ TEST(PCAEthernetTCPLink, RefusedConnectFailsWith19AndCanBeRetried)
     EXPECT_EQ(channel.LastError(), 22);
 }
 
-TEST(PCAEthernetTCPLink, UnreachableAddressFailsWithinTheConnectLimit)
+TEST(PCAEthernetTCPLink, AConnectThatHangsFailsWith19AtTheConnectLimit)
 {
-    // A documentation-only network: either no route at once, or no answer
-    // until the bounded connect gives up. Never a hang.
-    TPCASettings s = LoopbackRecord(502);
-    s.Ethernet.IpAddress.SetText(u"192.0.2.1");
-    TPCAEthernetTCP channel(s);
+    // The peer's accept queue is full: its SYNs go unanswered, as on a
+    // network where the address is not there. Bounded, never a hang.
+    testsupport::THangingListener listener;
+    ASSERT_NE(listener.Port(), 0);
+    TPCAEthernetTCP channel(LoopbackRecord(listener.Port()));
     ASSERT_EQ(channel.LastError(), 0);
+    QElapsedTimer timer;
+    timer.start();
     EXPECT_EQ(channel.Connect(), -1);
+    // The whole limit: the connect did hang until it was given up.
+    EXPECT_GE(timer.elapsed(), TPCAEthernetTCP::kConnectTimeoutMs);
+    EXPECT_LT(timer.elapsed(), 3 * TPCAEthernetTCP::kConnectTimeoutMs);
     EXPECT_EQ(channel.LastError(), 19);
     EXPECT_FALSE(channel.IsConnected());
+    EXPECT_EQ(channel.Handle(), -1);
+}
+
+TEST(PCAEthernetTCPLink, AStopEndsAConnectThatHangsAndAReadThatWaitsAtOnce)
+{
+    // The stop comes 230 ms into each wait; every wait ends within a second
+    // of it, with the wait's own failure code.
+    constexpr qint64 kStopAtMs = 230;
+    QElapsedTimer timer;
+    auto stopAfter = [&] { return timer.elapsed() >= kStopAtMs; };
+    auto msAfterStop = [&] { return timer.elapsed() - kStopAtMs; };
+
+    testsupport::THangingListener listener;
+    ASSERT_NE(listener.Port(), 0);
+    TPCAEthernetTCP hanging(LoopbackRecord(listener.Port()));
+    hanging.SetStopCheck(stopAfter);
+    timer.start();
+    EXPECT_EQ(hanging.Connect(), -1);
+    std::printf("[ connect: stop took %lld ms ]\n", static_cast<long long>(msAfterStop()));
+    EXPECT_LT(msAfterStop(), kStopHonouredMs);
+    EXPECT_EQ(hanging.LastError(), 19);
+    EXPECT_FALSE(hanging.IsConnected());
+
+    QSemaphore done;
+    TLoopbackPeer silent([&](QTcpSocket &, int) { done.tryAcquire(1, testpeer::kPeerWaitMs); });
+    TPCAEthernetTCP channel(LoopbackRecord(silent.Start()));
+    ASSERT_EQ(channel.Connect(), 0);
+    channel.SetStopCheck(stopAfter);
+    for (const int timeoutMs : {5000, 30000}) {
+        char buffer[8];
+        quint32 got = 5;
+        timer.start();
+        EXPECT_EQ(channel.Read(buffer, sizeof buffer, timeoutMs, got), -1);
+        std::printf("[ read (%d ms time-out): stop took %lld ms ]\n", timeoutMs, static_cast<long long>(msAfterStop()));
+        EXPECT_LT(msAfterStop(), kStopHonouredMs);
+        EXPECT_EQ(channel.LastError(), 13);
+        EXPECT_EQ(got, 0u);
+        EXPECT_TRUE(channel.IsConnected()); // a stop is no lost link
+    }
+
+    // A stop during the pause after the connect: connected, without the pause.
+    timer.start();
+    channel.SetStopCheck([&] { return timer.elapsed() >= TPCAEthernetTCP::kPauseBeforeConnectMs + 100; });
+    EXPECT_EQ(channel.Connect(), 0);
+    EXPECT_LT(timer.elapsed(), TPCAEthernetTCP::kPauseBeforeConnectMs + TPCAEthernetTCP::kPauseAfterConnectMs);
+    EXPECT_TRUE(channel.IsConnected());
+    done.release(2);
 }
 
 TEST(PCAEthernetTCPLink, DisconnectThenConnectMakesANewConnection)

@@ -122,13 +122,51 @@ for file in "$work"/abandon/*; do
   [ "$(wc -l < "$file")" -eq 74 ] || { echo "a cut CSV after Ctrl+C: $file"; exit 1; }
 done
 
-# Ctrl+C while connecting to an address that never answers (a thousand
-# attempts would take an hour): no further attempt, a clean stop
-start_poll no-answer --tcp 192.0.2.1:502 --connect-attempts 1000
+# Ctrl+C while connecting to a port where the connect hangs (a thousand
+# attempts of 4 s would take over an hour): the connect is given up at once,
+# no further attempt, a clean stop. The port's listener never accepts and its
+# accept queue (backlog 0) holds a parked connection, so the kernel drops the
+# poller's SYNs.
+perl -MSocket -e '
+  socket(my $l, PF_INET, SOCK_STREAM, 0) or die; bind($l, pack_sockaddr_in(0, INADDR_LOOPBACK)) or die;
+  listen($l, 0) or die; my ($p) = unpack_sockaddr_in(getsockname($l));
+  socket(my $c, PF_INET, SOCK_STREAM, 0) or die; connect($c, pack_sockaddr_in($p, INADDR_LOOPBACK)) or die;
+  $| = 1; print "$p\n"; sleep 600' > "$work/hanging.port" &
+sims+=($!)
+for _ in $(seq 100); do [ -s "$work/hanging.port" ] && break; sleep 0.1; done
+start_poll no-answer --tcp "127.0.0.1:$(cat "$work/hanging.port")" --connect-attempts 1000
 wait_for no-answer "Старт опроса"
+sleep 0.3
+asked=$(date +%s%N)
 kill -INT "$pid"
 finish; expect_status no-answer 1
 ends_with_stop no-answer
+took=$(( ($(date +%s%N) - asked) / 1000000 ))
+[ "$took" -lt 1500 ] || { echo "no-answer: the stop took $took ms"; exit 1; }
+# a connect the stop cut short is no failure to report
+! grep -q "Удаленный сервер не найден" "$work/no-answer.txt" || { cat "$work/no-answer.txt"; exit 1; }
+
+# Ctrl+C in the middle of an oscillogram of many small parts: the stop reaches
+# the engine at once, so nothing after the request in progress reaches the
+# meter. The poller is held while the meter's count is taken, then given the
+# signal.
+"$sim" --port 0 --fast-clock --die-with-parent --verbose --osc-chunk 256 > "$work/osc-sim.out" 2> "$work/osc-sim.err" &
+sims+=($!)
+for _ in $(seq 100); do grep -q LISTENING "$work/osc-sim.out" && break; sleep 0.1; done
+start_poll osc-stop --tcp "127.0.0.1:$(awk '/LISTENING/ {print $2}' "$work/osc-sim.out")" --device-type dtM7SQ
+wait_for osc-stop "Идет обмен данными"
+# held until it is held with more parts of an oscillogram to come
+for _ in $(seq 500); do
+  kill -STOP "$pid"; sleep 0.002
+  grep ' #' "$work/osc-sim.err" | tail -n 1 | grep -q ' osc .*-> code 33,' && break
+  kill -CONT "$pid"; sleep 0.01
+done
+requests=$(grep -c ' #' "$work/osc-sim.err")
+kill -INT "$pid"; kill -CONT "$pid"
+finish; expect_status osc-stop 0
+ends_with_stop osc-stop
+after=$(( $(grep -c ' #' "$work/osc-sim.err") - requests ))
+[ "$after" -le 1 ] || { echo "osc-stop: $after requests after Ctrl+C"; exit 1; }
 
 # a port with nothing listening
 start_poll refused --tcp 127.0.0.1:1

@@ -16,24 +16,50 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTemporaryFile>
-#include <QTimer>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
-// Ctrl+C, kill or a closed terminal: the first asks the engine to stop, the
-// second ends the poller at once.
+// Ctrl+C, kill or a closed terminal: the first stops the engine, the second
+// ends the poller at once.
 std::atomic<int> signalCount{0};
 std::atomic<int> lastSignal{0};
+// The engine the first signal stops, and how its run stood at that moment.
+std::atomic<TCommons *> signalledEngine{nullptr};
+std::atomic<bool> runningWhenSignalled{false}; // and so stopped by the handler
+std::atomic<bool> errorWhenSignalled{false};
+// Wakes the event loop for the rest of the work.
+int signalPipe[2] = {-1, -1};
 
+// The stop is asked for here, not on the event loop: with the polling thread
+// and the meter busy on both cores, the main thread may get its turn only
+// after dozens more requests. Asking it is a store to the run state's lock-free
+// atomic and reading the run state and severity are loads of such atomics, so
+// all three may be done in a signal handler.
 void OnSignal(int number)
 {
+    const int savedErrno = errno;
     lastSignal = number;
-    ++signalCount;
+    if (++signalCount == 1) {
+        if (TCommons *commons = signalledEngine.load(); commons && commons->RunState() == rsRunning) {
+            errorWhenSignalled = commons->Severity() != svInformation;
+            runningWhenSignalled = true;
+            commons->Stop();
+        }
+    }
+    // A full pipe already holds a wake-up: the count tells how many came.
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &wake, 1);
+    errno = savedErrno;
 }
 
 constexpr int kExitOk = 0;
@@ -70,6 +96,10 @@ public:
             &events, &TEngineEvents::RunStateChanged, this,
             [this] {
                 if (commons_->RunState() == rsStopped) {
+                    // The signal handler's stop may end the run before the
+                    // event loop has taken the signal.
+                    if (runningWhenSignalled.load())
+                        Interrupt(true, errorWhenSignalled.load());
                     PrintStatistics();
                     QCoreApplication::exit(ExitCode());
                 }
@@ -77,16 +107,21 @@ public:
             queued);
     }
 
-    // The first signal: the engine finishes its exchange and stops.
-    void Interrupt()
+    // The first signal: the engine finishes its exchange, sends nothing more
+    // and stops. The signal handler stopped it already when it was running;
+    // a signal that came before the run started stops it here.
+    void Interrupt(bool stoppedBySignal, bool hadError)
     {
-        if (commons_->RunState() != rsRunning)
-            return;
+        if (!stoppedBySignal) {
+            if (commons_->RunState() != rsRunning)
+                return;
+            hadError = commons_->Severity() != svInformation;
+            commons_->Stop();
+        }
         // How the run ended is the state it was in when stopped, not what
         // stopping it reports.
-        errorWhenStopped_ = commons_->Severity() != svInformation;
+        errorWhenStopped_ = hadError;
         stopAsked_ = true;
-        commons_->Stop();
     }
 
     // Failed: the run ended by itself or in an error, no data cycle came
@@ -233,20 +268,28 @@ int main(int argc, char **argv)
         Print(QStringLiteral("Ведение лог-файла невозможно"));
     commons->Logger().LogProgramStart();
 
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(number, OnSignal);
-    QTimer signalWatch;
+    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        std::perror("raruzor-poll: pipe");
+        return kExitFailed;
+    }
+    QSocketNotifier signalWatch(signalPipe[0], QSocketNotifier::Read);
     int signalsSeen = 0;
-    QObject::connect(&signalWatch, &QTimer::timeout, [&] {
+    QObject::connect(&signalWatch, &QSocketNotifier::activated, [&] {
+        char drained[64];
+        while (::read(signalPipe[0], drained, sizeof drained) > 0) {
+        }
         const int count = signalCount.load();
         if (count == signalsSeen)
             return;
         signalsSeen = count;
         if (count > 1)
             Abandon(*commons, lastSignal.load());
-        poller.Interrupt();
+        poller.Interrupt(runningWhenSignalled.load(), errorWhenSignalled.load());
     });
-    signalWatch.start(100);
+    static_assert(std::atomic<uint8_t>::is_always_lock_free, "the run state must be safe to set in a signal handler");
+    signalledEngine = commons.get();
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(number, OnSignal);
 
     commons->Settings()->SetConnection(connection);
     commons->Settings()->Common.Password = options.Password;
@@ -254,6 +297,7 @@ int main(int argc, char **argv)
     commons->Start();
     const int code = app.exec();
     commons->WaitForThread();
+    signalledEngine = nullptr;
     commons->Logger().LogProgramClose();
     return code;
 }
