@@ -62,5 +62,7 @@ QStringList TLinkStatistics::Lines() const
           << QStringLiteral("Последняя загрузка осциллограммы, мс: %1").arg(Duration(LastOscillogramMs))
           << QStringLiteral("Циклов опроса: %1").arg(Cycles)
           << QStringLiteral("Данные не готовы (циклов без данных): %1").arg(NoDataCycles);
+    if (OscillogramsNotSaved > 0)
+        lines << QStringLiteral("Осциллограмм не сохранено: %1").arg(OscillogramsNotSaved);
     return lines;
 }

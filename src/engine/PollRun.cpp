@@ -357,8 +357,20 @@ bool TRequestThreadVD::ReadOscillogram()
 
     const TFileCOMTRADE record(QByteArrayView(oscillogram->Parts), QByteArrayView(oscillogram->Last));
     const TccnCustomDevice *device = settings_.Connection()->CustomDevice();
-    if (host_.SaveOscillograms() && device)
-        record.Save(device->ClassName());
+    // The values stay good when the file cannot be written: said every time,
+    // logged at the first, counted, and the run goes on.
+    if (const QString failure = host_.SaveOscillograms() && device ? record.TrySave(device->ClassName()) : QString();
+        !failure.isEmpty()) {
+        ReportStatus(failure, svError);
+        if (++statistics_.OscillogramsNotSaved == 1) {
+            try {
+                log_.Log(failure);
+            } catch (const std::exception &) {
+                // a full disk may take the log too; the status line has said it
+            }
+        }
+        PublishStatistics();
+    }
     store_.WriteOscillogram(record.Samples());
     reporter_.CircleFinished();
     return true;

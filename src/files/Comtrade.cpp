@@ -338,16 +338,17 @@ namespace {
 class TPendingFile
 {
 public:
-    TPendingFile(const QString &finalPath, const QByteArray &bytes)
+    TPendingFile(const QString &finalPath, const QByteArray &bytes, QString *reason)
         : finalPath_(finalPath), file_(finalPath + QStringLiteral(".part"))
     {
         QFile::remove(file_.fileName()); // a piece left by an earlier failed save
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file_.write(bytes) != bytes.size() ||
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) || !WriteAll(bytes) ||
             !file_.flush()) {
+            const QString why = file_.errorString();
             // by name: QFile::remove() keeps a file whose last bytes could not be flushed
             file_.close();
             QFile::remove(file_.fileName());
-            throw EInOutError(QStringLiteral("Ошибка при записи файла (%1).").arg(finalPath_));
+            Fail(why, reason);
         }
         file_.close();
     }
@@ -359,14 +360,34 @@ public:
     TPendingFile(const TPendingFile &) = delete;
     TPendingFile &operator=(const TPendingFile &) = delete;
 
-    void MoveIntoPlace()
+    void MoveIntoPlace(QString *reason)
     {
         if (!file_.rename(finalPath_))
-            throw EInOutError(QStringLiteral("Ошибка при записи файла (%1).").arg(finalPath_));
+            Fail(file_.errorString(), reason);
         moved_ = true;
     }
 
 private:
+    // Unbuffered: a write cut short (the disk filled part way) tells no
+    // reason, the next one fails with the system's.
+    bool WriteAll(const QByteArray &bytes)
+    {
+        for (qint64 done = 0; done < bytes.size();) {
+            const qint64 written = file_.write(bytes.constData() + done, bytes.size() - done);
+            if (written <= 0)
+                return false;
+            done += written;
+        }
+        return true;
+    }
+
+    [[noreturn]] void Fail(const QString &why, QString *reason) const
+    {
+        if (reason)
+            *reason = why;
+        throw EInOutError(QStringLiteral("Ошибка при записи файла (%1): %2").arg(finalPath_, why));
+    }
+
     QString finalPath_;
     QFile file_;
     bool moved_ = false;
@@ -374,11 +395,14 @@ private:
 
 } // namespace
 
-bool TFileCOMTRADE::SaveToFile(const QString &cfgPath, const TErrorSink &showError) const
+bool TFileCOMTRADE::SaveToFile(const QString &cfgPath, const TErrorSink &showError, QString *reason) const
 {
-    if (dat_.isEmpty() || config_.Lines.isEmpty())
+    if (dat_.isEmpty() || config_.Lines.isEmpty()) {
+        if (reason)
+            *reason = QStringLiteral("осциллограмма пуста");
         return false;
-    if (!TGenerateNameUtilities::PrepareFolder(cfgPath, showError))
+    }
+    if (!TGenerateNameUtilities::PrepareFolder(cfgPath, showError, reason))
         return false;
 
     QByteArray text;
@@ -391,17 +415,36 @@ bool TFileCOMTRADE::SaveToFile(const QString &cfgPath, const TErrorSink &showErr
                                 ? cfgPath + QStringLiteral(".dat")
                                 : info.path() + u'/' + info.completeBaseName() + QStringLiteral(".dat");
     // both new files written before either old one goes
-    TPendingFile cfg(cfgPath, text);
-    TPendingFile dat(datPath, dat_);
-    if (!TGenerateNameUtilities::RemoveOldFile(cfgPath, showError) ||
-        !TGenerateNameUtilities::RemoveOldFile(datPath, showError))
+    TPendingFile cfg(cfgPath, text, reason);
+    TPendingFile dat(datPath, dat_, reason);
+    if (!TGenerateNameUtilities::RemoveOldFile(cfgPath, showError, reason) ||
+        !TGenerateNameUtilities::RemoveOldFile(datPath, showError, reason))
         return false;
-    dat.MoveIntoPlace();
-    cfg.MoveIntoPlace();
+    dat.MoveIntoPlace(reason);
+    cfg.MoveIntoPlace(reason);
     return true;
 }
 
 bool TFileCOMTRADE::Save(const QString &deviceClassName, const TErrorSink &showError) const
 {
     return SaveToFile(GetFileName(deviceClassName), showError);
+}
+
+QString TFileCOMTRADE::SaveFailedText(const QString &cfgPath, const QString &reason)
+{
+    return QStringLiteral("Ошибка при сохранении осциллограммы в %1: %2").arg(cfgPath, reason);
+}
+
+QString TFileCOMTRADE::TrySave(const QString &deviceClassName) const
+{
+    const QString cfgPath = GetFileName(deviceClassName);
+    QString reason;
+    try {
+        if (SaveToFile(cfgPath, {}, &reason))
+            return {};
+    } catch (const std::exception &error) {
+        if (reason.isEmpty())
+            reason = QString::fromUtf8(error.what());
+    }
+    return SaveFailedText(cfgPath, reason.isEmpty() ? QStringLiteral("ошибка записи") : reason);
 }

@@ -125,9 +125,15 @@ public:
     // The configuration lines (Windows-1251, CR LF) to cfgPath and the data
     // bytes unchanged beside it with the extension ".dat". False when there
     // is nothing to write or the folder or an older file is in the way; a
-    // failed write raises EInOutError.
-    bool SaveToFile(const QString &cfgPath, const TErrorSink &showError = {}) const;
+    // failed write raises EInOutError. Either way of failing puts why into
+    // `reason` (may be null).
+    bool SaveToFile(const QString &cfgPath, const TErrorSink &showError = {}, QString *reason = nullptr) const;
     bool Save(const QString &deviceClassName, const TErrorSink &showError = {}) const;
+    // Save for a polling run, which goes on whatever comes of it: never
+    // raises; empty when saved, else the status text naming the file and
+    // the reason.
+    QString TrySave(const QString &deviceClassName) const;
+    static QString SaveFailedText(const QString &cfgPath, const QString &reason);
 
 private:
     QByteArray dat_;

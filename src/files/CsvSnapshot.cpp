@@ -92,8 +92,14 @@ void TCsvFile::WriteBytes(const QByteArray &bytes)
 {
     if (!opened_)
         return;
-    if (file_.write(bytes) != bytes.size())
-        throw EInOutError(QStringLiteral("Ошибка записи в файл %1").arg(fileName_));
+    // a write cut short (the disk filled part way) tells no reason; the next
+    // one fails with the system's
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file_.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            throw EInOutError(QStringLiteral("Ошибка записи в файл %1").arg(fileName_));
+        done += written;
+    }
 }
 
 void TCsvFile::NewLine()
@@ -240,8 +246,10 @@ QString TGenerateNameUtilities::CsvBaseName(const QString &deviceClassName, int 
 
 namespace {
 
-bool Fail(const TErrorSink &showError, const char *format, const QString &fileName)
+bool Fail(const TErrorSink &showError, const char *format, const QString &fileName, QString *reason, const QString &why)
 {
+    if (reason)
+        *reason = why;
     if (showError)
         showError(QString::fromUtf8(format).arg(fileName));
     return false;
@@ -249,23 +257,29 @@ bool Fail(const TErrorSink &showError, const char *format, const QString &fileNa
 
 } // namespace
 
-bool TGenerateNameUtilities::PrepareFile(const QString &fileName, const TErrorSink &showError)
+bool TGenerateNameUtilities::PrepareFile(const QString &fileName, const TErrorSink &showError, QString *reason)
 {
-    return PrepareFolder(fileName, showError) && RemoveOldFile(fileName, showError);
+    return PrepareFolder(fileName, showError, reason) && RemoveOldFile(fileName, showError, reason);
 }
 
-bool TGenerateNameUtilities::PrepareFolder(const QString &fileName, const TErrorSink &showError)
+bool TGenerateNameUtilities::PrepareFolder(const QString &fileName, const TErrorSink &showError, QString *reason)
 {
+    // mkpath tells no reason; the usual one is a file where a folder should be
     return QDir().mkpath(QFileInfo(fileName).absolutePath()) ||
-           Fail(showError, "Ошибка при указании пути к файлу (%1).", fileName);
+           Fail(showError, "Ошибка при указании пути к файлу (%1).", fileName, reason,
+                QStringLiteral("не удалось создать папку"));
 }
 
-bool TGenerateNameUtilities::RemoveOldFile(const QString &fileName, const TErrorSink &showError)
+bool TGenerateNameUtilities::RemoveOldFile(const QString &fileName, const TErrorSink &showError, QString *reason)
 {
     const QFileInfo info(fileName);
-    if ((info.exists() || info.isSymLink()) && (info.isDir() || !QFile::remove(fileName)))
-        return Fail(showError, "Ошибка при удалении перезаписываемого файла (%1).", fileName);
-    return true;
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    const char *format = "Ошибка при удалении перезаписываемого файла (%1).";
+    if (info.isDir())
+        return Fail(showError, format, fileName, reason, QStringLiteral("под этим именем папка"));
+    QFile old(fileName);
+    return old.remove() || Fail(showError, format, fileName, reason, old.errorString());
 }
 
 // -------------------------------------------------------- TDataStorageSaver
@@ -377,8 +391,10 @@ TCsvFile::TMatrix TDataStorageSaver::PowerBlock() const
 
 bool TDataStorageSaver::Save()
 {
-    if (!file_->Open())
+    if (!file_->Open()) {
+        failureReason_ = file_->ErrorString();
         return false;
+    }
     bool ok = false;
     try {
         file_->WriteValuesMatrix({{QStringLiteral("Тип прибора"), QStringLiteral("Номер прибора")},
@@ -401,6 +417,7 @@ bool TDataStorageSaver::Save()
     } catch (const EInOutError &) {
         ok = false;
     }
+    failureReason_ = ok ? QString() : file_->ErrorString();
     file_->Close();
     return ok;
 }
@@ -414,12 +431,16 @@ TFileUtilities::TFileUtilities(int deviceNumber, std::vector<float> values, QStr
       moment_(std::move(moment))
 {}
 
-bool TFileUtilities::SaveToFile(const QString &fileName, const TErrorSink &showError) const
+bool TFileUtilities::SaveToFile(const QString &fileName, const TErrorSink &showError, QString *reason) const
 {
-    if (!TGenerateNameUtilities::PrepareFile(fileName, showError))
+    if (!TGenerateNameUtilities::PrepareFile(fileName, showError, reason))
         return false;
     TDataStorageSaver saver(fileName, values_, deviceNumber_, moment_, deviceClassName_);
-    return saver.Save();
+    if (saver.Save())
+        return true;
+    if (reason)
+        *reason = saver.FailureReason().isEmpty() ? QStringLiteral("ошибка записи") : saver.FailureReason();
+    return false;
 }
 
 // ----------------------------------------------------------- snapshot save
@@ -434,13 +455,26 @@ QString SaveFailedLead()
     return QStringLiteral("Ошибка при сохранении в: ");
 }
 
+QString TCsvSaveOutcome::StatusText() const
+{
+    return Reason.isEmpty() ? Lead + Path : QStringLiteral("%1%2 (%3)").arg(Lead, Path, Reason);
+}
+
 TCsvSaveOutcome SaveCsvSnapshot(const QString &folder, int deviceNumber, std::vector<float> values,
                                 const QString &deviceClassName, const QDateTime &moment, const TErrorSink &showError)
 {
     TCsvSaveOutcome outcome;
     outcome.Path = QDir(folder).filePath(TGenerateNameUtilities::CsvBaseName(deviceClassName, deviceNumber, moment));
     const TFileUtilities snapshot(deviceNumber, std::move(values), deviceClassName, moment);
-    outcome.Saved = snapshot.SaveToFile(outcome.Path, showError);
+    bool shown = false;
+    const TErrorSink show = [&](const QString &text) {
+        shown = true;
+        if (showError)
+            showError(text);
+    };
+    outcome.Saved = snapshot.SaveToFile(outcome.Path, show, &outcome.Reason);
     outcome.Lead = outcome.Saved ? SavedFileLead() : SaveFailedLead();
+    if (!outcome.Saved && !shown && showError)
+        showError(outcome.StatusText()); // a write that failed part way
     return outcome;
 }

@@ -35,6 +35,8 @@ public:
     // Replaces any file of that name with what was written; false when
     // anything failed (then nothing is left under either name).
     bool Commit();
+    // Why the last open, write or commit failed (the system's text).
+    QString ErrorString() const { return file_.errorString(); }
     // Drops a file not yet committed.
     void Close();
     bool Opened() const { return opened_; }
@@ -84,11 +86,12 @@ public:
     // The name alone, without a folder.
     static QString CsvBaseName(const QString &deviceClassName, int deviceNumber, const QDateTime &moment);
     // Creates the folder and removes an old file of that name; shows its own
-    // errors through the sink. The two steps are also available apart, for a
-    // writer that replaces the old file only once the new one is written.
-    static bool PrepareFile(const QString &fileName, const TErrorSink &showError);
-    static bool PrepareFolder(const QString &fileName, const TErrorSink &showError);
-    static bool RemoveOldFile(const QString &fileName, const TErrorSink &showError);
+    // errors through the sink and puts why into `reason` (may be null). The
+    // two steps are also available apart, for a writer that replaces the old
+    // file only once the new one is written.
+    static bool PrepareFile(const QString &fileName, const TErrorSink &showError, QString *reason = nullptr);
+    static bool PrepareFolder(const QString &fileName, const TErrorSink &showError, QString *reason = nullptr);
+    static bool RemoveOldFile(const QString &fileName, const TErrorSink &showError, QString *reason = nullptr);
 };
 
 class TDataStorageSaver
@@ -99,6 +102,8 @@ public:
     ~TDataStorageSaver();
 
     bool Save();
+    // Why the last Save failed.
+    const QString &FailureReason() const { return failureReason_; }
 
 private:
     float V(int index) const;
@@ -112,6 +117,7 @@ private:
     int deviceNumber_;
     QDateTime moment_;
     QString deviceClassName_;
+    QString failureReason_;
 };
 
 class TFileUtilities
@@ -120,7 +126,8 @@ public:
     TFileUtilities(int deviceNumber, std::vector<float> values, QString deviceClassName,
                    QDateTime moment = QDateTime::currentDateTime());
 
-    bool SaveToFile(const QString &fileName, const TErrorSink &showError = {}) const;
+    // False when not saved, with why in `reason` (may be null).
+    bool SaveToFile(const QString &fileName, const TErrorSink &showError = {}, QString *reason = nullptr) const;
 
 private:
     std::vector<float> values_;
@@ -139,12 +146,15 @@ struct TCsvSaveOutcome
     bool Saved = false;
     QString Path;
     QString Lead;
+    QString Reason; // why a save failed: the system's text or our own
 
-    QString StatusText() const { return Lead + Path; }
+    // A failure ends with its reason in brackets.
+    QString StatusText() const;
 };
 
 // Names the snapshot's file in `folder` after the device and the moment and
-// saves it there. Errors met on the way also go to the sink.
+// saves it there. Each failure goes to the sink once: in its own words when
+// met preparing the file, else as the outcome's status text.
 TCsvSaveOutcome SaveCsvSnapshot(const QString &folder, int deviceNumber, std::vector<float> values,
                                 const QString &deviceClassName, const QDateTime &moment,
                                 const TErrorSink &showError = {});

@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QPlatformSurfaceEvent>
 #include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -33,8 +34,10 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -340,6 +343,16 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     // A press reaches this filter at its top-level window, then at the
     // focused widget and every parent the widget passes it on to: it counts
     // at the window only, whichever widget has the focus (or none has).
+    // The window system destroyed the window without a close request. Qt
+    // also destroys a platform window to make it anew at once: judged once
+    // the destroying call is over.
+    if (event->type() == QEvent::PlatformSurface && watched == windowHandle() && !closing_ &&
+        static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() ==
+            QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+        QTimer::singleShot(0, this, [this] {
+            if (!windowHandle() || !windowHandle()->handle())
+                EndWithoutCloseRequest();
+        });
     if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_F2 && !key->isAutoRepeat())
@@ -429,11 +442,25 @@ bool TMainForm::ApplyStartSettings()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
-    if (!closing_) {
-        closing_ = true;
-        OnClosing();
-    }
+    CloseOnce();
     event->accept();
+}
+
+void TMainForm::CloseOnce()
+{
+    if (closing_)
+        return;
+    closing_ = true;
+    OnClosing();
+}
+
+void TMainForm::EndWithoutCloseRequest()
+{
+    if (closing_)
+        return;
+    CloseOnce();
+    // a close request would end the event loop with the last window
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TMainForm::showEvent(QShowEvent *event)

@@ -67,6 +67,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     virtual void OnClosing();
+    // The window goes without a close request (the window system destroyed
+    // its platform window, or the widget is deleted): the program ends as on
+    // a close. Once, whichever way comes first.
+    void EndWithoutCloseRequest();
 
     std::unique_ptr<TCommons> commons_;
 
@@ -117,6 +121,7 @@ private:
     void RefreshNominalFrames();
     void ShowStatusText(const QString &text);
     void SaveSettings();
+    void CloseOnce();
 
     bool closing_ = false;
     bool firstActivation_ = true;

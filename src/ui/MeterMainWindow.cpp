@@ -31,6 +31,12 @@ QString LongTimeFormat(const QLocale &locale)
 
 TMainVondForm::TMainVondForm(QWidget *parent) : TMainForm(parent) {}
 
+// Here rather than in the base: the closing steps of this class still run.
+TMainVondForm::~TMainVondForm()
+{
+    EndWithoutCloseRequest();
+}
+
 QString TMainVondForm::GetProgramTitle() const
 {
     return ProgramTitle();

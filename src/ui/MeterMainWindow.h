@@ -13,6 +13,8 @@ class TMainVondForm : public TMainForm
 
 public:
     explicit TMainVondForm(QWidget *parent = nullptr);
+    // A window deleted while the program runs ends it as a close would.
+    ~TMainVondForm() override;
 
 protected:
     QString GetProgramTitle() const override;

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -394,11 +396,13 @@ TEST(Comtrade, AFailedSaveKeepsThePairSavedBefore)
 
     // the operator confirmed the overwrite, and the disk fills part way
     const TFileCOMTRADE bigger(MeterData(20), Encode(MeterConfigLines()), kNow);
+    QString reason;
     {
         testsupport::TFileSizeLimit limit(oldDat.size() + 100);
         ASSERT_TRUE(limit.Active());
-        EXPECT_THROW(bigger.SaveToFile(cfgPath), EInOutError);
+        EXPECT_THROW(bigger.SaveToFile(cfgPath, {}, &reason), EInOutError);
     }
+    EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(EFBIG))) << "the system's text";
     QFile cfg(cfgPath);
     ASSERT_TRUE(cfg.open(QIODevice::ReadOnly));
     EXPECT_EQ(cfg.readAll(), Encode(MeterConfigLines(), "\r\n"));
@@ -422,6 +426,37 @@ TEST(Comtrade, SaveUsesTheDocumentsSubfolder)
     EXPECT_TRUE(QFile::exists(dat));
     QFile::remove(name);
     QFile::remove(dat);
+    QStandardPaths::setTestModeEnabled(false);
+}
+
+// A polling run goes on after a failed save: it gets the text to report,
+// never an exception.
+TEST(Comtrade, ARunsSaveTellsTheFileAndWhyItFailed)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const TFileCOMTRADE record(MeterData(20), Encode(MeterConfigLines()), kNow);
+    const QString name = record.GetFileName(QStringLiteral("TccnM7Dev"));
+    QString failure;
+    {
+        testsupport::TFileSizeLimit limit(100);
+        ASSERT_TRUE(limit.Active());
+        EXPECT_NO_THROW(failure = record.TrySave(QStringLiteral("TccnM7Dev")));
+    }
+    EXPECT_EQ(failure, QStringLiteral("Ошибка при сохранении осциллограммы в %1: %2")
+                           .arg(name, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    EXPECT_FALSE(QFile::exists(name));
+    EXPECT_EQ(record.TrySave(QStringLiteral("TccnM7Dev")), QString()) << "saved once there is room";
+    EXPECT_TRUE(QFile::exists(name));
+
+    // a file where the folder should be
+    const QString folder = QFileInfo(name).absolutePath();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_EQ(record.TrySave(QStringLiteral("TccnM7Dev")),
+              QStringLiteral("Ошибка при сохранении осциллограммы в %1: не удалось создать папку").arg(name));
+    QFile::remove(folder);
     QStandardPaths::setTestModeEnabled(false);
 }
 

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 QStringList ReadCsv(const QString &path)
@@ -160,8 +163,13 @@ TEST(CsvFile, FailuresAreReportedAndContractsGuardNames)
         SaveCsvSnapshot(dir.filePath(QStringLiteral("file/sub")), 3, {}, QStringLiteral("TccnM7SQDev"), kMoment, sink);
     EXPECT_FALSE(failed.Saved);
     EXPECT_EQ(failed.Path, dir.filePath(QStringLiteral("file/sub/monitor_m7_sq_3_261206_152410123.csv")));
-    EXPECT_EQ(failed.StatusText(), QStringLiteral("Ошибка при сохранении в: ") + failed.Path);
+    EXPECT_EQ(failed.StatusText(),
+              QStringLiteral("Ошибка при сохранении в: %1 (не удалось создать папку)").arg(failed.Path));
     EXPECT_EQ(errors.value(2), QStringLiteral("Ошибка при указании пути к файлу (%1).").arg(failed.Path));
+    EXPECT_EQ(errors.size(), 3) << "each failure told once";
+    QString reason;
+    EXPECT_FALSE(TFileUtilities(0, {}, {}, kMoment).SaveToFile(dirNamed, {}, &reason));
+    EXPECT_EQ(reason, QStringLiteral("под этим именем папка"));
 
     EXPECT_THROW(TCsvFile(dir.filePath(QStringLiteral("x.CSV"))), EPreConditions);
     TCsvFile file(dir.filePath(QStringLiteral("x.csv")));
@@ -183,4 +191,23 @@ TEST(CsvFile, AWriteCutShortLeavesNoFileBehind)
     EXPECT_FALSE(saved);
     // neither a cut file under the final name nor a temporary one
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST(CsvFile, AFullDiskIsReportedWithTheSystemsReason)
+{
+    QTemporaryDir dir;
+    QStringList shown;
+    TCsvSaveOutcome outcome;
+    {
+        testsupport::TFileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.Active());
+        outcome = SaveCsvSnapshot(dir.path(), 5, std::vector<float>(14275, 1.5f), QStringLiteral("TccnM7Dev"), kMoment,
+                                  [&](const QString &text) { shown << text; });
+    }
+    EXPECT_FALSE(outcome.Saved);
+    // the file-size limit fails a write as a full disk does, with the system's text
+    EXPECT_EQ(outcome.Reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_EQ(outcome.StatusText(),
+              QStringLiteral("Ошибка при сохранении в: %1 (%2)").arg(outcome.Path, outcome.Reason));
+    EXPECT_EQ(shown, QStringList{outcome.StatusText()});
 }

@@ -207,4 +207,19 @@ iconv -f CP1251 -t UTF-8 "$work/profile/monitor.ini" > "$work/ini.txt"
 grep -q '^\[Подключения\]' "$work/ini.txt"
 grep -q $'^Выбрано=0\r$' "$work/ini.txt"
 grep -q '^Список=6F626A656374' "$work/ini.txt"   # the list in its text form, hex-coded
+# oscillograms on a disk that fills up (a file-size limit): polling goes on,
+# each failed save names its file and reason, the log has the first, the run fails
+start_sim
+mkdir -p "$work/full"
+(trap '' XFSZ; ulimit -f 16; HOME="$work/full" XDG_CONFIG_HOME="$work/full/.config" exec "$poll" \
+  --tcp "127.0.0.1:$port" --device-type dtM7SQ --cycles 3 --save-oscillograms --log "$work/full.log" \
+  > "$work/full.txt") &
+pid=$!
+finish; expect_status full 1
+grep -q "^Ошибка при сохранении осциллограммы в $work/full/.*\.cfg: ." "$work/full.txt"
+grep -q '^  Циклов опроса: 3' "$work/full.txt"
+grep -q '^  Осциллограмм не сохранено: [1-9]' "$work/full.txt"
+[ "$(iconv -f CP1251 -t UTF-8 "$work/full.log" | grep -c 'Ошибка при сохранении осциллограммы')" -eq 1 ]
+[ -z "$(find "$work/full" -name '*.part')" ]
+
 echo "poller: ok"

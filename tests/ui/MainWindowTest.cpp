@@ -144,6 +144,16 @@ void SeedSettings(const TccnConnection &connection)
 
 using testsupport::PumpUntil;
 
+// The program's event loop, as main() runs it; 7 when nothing ended it in time.
+int ExecWithin(int ms)
+{
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    limit.start(ms);
+    return QApplication::exec();
+}
+
 // Shows the window and makes it the active one, as the operator's click would.
 void ShowActive(QWidget &window)
 {
@@ -414,6 +424,42 @@ TEST_F(MainWindowTest, ClosingWhileTheMeterIsSilentEndsPromptlyAndLeavesWholeFil
     EXPECT_GT(stop, closing);
     EXPECT_EQ(log.indexOf(QStringLiteral("Статистика обмена:"), stop), stop + 2); // after the block's time stamp
     EXPECT_TRUE(log.back().startsWith(QStringLiteral("Циклов опроса: "))) << log.back().toStdString();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+}
+
+// The window system takes the window away without a close request: polling
+// stops, the settings and the log are written, the program ends; once only.
+TEST_F(MainWindowTest, AWindowDestroyedWithoutACloseEndsTheProgramAsACloseDoes)
+{
+    testsim::TSimProcess sim({"--fast-clock"});
+    ASSERT_TRUE(sim.Started());
+    SeedSettings(*TcpConnection(sim.Port(), 4444));
+    {
+        TestWindow window;
+        window.Initialize();
+        window.show();
+        window.actRun->trigger();
+        ASSERT_TRUE(PumpUntil([&] { return window.Commons()->RunState() == rsRunning; }));
+        QTimer::singleShot(0, &window, [&] { window.windowHandle()->destroy(); });
+        EXPECT_EQ(ExecWithin(20000), 0);
+        EXPECT_EQ(window.Commons(), nullptr) << "polling stopped, the engine gone";
+        window.close(); // nothing more to do
+    }
+    TProgramIniFile ini;
+    EXPECT_EQ(ini.ReadString(QStringLiteral("Своё"), QStringLiteral("ключ"), {}), QStringLiteral("оставить"));
+    EXPECT_TRUE(ini.ValueExists(QStringLiteral("FORMPOSITION"), QStringLiteral("MainForm")));
+    EXPECT_EQ(LogTexts().count(QStringLiteral("Закрытие программы")), 1);
+    EXPECT_TRUE(LogTexts().contains(QStringLiteral("Стоп опроса")));
+
+    // a window deleted while the program runs
+    QDir(ProgramDataFolder()).removeRecursively();
+    auto *deleted = new TestWindow;
+    deleted->Initialize();
+    deleted->show();
+    QTimer::singleShot(0, deleted, [&] { delete deleted; });
+    EXPECT_EQ(ExecWithin(20000), 0);
+    EXPECT_EQ(LogTexts(), (QStringList{QStringLiteral("Старт программы"), QStringLiteral("Закрытие программы")}));
+    EXPECT_TRUE(TProgramIniFile().ValueExists(QStringLiteral("FORMPOSITION"), QStringLiteral("MainForm")));
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
 }
 

@@ -95,4 +95,15 @@ TComtradeRecord TMeter::RecordOscillogram(int deviceNumber)
     return BuildComtrade(Measure(), config_.Nominals, QStringLiteral("Tarvel"), deviceNumber, Now());
 }
 
+const TComtradeRecord &TMeter::StartOscillogram(int deviceNumber)
+{
+    return oscillograms_[deviceNumber] = RecordOscillogram(deviceNumber);
+}
+
+const TComtradeRecord *TMeter::OscillogramInTransfer(int deviceNumber) const
+{
+    const auto found = oscillograms_.find(deviceNumber);
+    return found == oscillograms_.end() ? nullptr : &found->second;
+}
+
 } // namespace MeterSim

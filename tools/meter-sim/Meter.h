@@ -1,7 +1,8 @@
 #pragma once
 
-// The simulated meter as a whole: its settings, its clock and the network it
-// measures. Shared by every link; each link keeps its own session state.
+// The simulated meter as a whole: its settings, its clock, the network it
+// measures and the oscillogram being transferred. Shared by every link; each
+// link keeps its own session state (the password).
 
 #include "Answers.h"
 #include "Comtrade.h"
@@ -9,6 +10,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <map>
 #include <optional>
 
 namespace MeterSim {
@@ -62,6 +64,12 @@ public:
     QByteArray DataAnswer();
     TComtradeRecord RecordOscillogram(int deviceNumber);
 
+    // The oscillogram being transferred from an address: it belongs to the
+    // meter, not to a connection, so a client that reconnects part-way goes on
+    // from its next offset. Starting records a new one; null before any start.
+    const TComtradeRecord &StartOscillogram(int deviceNumber);
+    const TComtradeRecord *OscillogramInTransfer(int deviceNumber) const;
+
 private:
     TSpectrum Measure();
 
@@ -74,6 +82,7 @@ private:
     QDateTime measuredAt_;
     QByteArray dataAnswer_;
     QDateTime dataAnswerAt_;
+    std::map<int, TComtradeRecord> oscillograms_; // by device number
 };
 
 } // namespace MeterSim

@@ -157,18 +157,17 @@ TReply TMeterSession::Oscillogram(const TFrame &request)
         return ErrorReply(h, kErrBadFormat, u"malformed oscillogram request"_s);
 
     const quint32 offset = qFromLittleEndian<quint32>(request.Data.constData());
-    if (offset == 0) {
-        oscillogram_ = meter_.RecordOscillogram(meter_.Config().DeviceNumber.value_or(h.DeviceNumber));
-        haveOscillogram_ = true;
-    }
-    if (!haveOscillogram_ || offset > static_cast<quint32>(oscillogram_.Data.size()))
+    const int deviceNumber = meter_.Config().DeviceNumber.value_or(h.DeviceNumber);
+    const TComtradeRecord *oscillogram =
+        offset == 0 ? &meter_.StartOscillogram(deviceNumber) : meter_.OscillogramInTransfer(deviceNumber);
+    if (!oscillogram || offset > static_cast<quint32>(oscillogram->Data.size()))
         return ErrorReply(h, kErrBadFormat, u"oscillogram offset %1 out of range"_s.arg(offset));
 
-    const qsizetype left = oscillogram_.Data.size() - offset;
+    const qsizetype left = oscillogram->Data.size() - offset;
     if (left == 0) // all parts delivered: the configuration closes the transfer
-        return Answer(h, oscillogram_.Configuration, kErrNone);
+        return Answer(h, oscillogram->Configuration, kErrNone);
     const qsizetype chunk = std::min<qsizetype>(left, meter_.Config().OscillogramChunk);
-    return Answer(h, oscillogram_.Data.mid(offset, chunk), kErrMoreParts);
+    return Answer(h, oscillogram->Data.mid(offset, chunk), kErrMoreParts);
 }
 
 } // namespace MeterSim

@@ -1,8 +1,8 @@
 #pragma once
 
 // The meter's protocol logic for one link: checks a request, answers it, and
-// keeps what belongs to the conversation (password removed, oscillogram being
-// transferred). A new connection starts a new session.
+// keeps what belongs to the conversation (password removed). A new connection
+// starts a new session; the oscillogram in transfer is the meter's.
 
 #include "Faults.h"
 #include "FrameCodec.h"
@@ -51,8 +51,6 @@ private:
 
     TMeter &meter_;
     bool unlocked_ = false;
-    TComtradeRecord oscillogram_;
-    bool haveOscillogram_ = false;
 };
 
 } // namespace MeterSim

@@ -150,6 +150,8 @@ private:
     {
         const bool newCycle = statistics.Cycles != statistics_.Cycles;
         statistics_ = statistics;
+        // the engine has said which and why on the status line
+        fileFailed_ = fileFailed_ || statistics.OscillogramsNotSaved > 0;
         if (!newCycle)
             return;
         OnCycle();
@@ -167,9 +169,10 @@ private:
     void SaveCsv()
     {
         const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
+        // the outcome's text says why a save failed: no sink, or it would be said twice
         const TCsvSaveOutcome outcome =
             SaveCsvSnapshot(folder, commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_,
-                            QDateTime::currentDateTime(), [](const QString &text) { Print(text); });
+                            QDateTime::currentDateTime());
         Print(outcome.StatusText());
         fileFailed_ = fileFailed_ || !outcome.Saved;
     }
@@ -184,13 +187,16 @@ private:
     TLinkStatistics statistics_;
 };
 
-// The engine saves oscillograms on its own thread and does not report a
-// failed save: the folder must take files before the run starts.
-bool OscillogramFolderWritable(const QString &deviceClass, QString &folder)
+// A folder that takes no files fails the poller before the run rather than
+// at each oscillogram (the run reports those too, and goes on).
+bool OscillogramFolderWritable(const QString &deviceClass, QString &folder, QString &reason)
 {
     folder = QFileInfo(TFileCOMTRADE({}, {}).GetFileName(deviceClass)).absolutePath();
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("probe-XXXXXX")));
-    return probe.open();
+    if (probe.open())
+        return true;
+    reason = QFileInfo(folder).isDir() ? probe.errorString() : QStringLiteral("не удалось создать папку");
+    return false;
 }
 
 // The second signal: the exchange in progress is not waited for. The log is
@@ -255,8 +261,8 @@ int main(int argc, char **argv)
         return WriteSettings(options.WriteSettings, *connection);
 
     const QString deviceClass = connection->CustomDevice()->ClassName();
-    if (QString folder; options.SaveOscillograms && !OscillogramFolderWritable(deviceClass, folder)) {
-        Print(QStringLiteral("Ошибка при сохранении в: ") + folder);
+    if (QString folder, reason; options.SaveOscillograms && !OscillogramFolderWritable(deviceClass, folder, reason)) {
+        Print(QStringLiteral("Ошибка при сохранении в: %1 (%2)").arg(folder, reason));
         return kExitFailed;
     }
 

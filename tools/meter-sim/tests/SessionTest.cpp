@@ -173,7 +173,8 @@ TEST(Session, OscillogramNeedsAVariantAndFirmwareThatRecordIt)
     EXPECT_EQ(session.Handle(Oscillogram(0, 21)).Header.ErrorField, kErrBadFormat);
     EXPECT_EQ(session.Handle(Request(0x01, 0x0C, 1, 2, "abc")).Header.ErrorField, kErrBadFormat);
 
-    TMeterSession fresh(meter);
+    TMeter freshMeter{TMeterConfig{}};
+    TMeterSession fresh(freshMeter);
     EXPECT_EQ(fresh.Handle(Oscillogram(4096)).Header.ErrorField, kErrBadFormat); // no record begun
 
     TMeterConfig old;

@@ -21,11 +21,12 @@ namespace {
     TSimProcess sim;                                                                                                   \
     ASSERT_TRUE(sim.Start(QStringList{__VA_ARGS__})) << sim.Error().toStdString()
 
-QByteArray ReadOscillogram(TClient &client, QByteArray *configuration)
+// The data parts from the end of `parts` on (from the start when empty).
+QByteArray ReadOscillogram(TClient &client, QByteArray *configuration, QByteArray parts = {},
+                           const TFrameHeader &request = OscillogramRequest())
 {
-    QByteArray parts;
     for (int answers = 0; answers < 200; ++answers) {
-        const auto answer = client.Exchange(OscillogramRequest(), Offset(static_cast<quint32>(parts.size())));
+        const auto answer = client.Exchange(request, Offset(static_cast<quint32>(parts.size())));
         if (!answer || !answer->ChecksumOk)
             return {};
         if (answer->Header.ErrorField == kErrMoreParts) {
@@ -210,6 +211,41 @@ TEST(SimProcess, ServesReconnectsAfterAClosedConnection)
     if (second.Socket().state() == QAbstractSocket::ConnectedState)
         second.Socket().waitForDisconnected(kPeerTimeoutMs);
     EXPECT_NE(second.Socket().state(), QAbstractSocket::ConnectedState);
+}
+
+TEST(SimProcess, AnOscillogramCutByAReconnectGoesOnWhereItWas)
+{
+    // the fast clock stands still without date-time requests: a record taken
+    // again is the same record
+    START_SIM(sim, QStringLiteral("--fast-clock"));
+    QByteArray parts;
+    {
+        TClient first;
+        ASSERT_TRUE(first.Connect(sim.Port()));
+        for (int part = 0; part < 2; ++part) {
+            const auto answer = first.Exchange(OscillogramRequest(), Offset(static_cast<quint32>(parts.size())));
+            ASSERT_TRUE(answer);
+            ASSERT_EQ(answer->Header.ErrorField, kErrMoreParts);
+            parts += answer->Data;
+        }
+        first.Socket().disconnectFromHost();
+    }
+
+    TClient second;
+    ASSERT_TRUE(second.Connect(sim.Port()));
+    // another address's transfer is its own
+    TFrameHeader otherMeter = OscillogramRequest();
+    otherMeter.DeviceNumber = 2;
+    ASSERT_EQ(second.Exchange(otherMeter, Offset(0))->Header.ErrorField, kErrMoreParts);
+    QByteArray configuration;
+    const QByteArray resumed = ReadOscillogram(second, &configuration, parts);
+    ASSERT_EQ(resumed.size(), kOscillogramRecords * kRecordBytes);
+
+    QByteArray wholeConfiguration;
+    const QByteArray whole = ReadOscillogram(second, &wholeConfiguration);
+    EXPECT_EQ(resumed, whole);
+    EXPECT_EQ(configuration, wholeConfiguration);
+    EXPECT_TRUE(configuration.startsWith("Tarvel,N1,1999\r\n"));
 }
 
 TEST(SimProcess, OldFirmwareAndPlainVariantsSendNoOscillogram)
