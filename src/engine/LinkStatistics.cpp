@@ -60,8 +60,8 @@ QStringList TLinkStatistics::Lines() const
         lines << QStringLiteral("Время ответа, мс: нет ответов");
     lines << QStringLiteral("Последний цикл данных, мс: %1").arg(Duration(LastCycleMs))
           << QStringLiteral("Последняя загрузка осциллограммы, мс: %1").arg(Duration(LastOscillogramMs))
-          << QStringLiteral("Циклов опроса: %1").arg(Cycles)
-          << QStringLiteral("Данные не готовы (циклов без данных): %1").arg(NoDataCycles);
+          << QStringLiteral("Данные не готовы (циклов без данных): %1").arg(NoDataCycles)
+          << QStringLiteral("Циклов опроса: %1").arg(Cycles);
     if (OscillogramsNotSaved > 0)
         lines << QStringLiteral("Осциллограмм не сохранено: %1").arg(OscillogramsNotSaved);
     return lines;

@@ -217,6 +217,10 @@ bool TRequestThreadVD::OpenChannel()
         } else {
             const int attempts = std::max(1, maxAttemptCountOnConnect_);
             for (int attempt = 0; attempt < attempts && !opened && !StopRequested(); ++attempt) {
+                // a refused port answers at once: the attempts would follow
+                // each other (and their reports) many times a second
+                if (attempt > 0)
+                    Pause(kFirstFailurePauseMs);
                 opened = channel->Connect() == 0;
                 // A connect or dial that the stop cut short did not fail.
                 if (!opened && !StopRequested())

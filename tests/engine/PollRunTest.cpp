@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -151,8 +152,11 @@ TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
     const quint16 port = probe.serverPort();
     probe.close(); // nothing listens there now
 
+    QElapsedTimer clock;
+    clock.start();
     Start(TcpConnection(port, 5));
     ASSERT_TRUE(PumpUntil([&] { return Stopped(); }));
+    EXPECT_GE(clock.elapsed(), 4 * 1000); // a pause between the attempts, not a burst
     QStringList texts = window.StatusTexts();
     ASSERT_GE(texts.size(), 7);
     EXPECT_EQ(texts.front(), QStringLiteral("Старт опроса"));
