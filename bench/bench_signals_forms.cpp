@@ -11,8 +11,8 @@
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/PollRun.h"
-#include "ui/ColumnStroker.h"
-#include "ui/SignalsFormsFrame.h"
+#include "ui/charts/ColumnStroker.h"
+#include "ui/pages/SignalsFormsFrame.h"
 
 #include <benchmark/benchmark.h>
 

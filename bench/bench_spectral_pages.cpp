@@ -6,12 +6,12 @@
 #include "BenchSupport.h"
 #include "engine/RecordSlots.h"
 #include "engine/MeasurementRecord.h"
-#include "ui/HarmonicsPage.h"
-#include "ui/InterharmonicsPage.h"
+#include "ui/pages/HarmonicsPage.h"
+#include "ui/pages/InterharmonicsPage.h"
 #include "ui/RecordBindings.h"
-#include "ui/PowerPage.h"
-#include "ui/SpectrumGroup.h"
-#include "ui/SpectrumTable.h"
+#include "ui/pages/PowerPage.h"
+#include "ui/charts/SpectrumGroup.h"
+#include "ui/charts/SpectrumTable.h"
 
 #include <benchmark/benchmark.h>
 

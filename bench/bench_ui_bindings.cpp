@@ -9,7 +9,7 @@
 #include "engine/MeasurementRecord.h"
 #include "ui/widgets/IndexedText.h"
 #include "ui/RecordBindings.h"
-#include "ui/MainValuesPage.h"
+#include "ui/pages/MainValuesPage.h"
 
 #include <benchmark/benchmark.h>
 

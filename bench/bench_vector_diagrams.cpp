@@ -7,8 +7,8 @@
 #include "engine/RecordSlots.h"
 #include "engine/MeasurementRecord.h"
 #include "ui/RecordBindings.h"
-#include "ui/VectorChart.h"
-#include "ui/VectorDiagrams.h"
+#include "ui/charts/VectorChart.h"
+#include "ui/charts/VectorDiagrams.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,9 +9,9 @@
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/RecordBindings.h"
-#include "ui/SpectrumChart.h"
-#include "ui/SpectrumGroup.h"
-#include "ui/SpectrumTable.h"
+#include "ui/charts/SpectrumChart.h"
+#include "ui/charts/SpectrumGroup.h"
+#include "ui/charts/SpectrumTable.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -9,7 +9,7 @@
 // The wheel zooms, a drag with the left button pans, a double click undoes
 // the zoom. The page takes a new oscillogram only while it is shown.
 
-#include "ui/SignalsForms.h"
+#include "ui/pages/SignalsForms.h"
 
 #include <QList>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "ui/InterharmonicsPage.h"
+#include "ui/pages/InterharmonicsPage.h"
 
 #include "engine/RecordSlots.h"
 #include "ui/DisplayLimits.h"
@@ -6,8 +6,8 @@
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/RecordBindings.h"
 #include "ui/ParamsGroupBox.h"
-#include "ui/SpectrumDesigns.h"
-#include "ui/SpectrumTable.h"
+#include "ui/charts/SpectrumDesigns.h"
+#include "ui/charts/SpectrumTable.h"
 
 #include <QVBoxLayout>
 

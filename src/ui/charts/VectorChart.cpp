@@ -1,4 +1,4 @@
-#include "ui/VectorChart.h"
+#include "ui/charts/VectorChart.h"
 
 #include <qcustomplot.h>
 

@@ -1,4 +1,4 @@
-#include "ui/SpectrumDesigns.h"
+#include "ui/charts/SpectrumDesigns.h"
 
 #include "ui/ParamsGroupBox.h"
 

@@ -1,4 +1,4 @@
-#include "ui/PowerPage.h"
+#include "ui/pages/PowerPage.h"
 
 #include "engine/RecordSlots.h"
 #include "ui/widgets/ThreeValuesFrame.h"
@@ -6,8 +6,8 @@
 #include "ui/widgets/IndexedLabel.h"
 #include "ui/RecordBindings.h"
 #include "ui/ParamsGroupBox.h"
-#include "ui/SpectrumDesigns.h"
-#include "ui/SpectrumTable.h"
+#include "ui/charts/SpectrumDesigns.h"
+#include "ui/charts/SpectrumTable.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "ui/SpectrumTable.h"
+#include "ui/charts/SpectrumTable.h"
 
 #include "ui/RecordBindings.h"
 

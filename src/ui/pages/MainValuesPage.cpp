@@ -1,4 +1,4 @@
-#include "ui/MainValuesPage.h"
+#include "ui/pages/MainValuesPage.h"
 
 #include "engine/RecordSlots.h"
 #include "ui/DisplayLimits.h"
@@ -6,7 +6,7 @@
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedLabel.h"
 #include "ui/RecordBindings.h"
-#include "ui/VectorDiagrams.h"
+#include "ui/charts/VectorDiagrams.h"
 
 #include <QComboBox>
 #include <QGridLayout>

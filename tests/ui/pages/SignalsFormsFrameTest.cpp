@@ -1,5 +1,5 @@
 #include "support/PumpEvents.h"
-#include "ui/SignalsFormsFrame.h"
+#include "ui/pages/SignalsFormsFrame.h"
 
 #include "common/Contracts.h"
 #include "engine/Engine.h"

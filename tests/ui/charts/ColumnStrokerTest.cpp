@@ -1,4 +1,4 @@
-#include "ui/ColumnStroker.h"
+#include "ui/charts/ColumnStroker.h"
 
 #include <QPainter>
 

@@ -1,9 +1,9 @@
-#include "ui/SpectrumGroup.h"
+#include "ui/charts/SpectrumGroup.h"
 
 #include "engine/MeasurementRecord.h"
 #include "ui/ValueFormat.h"
 #include "ui/ScaleSpinEdit.h"
-#include "ui/SpectrumTable.h"
+#include "ui/charts/SpectrumTable.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

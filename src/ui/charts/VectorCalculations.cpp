@@ -1,4 +1,4 @@
-#include "ui/VectorCalculations.h"
+#include "ui/charts/VectorCalculations.h"
 
 #include <cmath>
 #include <numbers>

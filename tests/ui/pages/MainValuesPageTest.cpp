@@ -4,7 +4,7 @@
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedLabel.h"
 #include "ui/RecordBindings.h"
-#include "ui/MainValuesPage.h"
+#include "ui/pages/MainValuesPage.h"
 
 #include <QComboBox>
 #include <QDir>

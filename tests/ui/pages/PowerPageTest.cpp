@@ -1,10 +1,10 @@
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedLabel.h"
-#include "ui/PowerPage.h"
+#include "ui/pages/PowerPage.h"
 #include "ui/ScaleSpinEdit.h"
 
-#include "SpectralPagesSupport.h"
+#include "ui/SpectralPagesSupport.h"
 
 #include <QComboBox>
 #include <QPushButton>

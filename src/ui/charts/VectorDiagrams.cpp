@@ -1,12 +1,12 @@
-#include "ui/VectorDiagrams.h"
+#include "ui/charts/VectorDiagrams.h"
 
 #include "common/Exceptions.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/RecordSlots.h"
 #include "ui/ParamsGroupBox.h"
 #include "ui/RecordBindings.h"
-#include "ui/VectorCalculations.h"
-#include "ui/VectorChart.h"
+#include "ui/charts/VectorCalculations.h"
+#include "ui/charts/VectorChart.h"
 #include "ui/widgets/IndexedLabel.h"
 
 #include <QEvent>

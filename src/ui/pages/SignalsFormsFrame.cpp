@@ -1,4 +1,4 @@
-#include "ui/SignalsFormsFrame.h"
+#include "ui/pages/SignalsFormsFrame.h"
 
 #include "catalogue/CatalogueDevices.h"
 #include "catalogue/ConnectionList.h"
@@ -10,7 +10,7 @@
 #include "engine/PollSettings.h"
 #include "engine/RecordSlots.h"
 #include "files/Comtrade.h"
-#include "ui/ColumnStroker.h"
+#include "ui/charts/ColumnStroker.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBoxes.h"
 

@@ -4,7 +4,7 @@
 // pages show: their series, selector items, tables, header texts, axis
 // titles, and which series each item shows in which colour.
 
-#include "ui/SpectrumGroup.h"
+#include "ui/charts/SpectrumGroup.h"
 
 namespace SpectrumDesigns {
 

@@ -1,4 +1,4 @@
-#include "ui/SignalsForms.h"
+#include "ui/pages/SignalsForms.h"
 
 #include "common/Contracts.h"
 #include "engine/MeasurementRecord.h"

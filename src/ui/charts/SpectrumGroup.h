@@ -6,7 +6,7 @@
 // axis ("Авто" and a spin edit). What one page shows differently from
 // another is given as its TDesign.
 
-#include "ui/SpectrumChart.h"
+#include "ui/charts/SpectrumChart.h"
 
 #include <QGroupBox>
 #include <QList>

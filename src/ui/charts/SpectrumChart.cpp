@@ -1,4 +1,4 @@
-#include "ui/SpectrumChart.h"
+#include "ui/charts/SpectrumChart.h"
 
 #include "ui/ValueFormat.h"
 

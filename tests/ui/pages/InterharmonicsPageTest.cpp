@@ -1,8 +1,8 @@
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
-#include "ui/InterharmonicsPage.h"
+#include "ui/pages/InterharmonicsPage.h"
 
-#include "SpectralPagesSupport.h"
+#include "ui/SpectralPagesSupport.h"
 
 #include <QComboBox>
 

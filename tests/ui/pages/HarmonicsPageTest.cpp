@@ -1,10 +1,10 @@
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
-#include "ui/HarmonicsPage.h"
+#include "ui/pages/HarmonicsPage.h"
 #include "ui/ScaleSpinEdit.h"
-#include "ui/SpectrumTable.h"
+#include "ui/charts/SpectrumTable.h"
 
-#include "SpectralPagesSupport.h"
+#include "ui/SpectralPagesSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
