@@ -2,6 +2,7 @@
 #include "common/Cp1251.h"
 #include "common/ProgramLog.h"
 #include "common/UserFolders.h"
+#include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "engine/RecordSlots.h"
@@ -10,6 +11,7 @@
 #include "protocol/SimProcess.h"
 #include "support/LoopbackConnection.h"
 #include "ui/connections/ConnectionListFrame.h"
+#include "ui/connections/EditConnectionDialog.h"
 #include "ui/MeterMainWindow.h"
 #include "ui/connections/ConnectionSettingsFrame.h"
 #include "ui/ValueFormat.h"
@@ -782,6 +784,22 @@ TEST_F(MainWindowTest, VectorDiagramsShowTheSimulatorsPhasors)
             window.grab(QRect(group->mapTo(&window, QPoint(0, 0)), group->size()))
                 .save(QDir(shots).filePath(QLatin1String(files[d])));
         }
+        // the whole main page, then the interface page and the dialog that
+        // edits the connection being polled
+        diagrams->ShowDiagram(TVectorDiagrams::dgPhases);
+        PumpUntil([] { return false; }, 3500);
+        window.grab().save(QDir(shots).filePath(QStringLiteral("main-page.png")));
+        window.pgctrlMain->setCurrentIndex(0);
+        PumpUntil([] { return false; }, 300);
+        window.grab().save(QDir(shots).filePath(QStringLiteral("connections.png")));
+        TccnConnectionListUIOptions options;
+        ConfigureMonitorOptions(options);
+        const auto connection = TcpConnection(sim.Port(), 1);
+        TccnEditConnectionForm form(&window, false, &options, connection.get());
+        form.show();
+        PumpUntil([] { return false; }, 300);
+        form.grab().save(QDir(shots).filePath(QStringLiteral("edit-connection.png")));
+        form.close();
     }
 
     window.actRun->trigger();
