@@ -3,8 +3,8 @@
 // The channel over a TCP client connection to a meter (or to a
 // serial-to-Ethernet converter in front of it) at a fixed IPv4 address and
 // port. Reads are the base algorithm and writes end in it, so time-outs and
-// codes are those of the serial channel. The engine reconnects it (Disconnect, then
-// Connect) before retrying a failed command.
+// codes are those of the serial channel. The engine reconnects it
+// (Disconnect, then Connect) before retrying a failed command.
 
 #include "channel/Channel.h"
 
