@@ -198,9 +198,51 @@ void TPCAEthernetTCP::Purge()
     // What has come in so far (an answer later than its time-out) belongs to
     // no exchange to come: read it off, also what the system still holds
     // (one look, so a flooding peer cannot keep the purge going).
-    socket_->readAll();
-    if (socket_->state() == QAbstractSocket::ConnectedState && socket_->waitForReadyRead(0))
+    if (socket_->bytesAvailable() > 0)
         socket_->readAll();
+    if (socket_->state() != QAbstractSocket::ConnectedState)
+        return;
+    // Nearly always nothing is there: one non-blocking peek says so without
+    // the socket's wait (a poll and a time-out error per request). Anything
+    // else (bytes, the peer's close, an error) goes the socket's own way.
+    char probe = 0;
+    if (::recv(static_cast<int>(socket_->socketDescriptor()), &probe, 1, MSG_PEEK | MSG_DONTWAIT) < 0 &&
+        (errno == EAGAIN || errno == EWOULDBLOCK))
+        return;
+    if (socket_->waitForReadyRead(0))
+        socket_->readAll();
+}
+
+int TPCAEthernetTCP::Write(const void *buffer, quint32 count, quint32 &written)
+{
+    // With nothing queued before it, the frame goes straight to the system:
+    // the socket's own path would arm and disarm its write notifier (an
+    // event-dispatcher wake-up each) and poll for a send the system takes at
+    // once. What the system does not take at once (a full send buffer, or an
+    // error the socket then reports its own way) goes the usual way.
+    if (buffer == nullptr || count == 0 || !IsConnected() || socket_->bytesToWrite() > 0)
+        return TPCACustom::Write(buffer, count, written);
+    const int fd = static_cast<int>(socket_->socketDescriptor());
+    const char *bytes = static_cast<const char *>(buffer);
+    quint32 sent = 0;
+    while (sent < count) {
+        const ssize_t n = ::send(fd, bytes + sent, count - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0)
+            sent += static_cast<quint32>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+    if (sent == count) {
+        written = count;
+        SetLastError(pceOk);
+        return 0;
+    }
+    quint32 rest = 0;
+    const int rc = TPCACustom::Write(bytes + sent, count - sent, rest);
+    written = rc == 0 ? count : 0;
+    return rc;
 }
 
 bool TPCAEthernetTCP::IsConnected() const

@@ -2,9 +2,9 @@
 
 // The channel over a TCP client connection to a meter (or to a
 // serial-to-Ethernet converter in front of it) at a fixed IPv4 address and
-// port. Reads and writes are the base algorithms, so time-outs and codes are
-// those of the serial channel. The engine reconnects it (Disconnect, then
-// Connect) before retrying a failed command.
+// port. Reads are the base algorithm and writes end in it, so time-outs and
+// codes are those of the serial channel. The engine reconnects it
+// (Disconnect, then Connect) before retrying a failed command.
 
 #include "channel/Channel.h"
 
@@ -28,6 +28,7 @@ public:
     int ApplySettings(const TPCASettings &settings) override;
     // Drops a half-sent frame with the connection, and pending input.
     void Purge() override;
+    int Write(const void *buffer, quint32 count, quint32 &written) override;
 
     QString IpAddress() const { return kept_.Ethernet.IpAddress.Text(); }
     quint16 IpPort() const { return kept_.Ethernet.IpPort; }

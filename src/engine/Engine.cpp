@@ -30,6 +30,12 @@ void TCommons::Stop()
         manager_->Stop();
 }
 
+void TCommons::StopFromSignalHandler()
+{
+    if (manager_)
+        manager_->StopFromSignalHandler();
+}
+
 bool TCommons::WaitForThread(unsigned long ms)
 {
     return !manager_ || manager_->WaitForThread(ms);

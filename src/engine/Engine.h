@@ -39,6 +39,9 @@ public:
     void Start();
     // Asks the run to stop; it finishes the exchange in progress.
     void Stop();
+    // The same from a signal handler: lock-free; a Stop() later wakes the
+    // run's pauses.
+    void StopFromSignalHandler();
     // Waits until the last run's thread has ended; true when it has.
     bool WaitForThread(unsigned long ms = ULONG_MAX);
     TRunState RunState() const;

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <mutex>
 
 enum TRunState : uint8_t {
     rsRunning = 0,
@@ -59,14 +60,24 @@ public:
 
     using QObject::QObject;
 
-    // The status line's text, cut to kMaxStatusLength characters.
+    // The status line's text, cut to kMaxStatusLength characters. An
+    // information that repeats the text shown last is not told again (a run
+    // reports its progress every cycle); warnings and errors always are.
     void ShowStatus(const QString &text, TSeverity severity);
+    // The next status is told whatever it is (a new run starts).
+    void ForgetShownStatus();
 
     void RecordValueChanged(int slot) override { emit ValueChanged(slot); }
     void RecordNominalsChanged() override { emit NominalsChanged(); }
     void RecordDataChanged() override { emit DataChanged(); }
     void RecordOscillogramChanged() override { emit OscillogramChanged(); }
     void RecordDeviceTimeChanged() override { emit DeviceTimeChanged(); }
+
+private:
+    std::mutex statusMutex_;
+    QString lastStatus_;
+    TSeverity lastSeverity_ = svInformation;
+    bool statusShown_ = false;
 
 signals:
     void StatusChanged(const QString &text, TSeverity severity);

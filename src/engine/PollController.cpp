@@ -1,5 +1,8 @@
 #include "engine/PollController.h"
 
+#include <algorithm>
+#include <chrono>
+
 TRequestThreadManager::TRequestThreadManager(const TPollParts &parts) : parts_(parts) {}
 
 TRequestThreadManager::~TRequestThreadManager()
@@ -19,6 +22,7 @@ void TRequestThreadManager::Start()
         std::lock_guard lock(statusMutex_);
         statusText_.clear();
     }
+    parts_.Events.ForgetShownStatus();
     severity_ = svInformation;
     SetRunState(rsRunning);
     try {
@@ -38,12 +42,37 @@ void TRequestThreadManager::Stop()
     // Only a running run can be asked to stop: a stop that comes after the
     // run ended by itself must not block every later start.
     uint8_t running = rsRunning;
+    if (runState_.compare_exchange_strong(running, rsStopRequested) || running == rsStopRequested)
+        WakeWaiters();
+}
+
+void TRequestThreadManager::StopFromSignalHandler()
+{
+    uint8_t running = rsRunning;
     runState_.compare_exchange_strong(running, rsStopRequested);
+}
+
+void TRequestThreadManager::WakeWaiters()
+{
+    // Taken so that a waiter between its test and its wait cannot miss this.
+    {
+        std::lock_guard lock(stateMutex_);
+    }
+    stateChanged_.notify_all();
+}
+
+bool TRequestThreadManager::WaitForStop(int ms)
+{
+    std::unique_lock lock(stateMutex_);
+    return stateChanged_.wait_for(lock, std::chrono::milliseconds(std::max(0, ms)), [this] { return StopRequested(); });
 }
 
 void TRequestThreadManager::SetRunState(TRunState state)
 {
-    if (runState_.exchange(state) == state || state == rsStopRequested)
+    if (runState_.exchange(state) == state)
+        return;
+    WakeWaiters();
+    if (state == rsStopRequested)
         return;
     emit parts_.Events.RunStateChanged(state);
 }

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,9 @@ public:
     virtual ~TPollHost() = default;
 
     virtual bool StopRequested() const = 0;
+    // Waits up to `ms` milliseconds, or until a stop is asked for; true when
+    // it has been. One wait, not a poll: a pause costs a single wake-up.
+    virtual bool WaitForStop(int ms) = 0;
     // Stored as the run's status, then shown.
     virtual void ReportStatus(const QString &text, TSeverity severity) = 0;
     // Shown only: the run's stored status and severity stay as they were.
@@ -65,10 +69,15 @@ public:
     // Starts a polling run, only from the stopped state.
     virtual void Start();
     // Asks the running thread to stop; it finishes the exchange in progress.
+    // Also wakes the run's pauses after a stop asked from a signal handler.
     void Stop();
+    // Only the run state, lock-free: safe in a signal handler. The run sees it
+    // at its next step; its pauses end at the next Stop().
+    void StopFromSignalHandler();
     void SetRunState(TRunState state) override;
     TRunState RunState() const { return TRunState(runState_.load()); }
     bool StopRequested() const override { return RunState() != rsRunning; }
+    bool WaitForStop(int ms) override;
 
     // Every status or error text of the engine passes here: stored, then
     // shown in the status line.
@@ -98,11 +107,16 @@ protected:
     TPollParts parts_;
 
 private:
+    void WakeWaiters();
+
     std::atomic<uint8_t> runState_{rsStopped};
     std::atomic<uint8_t> severity_{svInformation};
     std::atomic<bool> saveOscillograms_{false};
     std::atomic<uint8_t> oscPeriods_{2};
     std::atomic<int32_t> lastDeviceNumber_{0};
+    // Wakes a polling thread that waits in WaitForStop when the state moves.
+    std::mutex stateMutex_;
+    std::condition_variable stateChanged_;
     mutable std::mutex statusMutex_;
     QString statusText_;
     // The thread of the last run; reaped at the next start or at the end.

@@ -413,10 +413,7 @@ void TRequestThreadVD::PauseAfterFailure()
 
 void TRequestThreadVD::Pause(int ms) const
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!StopRequested() && timer.elapsed() < ms)
-        QThread::msleep(std::min<qint64>(20, ms - timer.elapsed()));
+    host_.WaitForStop(ms);
 }
 
 // --------------------------------------------------- TRequestThreadManagerVD

@@ -53,7 +53,7 @@ void OnSignal(int number)
         if (TCommons *commons = signalledEngine.load(); commons && commons->RunState() == rsRunning) {
             errorWhenSignalled = commons->Severity() != svInformation;
             runningWhenSignalled = true;
-            commons->Stop();
+            commons->StopFromSignalHandler();
         }
     }
     // A full pipe already holds a wake-up: the count tells how many came.
@@ -116,8 +116,9 @@ public:
             if (commons_->RunState() != rsRunning)
                 return;
             hadError = commons_->Severity() != svInformation;
-            commons_->Stop();
         }
+        // after the handler's stop: wakes the run's pauses
+        commons_->Stop();
         // How the run ended is the state it was in when stopped, not what
         // stopping it reports.
         errorWhenStopped_ = hadError;
