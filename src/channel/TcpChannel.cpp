@@ -245,6 +245,49 @@ int TPCAEthernetTCP::Write(const void *buffer, quint32 count, quint32 &written)
     return rc;
 }
 
+int TPCAEthernetTCP::Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &bytesRead)
+{
+    // Straight from the system, as the write: the socket's own wait reads
+    // everything into its buffer, copies it out again and tells its signals
+    // of it, on every read of every answer. Bytes the socket already holds
+    // (and a closed or missing link) go the usual way.
+    if (buffer == nullptr || capacity == 0 || !IsConnected() || socket_->bytesAvailable() > 0)
+        return TPCACustom::Read(buffer, capacity, timeoutMs, bytesRead);
+    bytesRead = 0;
+    SetLastError(pceOk);
+    const int fd = static_cast<int>(socket_->socketDescriptor());
+    const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, capacity, MSG_DONTWAIT);
+        if (n > 0) {
+            bytesRead = static_cast<quint32>(n);
+            return 0;
+        }
+        if (n == 0) {
+            // the peer closed the connection
+            socket_->abort();
+            SetLastError(pceServerNotFound);
+            return -1;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            socket_->abort();
+            SetLastError(pceServerNotFound);
+            return -1;
+        }
+        // A stop ends the wait like its time-out: nothing more is wanted.
+        if (deadline.hasExpired() || StopRequested())
+            break;
+        pollfd descriptor{fd, POLLIN, 0};
+        if (::poll(&descriptor, 1, WaitSliceMs(deadline)) < 0 && errno != EINTR)
+            break;
+    }
+    Purge();
+    SetLastError(pceRead);
+    return -1;
+}
+
 bool TPCAEthernetTCP::IsConnected() const
 {
     return socket_ && socket_->state() == QAbstractSocket::ConnectedState;

@@ -29,6 +29,7 @@ public:
     // Drops a half-sent frame with the connection, and pending input.
     void Purge() override;
     int Write(const void *buffer, quint32 count, quint32 &written) override;
+    int Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &bytesRead) override;
 
     QString IpAddress() const { return kept_.Ethernet.IpAddress.Text(); }
     quint16 IpPort() const { return kept_.Ethernet.IpPort; }
