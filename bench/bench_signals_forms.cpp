@@ -159,7 +159,7 @@ void BM_CurvesThroughTheColumnStroker(benchmark::State &state)
     for (auto _ : state) {
         QPainter painter(&chart);
         for (const QVector<QLineF> &curve : curves) {
-            TColumnStroker stroker(3, 0, chart.width() - 1);
+            TColumnStroker stroker(3, chart.rect());
             for (const QLineF &stroke : curve)
                 stroker.Add(stroke);
             stroker.Paint(&painter, Qt::red, canvas);
