@@ -349,7 +349,6 @@ QWidget *TSignalsFormsFrame::BuildSettingsPanel()
     ud1->setObjectName(QStringLiteral("ud1"));
     ud1->setRange(kMinPeriods, kMaxPeriods);
     ud1->setValue(periods_);
-    ud1->setToolTip(QStringLiteral("Число периодов сети в осциллограмме"));
     trckbr1 = new QSlider(Qt::Horizontal, periodsBox);
     trckbr1->setObjectName(QStringLiteral("trckbr1"));
     trckbr1->setRange(kMinPeriods, kMaxPeriods);
@@ -357,6 +356,7 @@ QWidget *TSignalsFormsFrame::BuildSettingsPanel()
     trckbr1->setTickPosition(QSlider::TicksBothSides);
     trckbr1->setTickInterval(1);
     trckbr1->setPageStep(1);
+    ShowPeriodsHint();
     connect(ud1, &THorizontalUpDown::valueChanged, this, &TSignalsFormsFrame::ChangePeriods);
     connect(trckbr1, &QSlider::valueChanged, this, &TSignalsFormsFrame::ChangePeriods);
     periodsLayout->addWidget(ud1);
@@ -757,10 +757,11 @@ void TSignalsFormsFrame::SetSeriesPointsVisibility(QObject *sender, bool checked
 void TSignalsFormsFrame::ChangePeriods(int periods)
 {
     {
-        const QSignalBlocker blockSpin(ud1), blockTrack(trckbr1);
+        const QSignalBlocker blockUpDown(ud1), blockTrack(trckbr1);
         ud1->setValue(periods);
         trckbr1->setValue(periods);
     }
+    ShowPeriodsHint();
     if (periods == periods_)
         return;
     periods_ = periods;
@@ -773,6 +774,14 @@ void TSignalsFormsFrame::ChangePeriods(int periods)
         Redraw();
     }
     QMetaObject::invokeMethod(this, &TSignalsFormsFrame::AutoScale, Qt::QueuedConnection);
+}
+
+void TSignalsFormsFrame::ShowPeriodsHint()
+{
+    // neither control shows its number: the hint does
+    const QString hint = QStringLiteral("Число периодов сети в осциллограмме: %1").arg(ud1->value());
+    ud1->setToolTip(hint);
+    trckbr1->setToolTip(hint);
 }
 
 void TSignalsFormsFrame::ToggleSettings()

@@ -206,6 +206,7 @@ private:
     void ChangeSignalFormShowingStatus(QObject *sender, bool checked);
     void SetSeriesPointsVisibility(QObject *sender, bool checked);
     void ChangePeriods(int periods);
+    void ShowPeriodsHint();
     void ToggleSettings();
     void SetFrozen(bool frozen);
     void UndoZoomByMouse();

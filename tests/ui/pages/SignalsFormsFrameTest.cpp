@@ -182,6 +182,7 @@ TEST_F(SignalsFormsFrameTest, BuildsTheControlsAndSeriesOfThePage)
     EXPECT_EQ(frame->trckbr1->value(), 2);
     frame->trckbr1->setValue(20);
     EXPECT_EQ(frame->ud1->value(), 20);
+    EXPECT_TRUE(frame->ud1->toolTip().endsWith(QStringLiteral(": 20")));
     QTest::keyClick(frame->ud1, Qt::Key_Right);
     EXPECT_EQ(frame->ud1->value(), 20);
     frame->trckbr1->setValue(2);
