@@ -1,7 +1,9 @@
 // Cost on the window's thread of the "Формы сигналов" page: one stored
 // oscillogram (9 x 1280 samples, 20 periods on screen) taken from the record
 // and drawn, the read-out under a moving mouse, and, as the baseline of the
-// same run, a repaint of the chart with nothing new; then the nine curves
+// same run, a repaint of the chart with nothing new, which a repaint with a
+// sample spike on a held axis and one under a 1000-fold vertical zoom are
+// set against; then the nine curves
 // drawn alone by the column stroker against the painter's own 3-px lines.
 // Against a 16.7 ms frame of the window thread's CPU time (the page paints on
 // that thread; on a shared machine the wall-clock time mostly measures the
@@ -116,6 +118,43 @@ void BM_ChartRepaintOnly(benchmark::State &state)
 }
 BENCHMARK(BM_ChartRepaintOnly)->Unit(benchmark::kMicrosecond);
 
+// The same repaint with curves far off the chart, against the baseline above:
+// one sample of a million volts while the voltage axis is held at ±160 V,
+// and the scaled waves under a 1000-fold zoom of both vertical axes (every
+// segment thousands of pixels long, the dashed currents too).
+void BM_ChartRepaintSpikeOnHeldAxis(benchmark::State &state)
+{
+    TShownPage page;
+    std::vector<float> spike = Waves(1.0f);
+    spike[kSignalSamples / 2] = 1e6f;
+    page.commons.Store()->WriteOscillogram(spike);
+    TShownPage::Turn();
+    QCustomPlot *chart = page.frame.Chart();
+    chart->yAxis->setRange(-160, 160);
+    for (auto _ : state)
+        chart->replot(QCustomPlot::rpImmediateRefresh);
+    if (page.frame.CurveCanvasBytes() > (20 << 20))
+        state.SkipWithError("canvases beyond 20 MB");
+    state.counters["canvas_MB"] = page.frame.CurveCanvasBytes() / 1048576.0;
+    FrameShare(state);
+}
+BENCHMARK(BM_ChartRepaintSpikeOnHeldAxis)->Unit(benchmark::kMicrosecond);
+
+void BM_ChartRepaintVerticalZoom1000(benchmark::State &state)
+{
+    TShownPage page;
+    QCustomPlot *chart = page.frame.Chart();
+    for (QCPAxis *axis : {chart->yAxis, chart->yAxis2})
+        axis->scaleRange(1e-3);
+    for (auto _ : state)
+        chart->replot(QCustomPlot::rpImmediateRefresh);
+    if (page.frame.CurveCanvasBytes() > (20 << 20))
+        state.SkipWithError("canvases beyond 20 MB");
+    state.counters["canvas_MB"] = page.frame.CurveCanvasBytes() / 1048576.0;
+    FrameShare(state);
+}
+BENCHMARK(BM_ChartRepaintVerticalZoom1000)->Unit(benchmark::kMicrosecond);
+
 // The mouse moving over the chart: the curve under it looked up among the
 // nine, the three values read, the labels set and repainted.
 void BM_CursorReadOut(benchmark::State &state)
@@ -159,7 +198,7 @@ void BM_CurvesThroughTheColumnStroker(benchmark::State &state)
     for (auto _ : state) {
         QPainter painter(&chart);
         for (const QVector<QLineF> &curve : curves) {
-            TColumnStroker stroker(3, 0, chart.width() - 1);
+            TColumnStroker stroker(3, chart.rect());
             for (const QLineF &stroke : curve)
                 stroker.Add(stroke);
             stroker.Paint(&painter, Qt::red, canvas);

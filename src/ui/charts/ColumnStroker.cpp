@@ -5,19 +5,77 @@
 #include <algorithm>
 #include <cmath>
 
-TColumnStroker::TColumnStroker(double width, int firstColumn, int lastColumn)
-    : halfWidth_(std::max(1.0, width) / 2), firstColumn_(firstColumn), open_(std::max(0, lastColumn - firstColumn + 1))
+namespace {
+
+bool Finite(const QPointF &point)
+{
+    return std::isfinite(point.x()) && std::isfinite(point.y());
+}
+
+// The segment's points at parameters from and to; its own ends where the
+// part reaches them, so an uncut segment stays bit for bit as it was.
+QLineF Part(const QLineF &segment, double from, double to)
+{
+    return QLineF(from > 0 ? segment.pointAt(from) : segment.p1(), to < 1 ? segment.pointAt(to) : segment.p2());
+}
+
+} // namespace
+
+TColumnStroker::TColumnStroker(double width, const QRect &clip)
+    : width_(std::max(1.0, width)),
+      halfWidth_(width_ / 2),
+      clip_(clip.normalized()),
+      reach_(Widened(QRectF(clip_), width_)),
+      open_(std::max(0, clip_.width()))
 {}
 
-void TColumnStroker::Add(const QLineF &stroke)
+QRectF TColumnStroker::Widened(const QRectF &rect, double width)
 {
+    return rect.adjusted(-width, -width, width, width);
+}
+
+bool TColumnStroker::ClipParameters(const QLineF &segment, const QRectF &rect, double &from, double &to)
+{
+    // Liang-Barsky: the segment p1 + t (p2 - p1) against each border
+    const double x = segment.x1();
+    const double y = segment.y1();
+    const double dx = segment.x2() - x;
+    const double dy = segment.y2() - y;
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(dx) || !std::isfinite(dy))
+        return false;
+    from = 0;
+    to = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x - rect.left(), rect.right() - x, y - rect.top(), rect.bottom() - y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false; // parallel to this border and outside it
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            from = std::max(from, t);
+        else
+            to = std::min(to, t);
+        if (from > to)
+            return false;
+    }
+    return true;
+}
+
+void TColumnStroker::Add(const QLineF &whole)
+{
+    double from = 0;
+    double to = 1;
+    if (!ClipParameters(whole, reach_, from, to))
+        return;
+    const QLineF stroke = Part(whole, from, to);
     const double ax = stroke.x1();
     const double ay = stroke.y1();
     const double dx = stroke.x2() - ax;
     const double dy = stroke.y2() - ay;
     const double length = std::sqrt(dx * dx + dy * dy);
-    if (!std::isfinite(length))
-        return;
     // unit vector along the stroke; a point stroke is a square
     const double ux = length > 0 ? dx / length : 1;
     const double uy = length > 0 ? dy / length : 0;
@@ -26,9 +84,9 @@ void TColumnStroker::Add(const QLineF &stroke)
     // Columns whose centre lines cross the stroke's rectangle: its corners
     // reach w * (|ux| + |uy|) beyond the ends across the columns.
     const double reach = w * (std::abs(ux) + std::abs(uy));
-    const int from = std::max(firstColumn_, static_cast<int>(std::floor(std::min(ax, ax + dx) - reach - 0.5)) + 1);
-    const int to = std::min(firstColumn_ + static_cast<int>(open_.size()) - 1,
-                            static_cast<int>(std::floor(std::max(ax, ax + dx) + reach - 0.5)));
+    const int firstColumn =
+        std::max(clip_.left(), static_cast<int>(std::floor(std::min(ax, ax + dx) - reach - 0.5)) + 1);
+    const int lastColumn = std::min(clip_.right(), static_cast<int>(std::floor(std::max(ax, ax + dx) + reach - 0.5)));
     // On the centre line x = ax + offset, a point ay + t lies inside the
     // rectangle when it is within w of the stroke's line (the band across)
     // and between the square ends (the band along). A band parallel to the
@@ -40,7 +98,7 @@ void TColumnStroker::Add(const QLineF &stroke)
     const double alongSlope = bandAlong ? -ux / uy : 0;
     const double alongFrom = bandAlong ? -w / uy : 0;
     const double alongTo = bandAlong ? (length + w) / uy : 0;
-    for (int column = from; column <= to; ++column) {
+    for (int column = firstColumn; column <= lastColumn; ++column) {
         const double offset = column + 0.5 - ax;
         double low = -HUGE_VAL;
         double high = HUGE_VAL;
@@ -54,16 +112,17 @@ void TColumnStroker::Add(const QLineF &stroke)
             low = std::max(low, std::min(t1, t2));
             high = std::min(high, std::max(t1, t2));
         }
-        const double top = std::floor(ay + low - 0.5) + 1;
-        const double bottom = std::floor(ay + high - 0.5);
+        // rows outside the clip are never drawn: the runs stay within it
+        const double top = std::max(std::floor(ay + low - 0.5) + 1, double(clip_.top()));
+        const double bottom = std::min(std::floor(ay + high - 0.5), double(clip_.bottom()));
         if (top <= bottom)
-            AddToColumn(column, static_cast<int>(std::max(top, -1e6)), static_cast<int>(std::min(bottom, 1e6)));
+            AddToColumn(column, static_cast<int>(top), static_cast<int>(bottom));
     }
 }
 
 void TColumnStroker::AddToColumn(int column, int top, int bottom)
 {
-    TRun &run = open_[column - firstColumn_];
+    TRun &run = open_[column - clip_.left()];
     if (run.Top <= run.Bottom && top <= run.Bottom + 1 && bottom >= run.Top - 1) {
         run.Top = std::min(run.Top, top);
         run.Bottom = std::max(run.Bottom, bottom);
@@ -83,21 +142,24 @@ void TColumnStroker::Close(int column, TRun &run)
 QVector<QRect> TColumnStroker::TakeRuns()
 {
     for (int i = 0; i < open_.size(); ++i)
-        Close(firstColumn_ + i, open_[i]);
+        Close(clip_.left() + i, open_[i]);
     return std::exchange(runs_, {});
 }
 
-void TColumnStroker::Paint(QPainter *painter, const QColor &color, QImage &canvas)
+bool TColumnStroker::Paint(QPainter *painter, const QColor &color, QImage &canvas)
 {
     const QVector<QRect> runs = TakeRuns();
     if (runs.isEmpty())
-        return;
+        return true;
+    // The runs lie inside the clip, so a canvas of its size holds any of
+    // them; a larger one left from a larger clip is given back.
+    if (canvas.size() != clip_.size() || canvas.format() != QImage::Format_ARGB32_Premultiplied)
+        canvas = QImage(clip_.size(), QImage::Format_ARGB32_Premultiplied);
+    if (canvas.isNull())
+        return false; // out of memory: nothing to write into
     QRect bounds;
     for (const QRect &run : runs)
         bounds |= run;
-    if (canvas.width() < bounds.width() || canvas.height() < bounds.height() ||
-        canvas.format() != QImage::Format_ARGB32_Premultiplied)
-        canvas = QImage(bounds.size().expandedTo(canvas.size()), QImage::Format_ARGB32_Premultiplied);
     // Cleared row by row and written column by column: clearing only the runs
     // again would touch a cache line per pixel, while the rows are contiguous.
     for (int row = 0; row < bounds.height(); ++row)
@@ -111,4 +173,52 @@ void TColumnStroker::Paint(QPainter *painter, const QColor &color, QImage &canva
             *at = pixel;
     }
     painter->drawImage(bounds.topLeft(), canvas, QRect(QPoint(0, 0), bounds.size()));
+    return true;
+}
+
+void PolylineStrokes(const QVector<QPointF> &points, double width, bool dashed, const QRectF &clip,
+                     QVector<QLineF> &strokes)
+{
+    const QRectF reach = TColumnStroker::Widened(clip, width);
+    const double drawn = 4 * width;
+    const double period = 6 * width;
+    double phase = 0; // how far into the pattern; below `drawn` a dash is on
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QLineF segment(points[i - 1], points[i]);
+        if (!Finite(segment.p1()) || !Finite(segment.p2()))
+            continue; // a gap in the data stays a gap
+        double from = 0;
+        double to = 1;
+        const bool inside = TColumnStroker::ClipParameters(segment, reach, from, to);
+        if (!dashed) {
+            if (inside)
+                strokes.append(Part(segment, from, to));
+            continue;
+        }
+        const double length = segment.length();
+        if (!std::isfinite(length))
+            continue;
+        if (!inside) {
+            phase = std::fmod(phase + length, period);
+            continue;
+        }
+        // Dashes from the segment's own parameters: the part before the clip
+        // only moves the pattern on.
+        const double start = from * length;
+        const double end = to * length;
+        if (start > 0)
+            phase = std::fmod(phase + start, period);
+        for (double done = start; done < end;) {
+            const bool on = phase < drawn;
+            const double step = std::min((on ? drawn : period) - phase, end - done);
+            if (on)
+                strokes.append(QLineF(segment.pointAt(done / length), segment.pointAt((done + step) / length)));
+            done += step;
+            phase += step;
+            if (phase >= period)
+                phase = 0;
+        }
+        if (end < length)
+            phase = std::fmod(phase + (length - end), period);
+    }
 }

@@ -23,7 +23,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QSpinBox>
+#include <QKeyEvent>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <qcustomplot.h>
@@ -56,13 +57,17 @@ QFont Bold(QFont font)
 // A curve cut into separate strokes and painted in one go: the column
 // stroker writes them as pixel runs into an image drawn once, where the
 // painter would scan-convert a 3-px line scan line by scan line (nine curves
-// of 1280 points would not fit a frame that way). A dash is cut here into
-// short solid strokes. Antialiased or scaled painting (export, high-density
-// screens) gets the same strokes through the painter in one call.
+// of 1280 points would not fit a frame that way). Each segment is first cut
+// to the clip (a spike or a deep zoom leaves the chart by millions of
+// pixels), a dash into short solid strokes. Antialiased or scaled painting
+// (export, high-density screens), or a canvas that cannot be had, gets the
+// same strokes through the painter in one call.
 class TBatchedLineGraph : public QCPGraph
 {
 public:
     using QCPGraph::QCPGraph;
+
+    qsizetype CanvasBytes() const { return canvas_.sizeInBytes(); }
 
 protected:
     void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override
@@ -76,62 +81,90 @@ protected:
         pen.setStyle(Qt::SolidLine);
         painter->setPen(pen);
         applyDefaultAntialiasingHint(painter);
+        // in the painter's own (logical) coordinates, as the lines are
+        const QRect clip = painter->hasClipping()
+                               ? painter->clipBoundingRect().toAlignedRect()
+                               : painter->combinedTransform()
+                                     .inverted()
+                                     .mapRect(QRectF(0, 0, painter->device()->width(), painter->device()->height()))
+                                     .toAlignedRect();
+        const double width = std::max(1.0, pen.widthF());
         strokes_.clear();
         strokes_.reserve(lines.size());
-        if (dashed)
-            CutDashes(lines, std::max(1.0, pen.widthF()));
-        else
-            for (qsizetype i = 1; i < lines.size(); ++i)
-                if (Finite(lines[i - 1]) && Finite(lines[i])) // a gap in the data stays a gap
-                    strokes_.append(QLineF(lines[i - 1], lines[i]));
+        PolylineStrokes(lines, width, dashed, QRectF(clip), strokes_);
         if (painter->testRenderHint(QPainter::Antialiasing) ||
             painter->deviceTransform().type() > QTransform::TxTranslate) {
             painter->drawLines(strokes_);
             return;
         }
-        const QRect clip = painter->hasClipping()
-                               ? painter->clipBoundingRect().toAlignedRect()
-                               : QRect(0, 0, painter->device()->width(), painter->device()->height());
-        TColumnStroker stroker(pen.widthF(), clip.left(), clip.right());
+        TColumnStroker stroker(width, clip);
         for (const QLineF &stroke : std::as_const(strokes_))
             stroker.Add(stroke);
-        stroker.Paint(painter, pen.color(), canvas_);
+        if (!stroker.Paint(painter, pen.color(), canvas_))
+            painter->drawLines(strokes_);
     }
 
 private:
-    static bool Finite(const QPointF &point) { return std::isfinite(point.x()) && std::isfinite(point.y()); }
-
-    // the toolkit's dash: 4 widths drawn, 2 left out
-    void CutDashes(const QVector<QPointF> &lines, double width) const
-    {
-        const double pieces[2] = {4 * width, 2 * width};
-        int piece = 0;   // 0 drawn, 1 left out
-        double into = 0; // how far into the current piece
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QLineF segment(lines[i - 1], lines[i]);
-            const double length = segment.length();
-            if (!std::isfinite(length))
-                continue;
-            for (double done = 0; done < length;) {
-                const double step = std::min(pieces[piece] - into, length - done);
-                if (piece == 0)
-                    strokes_.append(QLineF(segment.pointAt(done / length), segment.pointAt((done + step) / length)));
-                done += step;
-                into += step;
-                if (into >= pieces[piece]) {
-                    into = 0;
-                    piece = 1 - piece;
-                }
-            }
-        }
-    }
-
     // kept between draws to spare the allocations
     mutable QVector<QLineF> strokes_;
     mutable QImage canvas_;
 };
 
 } // namespace
+
+// ------------------------------------------------------------ THorizontalUpDown
+
+THorizontalUpDown::THorizontalUpDown(QWidget *parent)
+    : QWidget(parent), left_(new QToolButton(this)), right_(new QToolButton(this))
+{
+    setFocusPolicy(Qt::StrongFocus);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QToolButton *button : {left_, right_}) {
+        button->setAutoRepeat(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(button);
+    }
+    layout->addStretch(1);
+    left_->setArrowType(Qt::LeftArrow);
+    right_->setArrowType(Qt::RightArrow);
+    connect(left_, &QToolButton::clicked, this, [this] { setValue(value_ - 1); });
+    connect(right_, &QToolButton::clicked, this, [this] { setValue(value_ + 1); });
+    ShowBounds();
+}
+
+void THorizontalUpDown::setRange(int minimum, int maximum)
+{
+    minimum_ = minimum;
+    maximum_ = std::max(minimum, maximum);
+    setValue(value_);
+    ShowBounds();
+}
+
+void THorizontalUpDown::setValue(int value)
+{
+    value = std::clamp(value, minimum_, maximum_);
+    if (value == value_)
+        return;
+    value_ = value;
+    ShowBounds();
+    emit valueChanged(value_);
+}
+
+void THorizontalUpDown::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)
+        setValue(value_ + (event->key() == Qt::Key_Right ? 1 : -1));
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void THorizontalUpDown::ShowBounds()
+{
+    left_->setEnabled(value_ > minimum_);
+    right_->setEnabled(value_ < maximum_);
+}
 
 // ------------------------------------------ TFormsBuisnessAndGUIConformityManager
 
@@ -312,11 +345,10 @@ QWidget *TSignalsFormsFrame::BuildSettingsPanel()
 
     auto *periodsBox = new QGroupBox(QStringLiteral("Периоды"), pnlSettings);
     auto *periodsLayout = new QVBoxLayout(periodsBox);
-    ud1 = new QSpinBox(periodsBox);
+    ud1 = new THorizontalUpDown(periodsBox);
     ud1->setObjectName(QStringLiteral("ud1"));
     ud1->setRange(kMinPeriods, kMaxPeriods);
     ud1->setValue(periods_);
-    ud1->setToolTip(QStringLiteral("Число периодов сети в осциллограмме"));
     trckbr1 = new QSlider(Qt::Horizontal, periodsBox);
     trckbr1->setObjectName(QStringLiteral("trckbr1"));
     trckbr1->setRange(kMinPeriods, kMaxPeriods);
@@ -324,7 +356,8 @@ QWidget *TSignalsFormsFrame::BuildSettingsPanel()
     trckbr1->setTickPosition(QSlider::TicksBothSides);
     trckbr1->setTickInterval(1);
     trckbr1->setPageStep(1);
-    connect(ud1, &QSpinBox::valueChanged, this, &TSignalsFormsFrame::ChangePeriods);
+    ShowPeriodsHint();
+    connect(ud1, &THorizontalUpDown::valueChanged, this, &TSignalsFormsFrame::ChangePeriods);
     connect(trckbr1, &QSlider::valueChanged, this, &TSignalsFormsFrame::ChangePeriods);
     periodsLayout->addWidget(ud1);
     periodsLayout->addWidget(trckbr1);
@@ -456,6 +489,7 @@ void TSignalsFormsFrame::BuildChart()
 
     connect(plot->xAxis, qOverload<const QCPRange &, const QCPRange &>(&QCPAxis::rangeChanged), this,
             &TSignalsFormsFrame::KeepSampleAxisInRecord);
+    connect(plot, &QCustomPlot::afterLayout, this, &TSignalsFormsFrame::KeepSampleAxisInset);
     connect(plot, &QCustomPlot::afterReplot, this, &TSignalsFormsFrame::ChartRedrawn);
     connect(plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) { CursorReadOut(event->pos()); });
     connect(plot, &QCustomPlot::mouseDoubleClick, this, [this] { UndoZoomByMouse(); });
@@ -669,6 +703,15 @@ void TSignalsFormsFrame::SignalsSamplesChanged()
 
 // ----------------------------------------------------------- series
 
+qsizetype TSignalsFormsFrame::CurveCanvasBytes() const
+{
+    qsizetype bytes = 0;
+    for (int i = 0; i < chtSignalsForms->plottableCount(); ++i)
+        if (const auto *batched = dynamic_cast<const TBatchedLineGraph *>(chtSignalsForms->plottable(i)))
+            bytes += batched->CanvasBytes();
+    return bytes;
+}
+
 void TSignalsFormsFrame::FillSeries(const TFormsBuisnessAndGUIConformityManager::TEntry &entry)
 {
     const int count = kSamplesPerPeriod * periods_;
@@ -714,10 +757,11 @@ void TSignalsFormsFrame::SetSeriesPointsVisibility(QObject *sender, bool checked
 void TSignalsFormsFrame::ChangePeriods(int periods)
 {
     {
-        const QSignalBlocker blockSpin(ud1), blockTrack(trckbr1);
+        const QSignalBlocker blockUpDown(ud1), blockTrack(trckbr1);
         ud1->setValue(periods);
         trckbr1->setValue(periods);
     }
+    ShowPeriodsHint();
     if (periods == periods_)
         return;
     periods_ = periods;
@@ -730,6 +774,14 @@ void TSignalsFormsFrame::ChangePeriods(int periods)
         Redraw();
     }
     QMetaObject::invokeMethod(this, &TSignalsFormsFrame::AutoScale, Qt::QueuedConnection);
+}
+
+void TSignalsFormsFrame::ShowPeriodsHint()
+{
+    // neither control shows its number: the hint does
+    const QString hint = QStringLiteral("Число периодов сети в осциллограмме: %1").arg(ud1->value());
+    ud1->setToolTip(hint);
+    trckbr1->setToolTip(hint);
 }
 
 void TSignalsFormsFrame::ToggleSettings()
@@ -790,14 +842,37 @@ void TSignalsFormsFrame::KeepSampleAxisInRecord(const QCPRange &range, const QCP
 
 // ----------------------------------------------------------- read-out and redraw
 
+QCPGraph *TSignalsFormsFrame::ShownSeriesAt(const QPoint &position) const
+{
+    // The toolkit's own look-up finds hidden series too; a curve not on
+    // screen is never the one under the mouse. Otherwise the same rule: the
+    // nearest within the selection tolerance, the first of equals.
+    QCustomPlot *plot = chtSignalsForms;
+    if (!plot->axisRect()->rect().contains(position))
+        return nullptr;
+    QCPGraph *nearest = nullptr;
+    double distance = plot->selectionTolerance();
+    for (int i = 0; i < plot->plottableCount(); ++i) {
+        auto *series = qobject_cast<QCPGraph *>(plot->plottable(i));
+        if (!series || !series->realVisibility())
+            continue;
+        const double d = series->selectTest(position, false);
+        if (d >= 0 && d < distance) {
+            distance = d;
+            nearest = series;
+        }
+    }
+    return nearest;
+}
+
 void TSignalsFormsFrame::CursorReadOut(const QPoint &position)
 {
     if (!representer_)
         return;
     QCustomPlot *plot = chtSignalsForms;
     TFormOfOneSignal *signal = nullptr;
-    if (QCPAbstractPlottable *under = plot->plottableAt(position, false))
-        if (const auto *entry = qobject_cast<QCPGraph *>(under) ? forms_->ConformityBySeries(under) : nullptr)
+    if (QCPGraph *under = ShownSeriesAt(position))
+        if (const auto *entry = forms_->ConformityBySeries(under))
             signal = entry->Signal;
     representer_->CursorMoved(signal, static_cast<float>(plot->yAxis->pixelToCoord(position.y())),
                               static_cast<float>(plot->yAxis2->pixelToCoord(position.y())),
@@ -809,9 +884,10 @@ void TSignalsFormsFrame::ChartRedrawn()
     if (!representer_)
         return;
     QCustomPlot *plot = chtSignalsForms;
+    // With the mouse elsewhere the read-out is that of a point off the
+    // chart, every value "-": what it showed last is no longer under it.
     const QPoint mouse = plot->mapFromGlobal(QCursor::pos());
-    if (plot->underMouse() && plot->rect().contains(mouse))
-        CursorReadOut(mouse);
+    CursorReadOut(plot->underMouse() && plot->rect().contains(mouse) ? mouse : QPoint(-1, -1));
     // The ranges on screen into the model: they are already drawn, so the
     // model's news of them moves nothing on the chart.
     TChartInfoAndSettings *settings = representer_->Settings();
@@ -824,6 +900,24 @@ void TSignalsFormsFrame::ChartRedrawn()
     writeBack(settings->CurrentAxis(), plot->yAxis2);
     writeBack(settings->PointsAxis(), plot->xAxis);
     syncingRanges_ = false;
+}
+
+void TSignalsFormsFrame::KeepSampleAxisInset()
+{
+    // The bottom axis spans 2 % to 98 % of the width between the vertical
+    // axes: those stand off the plotting area by 2 % each. The width between
+    // them does not depend on the offsets (the margins grow with them), so
+    // one more layout pass settles it.
+    QCustomPlot *plot = chtSignalsForms;
+    const int between = plot->axisRect()->width() + plot->yAxis->offset() + plot->yAxis2->offset();
+    const int inset = std::max(0, qRound(between * 0.02));
+    if (inset == plot->yAxis->offset() && inset == plot->yAxis2->offset())
+        return;
+    plot->yAxis->setOffset(inset);
+    plot->yAxis2->setOffset(inset);
+    QCPLayout *layout = plot->plotLayout();
+    layout->update(QCPLayoutElement::upMargins);
+    layout->update(QCPLayoutElement::upLayout);
 }
 
 bool TSignalsFormsFrame::eventFilter(QObject *watched, QEvent *event)

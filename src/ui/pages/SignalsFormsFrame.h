@@ -27,9 +27,45 @@ class QCustomPlot;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
+class QKeyEvent;
 class QSlider;
-class QSpinBox;
+class QToolButton;
 class TCommons;
+
+// A horizontal up-down: two arrow buttons side by side, the left one a step
+// down and the right one a step up (repeating while held), and the left and
+// right arrow keys while it has the focus. It shows no number of its own.
+class THorizontalUpDown : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit THorizontalUpDown(QWidget *parent = nullptr);
+
+    int value() const { return value_; }
+    int minimum() const { return minimum_; }
+    int maximum() const { return maximum_; }
+    void setRange(int minimum, int maximum);
+    // Held within the range; valueChanged only when the position moves.
+    void setValue(int value);
+    QToolButton *LeftButton() const { return left_; }
+    QToolButton *RightButton() const { return right_; }
+
+signals:
+    void valueChanged(int value);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void ShowBounds();
+
+    int minimum_ = 0;
+    int maximum_ = 99;
+    int value_ = 0;
+    QToolButton *left_;
+    QToolButton *right_;
+};
 
 // Ties each signal to its series, check box and read-out label.
 class TFormsBuisnessAndGUIConformityManager
@@ -110,6 +146,8 @@ public:
 
     int Periods() const { return periods_; }
     QCustomPlot *Chart() const { return chtSignalsForms; }
+    // The bytes the curves keep between paints for their pixels.
+    qsizetype CurveCanvasBytes() const;
     // The read-out for a point of the chart, as the mouse moving there gives.
     void CursorReadOut(const QPoint &position);
 
@@ -139,7 +177,7 @@ public:
     QCheckBox *chkShowPoints = nullptr;
     QCheckBox *chkCoordGridVisibility = nullptr;
     QPushButton *Button1 = nullptr;
-    QSpinBox *ud1 = nullptr;
+    THorizontalUpDown *ud1 = nullptr;
     QSlider *trckbr1 = nullptr;
     QCheckBox *chkFreeze = nullptr;
     QPushButton *btnSaveComtrade = nullptr;
@@ -168,11 +206,14 @@ private:
     void ChangeSignalFormShowingStatus(QObject *sender, bool checked);
     void SetSeriesPointsVisibility(QObject *sender, bool checked);
     void ChangePeriods(int periods);
+    void ShowPeriodsHint();
     void ToggleSettings();
     void SetFrozen(bool frozen);
     void UndoZoomByMouse();
     void KeepSampleAxisInRecord(const QCPRange &range, const QCPRange &previous);
     void ChartRedrawn();
+    void KeepSampleAxisInset();
+    QCPGraph *ShownSeriesAt(const QPoint &position) const;
     void FillSeries(const TFormsBuisnessAndGUIConformityManager::TEntry &entry);
     void FillAllSeries();
     void Redraw();

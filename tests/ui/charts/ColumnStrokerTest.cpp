@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <numbers>
 
@@ -28,16 +29,19 @@ QImage DrawnByThePainter(const QVector<QLineF> &strokes)
     return image;
 }
 
-QImage DrawnByTheStroker(const QVector<QLineF> &strokes, QRect clip = QRect(0, 0, 300, 200))
+QImage DrawnByTheStroker(const QVector<QLineF> &strokes, QRect clip = QRect(0, 0, 300, 200),
+                         qsizetype *canvasBytes = nullptr)
 {
     QImage image = Blank();
     QImage canvas;
     QPainter painter(&image);
     painter.setClipRect(clip);
-    TColumnStroker stroker(3, clip.left(), clip.right());
+    TColumnStroker stroker(3, clip);
     for (const QLineF &stroke : strokes)
         stroker.Add(stroke);
-    stroker.Paint(&painter, QColor(kInk), canvas);
+    EXPECT_TRUE(stroker.Paint(&painter, QColor(kInk), canvas));
+    if (canvasBytes)
+        *canvasBytes = canvas.sizeInBytes();
     return image;
 }
 
@@ -120,6 +124,72 @@ TEST(ColumnStrokerTest, KeepsToTheClipAndLeavesGapsBetweenStrokes)
     for (int y = 0; y < clipped.height(); ++y)
         inkedInside += clipped.pixel(100, y) == kInk;
     EXPECT_GT(inkedInside, 3);
+}
+
+// A wave whose samples leave the chart by up to a million pixels: one spike
+// on a held axis, then the wave as a 1000-fold vertical zoom shows it. Its
+// near-vertical strokes cross the whole chart: samples are kept off pixel
+// centres, where the painter and the stroker settle an edge falling exactly
+// on a centre each their own way (a whole column here, a pixel elsewhere).
+QVector<QPointF> FarOffCurve()
+{
+    QVector<QPointF> points;
+    for (int i = 0; i < 640; ++i) {
+        const double phase = 2 * std::numbers::pi * i / 128;
+        const double height = i < 320 ? 90 * std::sin(phase) : 90000 * (std::sin(phase) + 0.1 * std::sin(5 * phase));
+        points.append(QPointF(0.3 + i * 300.0 / 640, 100 - height));
+    }
+    points[100].setY(-1.25e6);
+    return points;
+}
+
+TEST(ColumnStrokerTest, StrokesFarOffTheChartCostOnlyTheClipAndKeepThePainterPicture)
+{
+    QVector<QLineF> strokes;
+    const QVector<QPointF> points = FarOffCurve();
+    for (qsizetype i = 1; i < points.size(); ++i)
+        strokes.append(QLineF(points[i - 1], points[i]));
+    qsizetype canvasBytes = 0;
+    const TComparison c = Compare(DrawnByThePainter(strokes), DrawnByTheStroker(strokes, Blank().rect(), &canvasBytes));
+    ASSERT_GT(c.Inked, 3000);
+    EXPECT_LT(c.Different, c.Inked / 100) << c.Different << " of " << c.Inked;
+    EXPECT_EQ(c.FarApart, 0);
+    EXPECT_LE(canvasBytes, 300 * 200 * 4) << "the canvas is the clip's size at most";
+
+    // cut to a clip before they are stroked, solid and dashed lines leave
+    // the same pixels inside it as uncut, the dashes in their places
+    const QRect clip(40, 30, 220, 140);
+    for (const bool dashed : {false, true}) {
+        QVector<QLineF> whole, cut;
+        PolylineStrokes(points, 3, dashed, QRectF(-1e7, -1e7, 2e7, 2e7), whole);
+        PolylineStrokes(points, 3, dashed, QRectF(clip), cut);
+        EXPECT_LT(cut.size(), dashed ? 400 : 200) << "only the strokes that reach the clip";
+        const auto drawn = [&](const QVector<QLineF> &lines) {
+            QImage image = Blank();
+            QPainter painter(&image);
+            painter.setClipRect(clip);
+            painter.setPen(QPen(QColor(kInk), 3, Qt::SolidLine, Qt::SquareCap));
+            painter.drawLines(lines);
+            return image;
+        };
+        const TComparison d = Compare(drawn(whole), drawn(cut));
+        ASSERT_GT(d.Inked, 500) << dashed;
+        EXPECT_EQ(d.Different, 0) << dashed;
+    }
+}
+
+TEST(ColumnStrokerTest, ACanvasThatCannotBeHadPaintsNothingAndSaysSo)
+{
+    // a clip no memory holds: the caller draws the lines itself
+    QImage image = Blank();
+    QPainter painter(&image);
+    TColumnStroker stroker(3, QRect(0, 0, 60000, INT_MAX));
+    stroker.Add(QLineF(10, 10, 200, 150));
+    QImage canvas;
+    EXPECT_FALSE(stroker.Paint(&painter, QColor(kInk), canvas));
+    EXPECT_TRUE(canvas.isNull());
+    painter.end();
+    EXPECT_EQ(Compare(Blank(), image).Different, 0);
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QToolButton>
 #include <QFile>
 #include <QLabel>
 #include <QLocale>
@@ -158,6 +159,35 @@ TEST_F(SignalsFormsFrameTest, BuildsTheControlsAndSeriesOfThePage)
         EXPECT_EQ(label->text(), QStringLiteral("-"));
     EXPECT_EQ(commons->OscPeriods(), 2);
 
+    // the bottom axis spans 2 % to 98 % of the width between the vertical axes
+    const QRect area = Chart().axisRect()->rect();
+    const double between = area.width() + Chart().yAxis->offset() + Chart().yAxis2->offset();
+    EXPECT_GT(area.width(), 300);
+    EXPECT_NEAR(Chart().yAxis->offset(), 0.02 * between, 0.5);
+    EXPECT_NEAR(Chart().yAxis2->offset(), 0.02 * between, 0.5);
+    EXPECT_DOUBLE_EQ(Chart().xAxis->coordToPixel(Bottom().lower), area.left());
+
+    // the periods: a horizontal up-down (arrow buttons and keys) in step
+    // with the track bar, held within 2 ... 20
+    EXPECT_EQ(frame->ud1->LeftButton()->arrowType(), Qt::LeftArrow);
+    EXPECT_EQ(frame->ud1->RightButton()->arrowType(), Qt::RightArrow);
+    EXPECT_LT(frame->ud1->LeftButton()->x(), frame->ud1->RightButton()->x());
+    EXPECT_EQ(frame->ud1->LeftButton()->y(), frame->ud1->RightButton()->y());
+    QTest::mouseClick(frame->ud1->RightButton(), Qt::LeftButton);
+    EXPECT_EQ(frame->trckbr1->value(), 3);
+    EXPECT_EQ(commons->OscPeriods(), 3);
+    QTest::keyClick(frame->ud1, Qt::Key_Left);
+    QTest::keyClick(frame->ud1, Qt::Key_Left);
+    EXPECT_EQ(frame->ud1->value(), 2);
+    EXPECT_EQ(frame->trckbr1->value(), 2);
+    frame->trckbr1->setValue(20);
+    EXPECT_EQ(frame->ud1->value(), 20);
+    EXPECT_TRUE(frame->ud1->toolTip().endsWith(QStringLiteral(": 20")));
+    QTest::keyClick(frame->ud1, Qt::Key_Right);
+    EXPECT_EQ(frame->ud1->value(), 20);
+    frame->trckbr1->setValue(2);
+    Pump();
+
     // markers and grid follow their check boxes
     frame->chkShowPoints->click();
     for (QCPGraph *series : frame->lnsrsCurrent) {
@@ -273,7 +303,8 @@ TEST_F(SignalsFormsFrameTest, CursorReadOutNamesTheCurveAndReadsDashOutsideTheRa
     frame->AutoScale();
     Chart().replot();
     // on the Ua curve at sample 17 (index 16, its crest)
-    const QPoint onCurve(qRound(Chart().xAxis->coordToPixel(17)), qRound(Chart().yAxis->coordToPixel(325)));
+    const QPoint onCurve(static_cast<int>(std::ceil(Chart().xAxis->coordToPixel(17))),
+                         qRound(Chart().yAxis->coordToPixel(325)));
     frame->CursorReadOut(onCurve);
     EXPECT_EQ(frame->lblInfoVoltageData->text(), QStringLiteral("Ua"));
     EXPECT_EQ(frame->lblInfoVoltageData->palette().color(QPalette::WindowText), QColor(255, 255, 0));
@@ -292,6 +323,78 @@ TEST_F(SignalsFormsFrameTest, CursorReadOutNamesTheCurveAndReadsDashOutsideTheRa
         EXPECT_EQ(label->text(), QStringLiteral("-")) << label->objectName().toStdString();
     EXPECT_EQ(frame->lblInfoVoltageData->palette().color(QPalette::WindowText),
               frame->palette().color(QPalette::WindowText));
+
+    // the mouse gone from the chart (never over it here), the next redraw
+    // reads "-" where the read-out showed a curve
+    frame->CursorReadOut(onCurve);
+    ASSERT_EQ(frame->lblInfoPointIndexValue->text(), QStringLiteral("17"));
+    Chart().replot();
+    for (QLabel *label : {frame->lblInfoVoltageValue, frame->lblInfoVoltageData, frame->lblInfoCurrentValue,
+                          frame->lblInfoCurrentData, frame->lblInfoPointIndexValue})
+        EXPECT_EQ(label->text(), QStringLiteral("-")) << label->objectName().toStdString();
+
+    // a hidden curve is never the one under the mouse
+    QTest::mouseClick(frame->chkVoltage[0], Qt::LeftButton);
+    frame->CursorReadOut(onCurve);
+    EXPECT_EQ(frame->lblInfoVoltageData->text(), QStringLiteral("-"));
+    EXPECT_EQ(frame->lblInfoPointIndexValue->text(), QStringLiteral("17"));
+}
+
+// Peak resident memory of this process since the last Reset (Linux).
+struct TPeakMemory
+{
+    static bool Reset()
+    {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+    }
+    static qint64 Bytes()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        return -1;
+    }
+};
+
+// One sample of a million volts on an axis held at ±160 V, then a 1000-fold
+// zoom of the vertical axes alone: curves leave the chart by up to a million
+// pixels, and painting them takes no more memory than the chart's own size.
+TEST_F(SignalsFormsFrameTest, CurvesFarOffTheChartTakeNoMoreMemoryThanTheChart)
+{
+    constexpr qint64 kAllowed = 20 << 20;
+    Show();
+    frame->SetRefreshInterval(0);
+    Chart().yAxis->setRange(-160, 160);
+    Chart().yAxis2->setRange(-5, 5);
+    Store(Waves(150, 4));
+    Chart().replot();
+    const qsizetype before = frame->CurveCanvasBytes();
+    const QRect area = Chart().axisRect()->rect();
+    ASSERT_GT(before, 0);
+    EXPECT_LE(before, kAllSignals * qsizetype(area.width()) * area.height() * 4);
+    const bool peakKnown = TPeakMemory::Reset();
+    const qint64 peakBefore = TPeakMemory::Bytes();
+
+    std::vector<float> spike = Waves(150, 4);
+    spike[40] = 1e6f; // Ua
+    Store(spike);
+    ASSERT_FLOAT_EQ(Y(frame->lnsrsVoltage[0], 40), 1e6f);
+    Chart().replot();
+    EXPECT_EQ(Chart().yAxis->range(), QCPRange(-160, 160)) << "the axis held";
+    EXPECT_LT(frame->CurveCanvasBytes() - before, kAllowed);
+
+    Store(Waves(150, 4));
+    for (QCPAxis *axis : {Chart().yAxis, Chart().yAxis2})
+        axis->scaleRange(1e-3);
+    Chart().replot();
+    EXPECT_LT(frame->CurveCanvasBytes() - before, kAllowed);
+    if (peakKnown) {
+        EXPECT_LT(TPeakMemory::Bytes() - peakBefore, kAllowed);
+    }
 }
 
 TEST_F(SignalsFormsFrameTest, LookupsAndHandlersCheckTheirArguments)
