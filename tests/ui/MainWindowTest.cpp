@@ -188,7 +188,9 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
 
         window.Commons()->Events().ShowStatus(QStringLiteral("Идет обмен данными"), svInformation);
         QApplication::sendPostedEvents(&window);
-        EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->text(), QStringLiteral("Идет обмен данными"));
+        // whole in the tool tip; the tool bar leaves the text little room at this width
+        EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->toolTip(),
+                  QStringLiteral("Идет обмен данными"));
 
         // message boxes still carry the program's title
         SetMessageDialogHook(nullptr);
