@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config clang-format
-  qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick socat fonts-dejavu-core
   help2man python3-markdown dpkg-dev file lintian

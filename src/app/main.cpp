@@ -1,3 +1,4 @@
+#include "common/QtTranslations.h"
 #include "ui/MeterMainWindow.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(MONITOR_VERSION));
+    InstallQtTranslations(app);
     TMainVondForm window;
     window.Initialize();
     window.show();

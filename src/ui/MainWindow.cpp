@@ -32,14 +32,31 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <QProxyStyle>
+
 #include <algorithm>
+
+namespace {
+
+class TPasswordStarStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return u'*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 {
@@ -130,7 +147,6 @@ void TMainForm::BuildLayout()
     ts1 = AddPage("ts1", QStringLiteral("Мощность"));
     tbshtSignalsForms = AddPage("tbshtSignalsForms", QStringLiteral("Формы сигналов"));
     setCentralWidget(pgctrlMain);
-    pgctrlMain->setCornerWidget(lblLog, Qt::TopRightCorner);
 
     BuildInterfacePage();
     auto *mainLayout = new QVBoxLayout(tbshtParamsMain);
@@ -247,11 +263,14 @@ void TMainForm::BuildToolBar()
     actSaveFile =
         new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить данные"), this);
     actSaveFile->setObjectName(QStringLiteral("actSaveFile"));
-    // the long hints as tool tips: a status tip would cover the status panels
-    actSaveFile->setToolTip(QStringLiteral("Сохранить последние измерения в файл"));
+    // a hint's short part pops up at the button, its long part shows in the
+    // status line while the mouse is over it
+    actSaveFile->setToolTip(QStringLiteral("Сохранить в файл"));
+    actSaveFile->setStatusTip(QStringLiteral("Сохранить последние измерения в файл"));
     actExit = new QAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Выход"), this);
     actExit->setObjectName(QStringLiteral("actExit"));
-    actExit->setToolTip(QStringLiteral("Закрыть приложение"));
+    actExit->setToolTip(QStringLiteral("Выход"));
+    actExit->setStatusTip(QStringLiteral("Закрыть приложение"));
     connect(actExit, &QAction::triggered, this, &QWidget::close);
     connect(actRun, &QAction::triggered, this, &TMainForm::actRunExecute);
     connect(actSaveFile, &QAction::triggered, this, [this] { SaveMeasurements(); });
@@ -274,27 +293,33 @@ void TMainForm::BuildToolBar()
     bar->addSeparator();
     BuildNominalFrames(bar);
 
-    // The last status text sits beside the page tabs: at the minimum window
-    // width the tool bar has no room left for it, and a line of its own
-    // would cost the pages their height.
-    lblLog = new QLabel(this);
+    // The last status text takes the rest of the tool bar and follows its
+    // width: shortened to the room it has, whole in its tool tip.
+    clbLog = new QWidget(bar);
+    clbLog->setObjectName(QStringLiteral("clbLog"));
+    clbLog->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto *logLayout = new QHBoxLayout(clbLog);
+    logLayout->setContentsMargins(6, 0, 5, 0);
+    lblLog = new QLabel(clbLog);
     lblLog->setObjectName(QStringLiteral("lblLog"));
-    lblLog->setContentsMargins(6, 0, 6, 0);
-}
-
-void TMainForm::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    ShowStatusText(lblLog->toolTip());
+    // its text does not ask for room: the bar's buttons and frames come first
+    lblLog->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblLog->setMinimumWidth(kLogMinWidth);
+    lblLog->installEventFilter(this);
+    logLayout->addWidget(lblLog);
+    bar->addWidget(clbLog);
 }
 
 void TMainForm::ShowStatusText(const QString &text)
 {
-    // the text takes the room beside the tabs; all of it is in the tool tip
-    const int room = std::max(50, pgctrlMain->width() - pgctrlMain->tabBar()->sizeHint().width() - 16);
-    lblLog->setFixedWidth(room);
-    lblLog->setText(lblLog->fontMetrics().elidedText(text, Qt::ElideRight, room - 12));
+    statusText_ = text;
     lblLog->setToolTip(text);
+    ElideStatusText();
+}
+
+void TMainForm::ElideStatusText()
+{
+    lblLog->setText(lblLog->fontMetrics().elidedText(statusText_, Qt::ElideRight, lblLog->contentsRect().width()));
 }
 
 void TMainForm::BuildStatusBar()
@@ -330,6 +355,10 @@ void TMainForm::BuildInterfacePage()
     edtPasswordFirstLevel->setObjectName(QStringLiteral("edtPasswordFirstLevel"));
     edtPasswordFirstLevel->setMaxLength(8);
     edtPasswordFirstLevel->setEchoMode(QLineEdit::Password);
+    // masked with "*", not the style's bullets
+    auto *mask = new TPasswordStarStyle;
+    mask->setParent(edtPasswordFirstLevel);
+    edtPasswordFirstLevel->setStyle(mask);
     edtPasswordFirstLevel->setFixedWidth(120);
     passwordRow->addWidget(edtPasswordFirstLevel);
     passwordRow->addStretch(1);
@@ -340,6 +369,8 @@ void TMainForm::BuildInterfacePage()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == lblLog && event->type() == QEvent::Resize)
+        ElideStatusText();
     // A press reaches this filter at its top-level window, then at the
     // focused widget and every parent the widget passes it on to: it counts
     // at the window only, whichever widget has the focus (or none has).

@@ -63,7 +63,6 @@ protected:
     virtual void ShowDeviceNumber() {}
 
     void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     virtual void OnClosing();
@@ -87,7 +86,9 @@ protected:
     QAction *actSaveFile = nullptr;
     QAction *actExit = nullptr;
     QLabel *lblNomerDev = nullptr;
+    QWidget *clbLog = nullptr; // the rest of the tool bar, holding lblLog
     QLabel *lblLog = nullptr;
+    static constexpr int kLogMinWidth = 20;
     QLabel *statusPanels[3] = {};
     // The design width of the meter-time panel; wider where the date needs it.
     static constexpr int kDeviceTimePanelWidth = 275;
@@ -120,9 +121,11 @@ private:
     void OnPollStateChanged();
     void RefreshNominalFrames();
     void ShowStatusText(const QString &text);
+    void ElideStatusText();
     void SaveSettings();
     void CloseOnce();
 
+    QString statusText_; // the last status text, whole
     bool closing_ = false;
     bool firstActivation_ = true;
     bool stoppedByUser_ = false;

@@ -15,7 +15,8 @@ fail() { echo "check_package: $*" >&2; exit 1; }
 [ "$(dpkg-deb -f "$deb" Package)" = raruzor-monitor ] || fail "wrong package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), not $version"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libqt6widgets6 libqt6serialport6 libqt6network6 libqcustomplot2.1-qt6 libstdc++6 qt6-qpa-plugins; do
+for library in libqt6widgets6 libqt6serialport6 libqt6network6 libqcustomplot2.1-qt6 libstdc++6 qt6-qpa-plugins \
+               qt6-translations-l10n; do
   grep -q "$library" <<<"$depends" || fail "no dependency on $library: $depends"
 done
 

@@ -1,3 +1,5 @@
+#include "common/QtTranslations.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -19,6 +21,8 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
+    // Qt's own dialogs speak Russian, as in the program
+    InstallQtTranslations(app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -30,6 +30,7 @@
 #include "ui/charts/SpectrumTable.h"
 #include "catalogue/ProgramSettingsFile.h"
 #include "ui/MessageBoxes.h"
+#include "ui/FilePathLabel.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
@@ -189,7 +190,9 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
 
         window.Commons()->Events().ShowStatus(QStringLiteral("Идет обмен данными"), svInformation);
         QApplication::sendPostedEvents(&window);
-        EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->text(), QStringLiteral("Идет обмен данными"));
+        // whole in the tool tip; the tool bar leaves the text little room at this width
+        EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->toolTip(),
+                  QStringLiteral("Идет обмен данными"));
 
         // message boxes still carry the program's title
         SetMessageDialogHook(nullptr);
@@ -256,29 +259,57 @@ TEST_F(MainWindowTest, F2SavesOncePerPressWhereverTheFocusIs)
     window.close();
 }
 
-// The tool-bar hints are tool tips: the status panels stay in view.
-TEST_F(MainWindowTest, ToolBarHintsLeaveTheStatusPanelsInView)
+// The tool-bar hints: the short part pops up, the long part goes to the
+// status line while the mouse is over the button. The last status text
+// fills the rest of the tool bar; the password shows as stars.
+TEST_F(MainWindowTest, ToolBarHintsStatusTextAndPasswordMask)
 {
     TestWindow window;
     window.Initialize();
     window.show();
+    QApplication::processEvents();
     auto *bar = window.findChild<QToolBar *>(QStringLiteral("tlbCommonParams"));
     ASSERT_NE(bar, nullptr);
-    const std::pair<QAction *, QString> hints[] = {
-        {window.actSaveFile, QStringLiteral("Сохранить последние измерения в файл")},
-        {window.actExit, QStringLiteral("Закрыть приложение")}};
-    for (const auto &[action, hint] : hints) {
+    const std::tuple<QAction *, QString, QString> hints[] = {
+        {window.actSaveFile, QStringLiteral("Сохранить в файл"), QStringLiteral("Сохранить последние измерения в файл")},
+        {window.actExit, QStringLiteral("Выход"), QStringLiteral("Закрыть приложение")}};
+    for (const auto &[action, tip, status] : hints) {
         QWidget *button = bar->widgetForAction(action);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->toolTip(), hint);
+        EXPECT_TRUE(button->isVisible());
+        EXPECT_EQ(button->toolTip(), tip);
         QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
         QApplication::sendEvent(button, &enter);
-        EXPECT_EQ(window.statusBar()->currentMessage(), QString()) << hint.toStdString();
-        for (QLabel *panel : window.statusPanels)
-            EXPECT_TRUE(panel->isVisible()) << hint.toStdString();
+        EXPECT_EQ(window.statusBar()->currentMessage(), status);
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(button, &leave);
+        EXPECT_EQ(window.statusBar()->currentMessage(), QString());
     }
+
+    // the status text: in the tool bar, up to its end, whole in the tool tip
+    auto *log = window.findChild<QLabel *>(QStringLiteral("lblLog"));
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(window.pgctrlMain->cornerWidget(Qt::TopRightCorner), nullptr);
+    const QString text = QStringLiteral("Удаленный сервер не найден.");
+    window.Commons()->Events().ShowStatus(text, svError);
+    QApplication::processEvents();
+    const auto rightGap = [&] { return bar->width() - (log->mapTo(bar, QPoint(0, 0)).x() + log->width()); };
+    EXPECT_TRUE(bar->isAncestorOf(log));
+    EXPECT_TRUE(log->isVisible());
+    EXPECT_GE(rightGap(), 0);
+    EXPECT_LE(rightGap(), 20);
+    EXPECT_EQ(log->toolTip(), text);
+    EXPECT_LE(log->fontMetrics().horizontalAdvance(log->text()), log->contentsRect().width());
+    const int narrow = log->width();
+    window.resize(TMainForm::kMinWidth + 400, TMainForm::kMinHeight);
+    QApplication::processEvents();
+    EXPECT_EQ(log->width(), narrow + 400) << "it follows the tool bar";
+    EXPECT_EQ(log->text(), text);
+    EXPECT_TRUE(bar->widgetForAction(window.actExit)->isVisible());
+
+    QTest::keyClicks(window.edtPasswordFirstLevel, QStringLiteral("abc"));
+    EXPECT_EQ(window.edtPasswordFirstLevel->text(), QStringLiteral("abc"));
+    EXPECT_EQ(window.edtPasswordFirstLevel->displayText(), QStringLiteral("***"));
     window.close();
 }
 

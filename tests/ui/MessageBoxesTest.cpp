@@ -3,6 +3,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -31,6 +33,23 @@ TEST(MessageDialog, RussianButtonsAndIndexedText)
     EXPECT_EQ(captions, (QStringList{"Да", "Нет", "Отмена"}));
     EXPECT_EQ(shown, QStringLiteral("U~0 вне допуска "));
     EXPECT_TRUE(plainLabelHidden);
+}
+
+// Qt's own dialogs and buttons speak Russian too (the test program loads
+// Qt's catalogue as the program does).
+TEST(MessageDialog, QtsOwnButtonsAndDialogsAreRussian)
+{
+    QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel);
+    QStringList captions;
+    for (QAbstractButton *button : buttons.buttons())
+        captions << button->text().remove(QLatin1Char('&'));
+    captions.sort();
+    EXPECT_EQ(captions, (QStringList{"Да", "Нет", "Отмена"}));
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    EXPECT_EQ(files.labelText(QFileDialog::Reject).remove(QLatin1Char('&')), QStringLiteral("Отмена"));
+    EXPECT_EQ(files.labelText(QFileDialog::Accept).remove(QLatin1Char('&')), QStringLiteral("Сохранить"));
 }
 
 // The indexed text lies where the box's own label was laid out, twice as

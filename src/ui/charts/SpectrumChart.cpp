@@ -10,7 +10,9 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -137,17 +139,21 @@ void TSpectrumChart::SetValueMaximum(double maximum)
 
 int TSpectrumChart::AutoMaximum() const
 {
-    int a = 0;
+    // Kept in double until the end: a bar beyond the int range (or an
+    // infinite one) must not wrap round into a negative maximum, and a NaN
+    // or infinite bar has no height to scale to.
+    constexpr double kLargest = std::numeric_limits<int>::max() - 1;
+    double a = 0;
     for (const QCPBars *bars : series_) {
         if (!bars->visible())
             continue;
         for (auto it = bars->data()->constBegin(); it != bars->data()->constEnd(); ++it) {
             const double y = std::fabs(it->value);
-            if (y > a)
-                a = static_cast<int>(std::nearbyint(y)); // the default rounding: halves to even
+            if (std::isfinite(y) && y > a)
+                a = std::nearbyint(y); // the default rounding: halves to even
         }
     }
-    return a + 1;
+    return static_cast<int>(std::min(a, kLargest)) + 1;
 }
 
 std::optional<TSpectrumChart::THint> TSpectrumChart::HintAt(const QPoint &pos) const

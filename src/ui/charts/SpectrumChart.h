@@ -63,7 +63,8 @@ public:
     // Symmetric charts take -maximum as their minimum.
     void SetValueMaximum(double maximum);
     // The "Авто" maximum: a + 1, where a follows the largest |Y| of the
-    // shown bars, rounded to the nearest integer (halves to even).
+    // shown bars, rounded to the nearest integer (halves to even). NaN and
+    // infinite bars are passed over; a is at most INT_MAX - 1.
     int AutoMaximum() const;
 
     // The hint for a point of the plot: only over a bar of a shown series.

@@ -271,7 +271,7 @@ QWidget *TVectorDiagrams::BuildScaleStrip(QWidget *parent, TScale scale, const Q
     auto *layout = new QHBoxLayout(strip);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
-    layout->addWidget(Caption(caption + QLatin1Char(':'), strip));
+    layout->addWidget(Caption(caption, strip));
     const auto button = [&](const char *name, const QString &text) {
         auto *b = new QToolButton(strip);
         b->setObjectName(QLatin1String(name));

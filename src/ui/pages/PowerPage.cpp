@@ -91,8 +91,9 @@ QWidget *TPowerPage::BuildThreePhaseGroup()
     static const char *const wholeNames[4] = {"vwdfPowerP3f", "vwdfPowerQ3f", "vwdfPowerS3f", "vwdfPowerKm3f"};
     TValueWithDimensionFrame **first[4] = {&vwdfPowerP3f_1, &vwdfPowerQ3f_1, &vwdfPowerS3f_1, &vwdfPowerKm3f_1};
     static const char *const firstNames[4] = {"vwdfPowerP3f_1", "vwdfPowerQ3f_1", "vwdfPowerS3f_1", "vwdfPowerKm3f_1"};
-    pnPower3f = ThreePhasePanel("pnPower3f", {"P", "Q", "S", "K~m"}, whole, wholeNames);
-    pnPower3f_1 = ThreePhasePanel("pnPower3f_1", {"P~(~1~)", "Q~(~1~)", "S~(~1~)", "K~m~(~1~)"}, first, firstNames);
+    // plain captions here, unlike the indexed row labels of the phase powers
+    pnPower3f = ThreePhasePanel("pnPower3f", {"P", "Q", "S", "Km"}, whole, wholeNames);
+    pnPower3f_1 = ThreePhasePanel("pnPower3f_1", {"P(1)", "Q(1)", "S(1)", "Km(1)"}, first, firstNames);
     auto *layout = new QHBoxLayout(group);
     layout->setContentsMargins(3, 3, 3, 3);
     layout->addWidget(Layered(pnPower3f, pnPower3f_1, kRowHeight));

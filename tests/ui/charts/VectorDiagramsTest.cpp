@@ -239,6 +239,18 @@ TEST_F(VectorDiagramsTest, ScaleButtonsMultiplyOrDivideWithoutBoundsAndRedrawAtO
     EXPECT_GT(diagrams.Factor(S::scPower), 0.0f);
     EXPECT_LT(diagrams.Factor(S::scPower), 1e-10f);
     EXPECT_TRUE(statusTexts.isEmpty());
+
+    // each strip is named by its quantity alone, in the order of the panel
+    const std::pair<const char *, QStringList> strips[] = {{"pnDiagramm_Uf_I", {"I", "U~ф"}},
+                                                           {"pnDiagramm_Umf", {"U~м~ф"}},
+                                                           {"pnDiagramm_U0_I2", {"I", "U"}},
+                                                           {"pnDiagramm_P_Q", {"P, Q, S"}}};
+    for (const auto &[panel, expected] : strips) {
+        QStringList captions;
+        for (const TIxLabel *label : diagrams.findChild<QWidget *>(QLatin1String(panel))->findChildren<TIxLabel *>())
+            captions << label->Caption();
+        EXPECT_EQ(captions, expected) << panel;
+    }
 }
 
 TEST_F(VectorDiagramsTest, ArrowsPastTheRangeAreCutAtTheEdge)

@@ -11,6 +11,8 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 using namespace VDSlot;
@@ -49,6 +51,16 @@ TEST_F(PowerPageTest, SelectorBringsTheFirstHarmonicFramesAndLabelsToTheFront)
     page.cb3Select(0);
     EXPECT_FALSE(page.FirstHarmonicShown());
     EXPECT_EQ(captions(), QStringList({"P", "Q", "S", "K~m"}));
+
+    // the three-phase rows are captioned without indexes
+    const auto panelCaptions = [](QWidget *panel) {
+        QStringList texts;
+        for (const TIxLabel *label : panel->findChildren<TIxLabel *>())
+            texts << label->Caption();
+        return texts;
+    };
+    EXPECT_EQ(panelCaptions(page.pnPower3f), QStringList({"P", "Q", "S", "Km"}));
+    EXPECT_EQ(panelCaptions(page.pnPower3f_1), QStringList({"P(1)", "Q(1)", "S(1)", "Km(1)"}));
 }
 
 TEST_F(PowerPageTest, UpperPartShowsPhaseThreePhaseAndSequencePowers)
@@ -128,6 +140,24 @@ TEST_F(PowerPageTest, HarmonicPowersInTablesAndOnASymmetricAxis)
     ASSERT_TRUE(hint.has_value());
     EXPECT_EQ(hint->Text, QStringLiteral("Q. Фаза А\nНомер гармоники: 5\nЗначение: -7,60%"));
     EXPECT_EQ(hint->Color, QColor(230, 205, 43)) << "Q of phase A: coloured by item 1";
+}
+
+TEST_F(PowerPageTest, AutoScalePassesOverNaNAndInfiniteBarsAndStaysInTheIntRange)
+{
+    const auto autoWith = [&](std::initializer_list<double> values) {
+        QCPBars *bars = SeriesNamed("serPFazaB");
+        auto bar = bars->data()->begin();
+        for (double value : values)
+            (bar++)->value = value;
+        Group().AutoButton()->click();
+        EXPECT_EQ(Group().ScaleEdit()->value(), static_cast<int>(Chart().ValueMaximum()));
+        EXPECT_EQ(Chart().ValueMinimum(), -Chart().ValueMaximum());
+        return Chart().ValueMaximum();
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(autoWith({nan, -2.6, inf, -inf}), 4) << "only the finite bars count";
+    EXPECT_EQ(autoWith({nan, -3e38, inf, 1}), std::numeric_limits<int>::max());
+    EXPECT_EQ(autoWith({3e38, 0, 0, 0}), std::numeric_limits<int>::max());
 }
 
 } // namespace
