@@ -368,6 +368,17 @@ void TccnConnectionList::Assign(const TccnConnectionList &source)
     LoadFromBytes(copy, csfAny);
 }
 
+void TccnConnectionList::Swap(TccnConnectionList &other) noexcept
+{
+    items_.swap(other.items_);
+    std::swap(maxID_, other.maxID_);
+    std::swap(loadedVersion_, other.loadedVersion_);
+    TccnConnectionListUIParams layout;
+    layout.Assign(uiParams_);
+    uiParams_.Assign(other.uiParams_);
+    other.uiParams_.Assign(layout);
+}
+
 TccnPersistent *TccnConnectionList::AddCollectionItem()
 {
     items_.push_back(std::make_unique<TccnConnection>());
@@ -470,6 +481,16 @@ void TccnConnectionList::LoadTextWithPrefix(QByteArrayView data)
 }
 
 void TccnConnectionList::LoadFromBytes(QByteArrayView data, int format)
+{
+    // What the data leaves out keeps this list's value, as if read in place.
+    TccnConnectionList loaded;
+    loaded.maxID_ = maxID_;
+    loaded.uiParams_.Assign(uiParams_);
+    loaded.LoadInPlace(data, format);
+    Swap(loaded);
+}
+
+void TccnConnectionList::LoadInPlace(QByteArrayView data, int format)
 {
     switch (format) {
     case csfBinary: LoadBinaryWithPrefix(data); return;

@@ -186,10 +186,13 @@ public:
     void Clear();
     // Through the binary form, as a stream copy would.
     void Assign(const TccnConnectionList &source);
+    // Exchanges the items, MaxID, the loaded version and the layout.
+    void Swap(TccnConnectionList &other) noexcept;
 
     // --- Persistence. Every failure raises EccnConnectionList.
     QByteArray SaveToBytes(int format) const;
-    // A failed load leaves what was read before the failure.
+    // The list is read beside this one and swapped in whole: a failed load
+    // leaves the list as it was.
     void LoadFromBytes(QByteArrayView data, int format);
     void SaveToStream(QIODevice &stream, int format) const;
     // Reads from the current position to the end of the stream.
@@ -218,6 +221,7 @@ private:
     void LoadBinary(QByteArrayView data);
     void LoadBinaryWithPrefix(QByteArrayView data);
     void LoadTextWithPrefix(QByteArrayView data);
+    void LoadInPlace(QByteArrayView data, int format);
 
     TVersionInfo version_;
     TVersionNumber loadedVersion_ = kCurrentConnectionListVersion;

@@ -4,8 +4,11 @@
 #include "common/Contracts.h"
 #include "common/UserFolders.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+
+#include <sys/file.h>
 
 TFileLogger::TFileLogger(const QString &fileName) : fileName_(fileName)
 {
@@ -17,11 +20,23 @@ TFileLogger::~TFileLogger()
     Close();
 }
 
-bool TFileLogger::Open()
+bool TFileLogger::Open(bool exclusive)
 {
     file_.setFileName(fileName_);
-    opened_ = file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    return opened_;
+    if (!exclusive) {
+        opened_ = file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        return opened_;
+    }
+    // Not truncated before the lock is ours. The lock goes with the process,
+    // so one that died leaves nothing in the way.
+    if (!file_.open(QIODevice::ReadWrite))
+        return false;
+    if (::flock(file_.handle(), LOCK_EX | LOCK_NB) != 0 || !file_.resize(0)) {
+        file_.close();
+        return false;
+    }
+    opened_ = true;
+    return true;
 }
 
 void TFileLogger::WriteLine(const QString &text)
@@ -73,6 +88,17 @@ bool TMonitorR5Logger::Open()
     return file_->Open();
 }
 
+bool TMonitorR5Logger::OpenOwn()
+{
+    std::lock_guard lock(mutex_);
+    if (file_->Open(true))
+        return true;
+    QString name = file_->FileName();
+    name.chop(4); // ".log"
+    file_ = std::make_unique<TFileLogger>(name + QStringLiteral("-%1.log").arg(QCoreApplication::applicationPid()));
+    return file_->Open(true);
+}
+
 bool TMonitorR5Logger::Opened() const
 {
     std::lock_guard lock(mutex_);
@@ -81,6 +107,7 @@ bool TMonitorR5Logger::Opened() const
 
 QString TMonitorR5Logger::FileName() const
 {
+    std::lock_guard lock(mutex_);
     return file_->FileName();
 }
 

@@ -20,7 +20,9 @@ public:
     TFileLogger &operator=(const TFileLogger &) = delete;
 
     // Creates the file anew (an old one is truncated); false on any failure.
-    bool Open();
+    // Exclusive: only while no other process holds the file so opened, and
+    // held until it is closed; the holder's log is left untouched.
+    bool Open(bool exclusive = false);
     // Text plus CR LF, then flush. Nothing while closed; a failed write
     // raises EInOutError.
     void WriteLine(const QString &text);
@@ -46,6 +48,9 @@ public:
     ~TMonitorR5Logger();
 
     bool Open();
+    // Opens the log for this process alone: while another process holds it,
+    // this one logs to "<name>-<process id>.log" beside it instead.
+    bool OpenOwn();
     bool Opened() const;
 
     // Single entry: "[dd.mm.yyyy hh:mm:ss.zzz] " + text.

@@ -15,12 +15,14 @@ struct TLinkStatistics
     TR5LineCounters Line;
     quint64 Cycles = 0;               // data answers read whole into the record
     quint64 NoDataCycles = 0;         // data requests the meter took without data ("not ready")
+    quint64 ConnectFailures = 0;      // channel openings that failed (refused, no modem, no port)
     qint64 LastCycleMs = -1;          // the data requests of the last cycle; -1: none yet
     qint64 LastOscillogramMs = -1;    // the last oscillogram's download; -1: none yet
     quint64 OscillogramsNotSaved = 0; // read but not written to their files
 
-    // Time-outs, checksum and write errors, and answers with a meter error
-    // code (the notes "current period" and "more parts follow" are no errors).
+    // Failed connections, time-outs, checksum and write errors, and answers
+    // with a meter error code (the notes "current period" and "more parts
+    // follow" are no errors).
     quint64 Errors() const;
     // "Обмен: 1234 / ошибок 3" for the status bar.
     QString ShortText() const;

@@ -1,5 +1,7 @@
 #include "engine/PollController.h"
 
+#include "common/ProgramLog.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -29,7 +31,12 @@ void TRequestThreadManager::Start()
         thread_ = CreateThread();
     } catch (const std::exception &error) {
         // settings that cannot make a run (a port out of range, say)
-        ReportStatus(QString::fromUtf8(error.what()), svError);
+        const QString text = QString::fromUtf8(error.what());
+        try {
+            parts_.Log.Log(text);
+        } catch (const std::exception &) {
+        }
+        ReportStatus(text, svError);
     }
     if (thread_)
         thread_->start();

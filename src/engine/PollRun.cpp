@@ -123,7 +123,8 @@ void TRequestThreadVD::CreateDriver()
     host.StopRequested = [this] { return StopRequested(); };
     static_assert(TExecuterHost::kStatusInformation == svInformation && TExecuterHost::kStatusWarning == svWarning &&
                   TExecuterHost::kStatusError == svError);
-    host.ReportStatus = [this](const QString &text, int severity) { ReportStatus(text, TSeverity(severity)); };
+    // the executor logs the failed command itself
+    host.ReportStatus = [this](const QString &text, int severity) { host_.ReportStatus(text, TSeverity(severity)); };
     host.Logger = &log_;
     executer_ = std::make_unique<TCommandExecuter>(commands_->PasswordCommand(),
                                                    std::max(1, protocol_->MaxAttemptCount), std::move(host));
@@ -213,6 +214,8 @@ bool TRequestThreadVD::OpenChannel()
         if (!channel) {
             ReportStatus(QStringLiteral("Неизвестный тип канала доступа (%1).").arg(driver_->ClassName()), svError);
         } else if (channel->LastError() != 0) {
+            ++statistics_.ConnectFailures; // an address that names no host, say
+            PublishStatistics();
             ReportStatus(PCAErrorText(channel->LastError()), svError);
         } else {
             const int attempts = std::max(1, maxAttemptCountOnConnect_);
@@ -223,8 +226,11 @@ bool TRequestThreadVD::OpenChannel()
                     Pause(kFirstFailurePauseMs);
                 opened = channel->Connect() == 0;
                 // A connect or dial that the stop cut short did not fail.
-                if (!opened && !StopRequested())
+                if (!opened && !StopRequested()) {
+                    ++statistics_.ConnectFailures;
+                    PublishStatistics();
                     ReportStatus(PCAErrorText(channel->LastError()), svError);
+                }
             }
         }
     } catch (const std::exception &error) {
@@ -327,10 +333,11 @@ void TRequestThreadVD::ReportAnswerWithoutData(const TR5Command &command)
         return;
     // "Not ready" and its kind are the meter's own word on a request it
     // took; any other code without data is an error.
+    // The executor has logged the command with its code and text.
     if (command.ResultClass() == rcNoData)
-        ReportStatus(command.ErrorText(), svWarning);
+        host_.ReportStatus(command.ErrorText(), svWarning);
     else
-        ReportStatus(
+        host_.ReportStatus(
             QStringLiteral("Ответ прибора без данных (%1) %2").arg(command.ErrorCode()).arg(command.ErrorText()),
             svError);
 }
@@ -363,21 +370,31 @@ bool TRequestThreadVD::ReadOscillogram()
     const TccnCustomDevice *device = settings_.Connection()->CustomDevice();
     // The values stay good when the file cannot be written: said every time,
     // logged at the first, counted, and the run goes on.
-    if (const QString failure = host_.SaveOscillograms() && device ? record.TrySave(device->ClassName()) : QString();
-        !failure.isEmpty()) {
-        ReportStatus(failure, svError);
-        if (++statistics_.OscillogramsNotSaved == 1) {
-            try {
-                log_.Log(failure);
-            } catch (const std::exception &) {
-                // a full disk may take the log too; the status line has said it
-            }
+    if (host_.SaveOscillograms() && device) {
+        if (const QString failure = record.TrySave(device->ClassName()); !failure.isEmpty()) {
+            ++statistics_.OscillogramsNotSaved;
+            PublishStatistics();
+            ReportStatus(failure, svError);
+        } else {
+            // shown, not stored: a standing error stays the run's status
+            host_.ShowStatus(QStringLiteral("Осциллограмма сохранена: ") + record.GetFileName(device->ClassName()));
         }
-        PublishStatistics();
     }
     store_.WriteOscillogram(record.Samples());
     reporter_.CircleFinished();
     return true;
+}
+
+void TRequestThreadVD::ReportStatus(const QString &text, TSeverity severity)
+{
+    if (severity != svInformation) {
+        try {
+            log_.Log(text);
+        } catch (const std::exception &) {
+            // a full disk may take the log too; the status line still says it
+        }
+    }
+    host_.ReportStatus(text, severity);
 }
 
 void TRequestThreadVD::CloseChannel()

@@ -63,7 +63,9 @@ private:
     // True when the command did NOT fail.
     bool Run(TR5Command *command);
     bool StopRequested() const { return host_.StopRequested(); }
-    void ReportStatus(const QString &text, TSeverity severity) { host_.ReportStatus(text, severity); }
+    // The run's own texts; warnings and errors also go to the log. Texts of
+    // a command the executor has logged already go to the host directly.
+    void ReportStatus(const QString &text, TSeverity severity);
     // Sleeps in short steps so a stop is honoured at once.
     void Pause(int ms) const;
     // Hands a copy of the link's counters to the host.

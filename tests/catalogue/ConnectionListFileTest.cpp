@@ -166,7 +166,8 @@ TEST(ConnectionListFile, ASmallListCutByAFullDiskIsNotRenamedIntoPlace)
     EXPECT_EQ(ReadAll(name), before);
 }
 
-TEST(ConnectionListFile, AFailedLoadNeverChangesTheFileItRead)
+// Nor the list it was to replace: a bad file costs the operator nothing.
+TEST(ConnectionListFile, AFailedLoadChangesNeitherTheFileNorTheList)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -185,7 +186,12 @@ TEST(ConnectionListFile, AFailedLoadNeverChangesTheFileItRead)
         const QDateTime modified = QFileInfo(name).lastModified();
         for (int format : {csfAny, csfBinary, csfText}) {
             TccnConnectionList loaded;
+            FillList(loaded, 3);
+            loaded.UIParams().ConnectionGridParams.DevTypeColWidth = 211;
+            const QByteArray kept = loaded.SaveToBytes(csfBinary);
             EXPECT_THROW(loaded.LoadFromFile(name, format), EccnConnectionList);
+            EXPECT_EQ(loaded.SaveToBytes(csfBinary), kept) << index << ' ' << format;
+            EXPECT_EQ(loaded.Count(), 3);
         }
         EXPECT_EQ(ReadAll(name), content);
         EXPECT_EQ(QFileInfo(name).lastModified(), modified);

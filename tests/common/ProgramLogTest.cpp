@@ -4,6 +4,7 @@
 #include "common/ProgramLog.h"
 #include "common/UserFolders.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -122,6 +123,37 @@ TEST(ProgramLog, EntriesFromTwoThreadsNeverMix)
         EXPECT_EQ(lines[i + 1].trimmed(), tag + QStringLiteral(" 1"));
         EXPECT_EQ(lines[i + 2].trimmed(), tag + QStringLiteral(" 2"));
     }
+}
+
+// Two runs at once (two pollers): the second neither truncates nor joins the
+// first's log but writes one of its own beside it; once the first has ended
+// its name is free again.
+TEST(ProgramLog, ARunKeepsItsLogToItselfWhileAnotherHoldsTheName)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("raruzor-poll.log"));
+    auto first = std::make_unique<TMonitorR5Logger>(path);
+    ASSERT_TRUE(first->OpenOwn());
+    EXPECT_EQ(first->FileName(), path);
+    first->Log(QStringLiteral("первый"));
+    {
+        TMonitorR5Logger second(path);
+        ASSERT_TRUE(second.OpenOwn());
+        EXPECT_EQ(second.FileName(),
+                  dir.filePath(QStringLiteral("raruzor-poll-%1.log").arg(QCoreApplication::applicationPid())));
+        second.Log(QStringLiteral("второй"));
+        first->Log(QStringLiteral("первый ещё"));
+        const QStringList lines = ReadLines(path);
+        ASSERT_EQ(lines.size(), 2);
+        EXPECT_TRUE(lines[0].endsWith(QStringLiteral("] первый")));
+        EXPECT_TRUE(lines[1].endsWith(QStringLiteral("] первый ещё")));
+        EXPECT_EQ(ReadLines(second.FileName()).size(), 1);
+    }
+    first.reset();
+    TMonitorR5Logger third(path);
+    ASSERT_TRUE(third.OpenOwn());
+    EXPECT_EQ(third.FileName(), path);
+    EXPECT_TRUE(ReadLines(path).isEmpty()); // a new run's log starts empty
 }
 
 TEST(Folders, ProgramSubfoldersSitBelowThePerUserFolders)

@@ -16,6 +16,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -152,6 +153,9 @@ TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
     const quint16 port = probe.serverPort();
     probe.close(); // nothing listens there now
 
+    TLinkStatistics last;
+    QObject::connect(&commons->Events(), &TEngineEvents::LinkStatisticsChanged, &window,
+                     [&](const TLinkStatistics &s) { last = s; });
     QElapsedTimer clock;
     clock.start();
     Start(TcpConnection(port, 5));
@@ -163,7 +167,19 @@ TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
     EXPECT_EQ(texts.back(), QStringLiteral("Стоп опроса"));
     texts = texts.mid(1, texts.size() - 2);
     EXPECT_EQ(texts.size(), 5) << texts.join(u'|').toStdString();
+    EXPECT_EQ(texts.front(), QStringLiteral("Удаленный сервер не найден."));
     EXPECT_EQ(commons->Severity(), svError);
+    // each failed attempt counts as an error of the link and is in the log
+    // with its time, as a single entry
+    EXPECT_EQ(last.ConnectFailures, 5u);
+    EXPECT_EQ(last.ShortText(), QStringLiteral("Обмен: 0 / ошибок 5"));
+    EXPECT_TRUE(last.Lines().contains(QStringLiteral("Неудачных подключений: 5")));
+    const QRegularExpression entry(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d{4} [\\d:.]{12}\\] (.+)\r$"),
+                                   QRegularExpression::MultilineOption);
+    QStringList logged;
+    for (auto match = entry.globalMatch(Log()); match.hasNext();)
+        logged << match.next().captured(1);
+    EXPECT_EQ(logged.count(texts.front()), 5) << logged.join(u'|').toStdString();
 
     // the operator's stop click can land after the run ended by itself: it
     // must not leave the manager waiting for a thread that is gone

@@ -7,7 +7,8 @@ poll="$1"; sim="$2"
 work="$(mktemp -d)"
 sims=()
 pid=""
-trap 'kill -KILL "${sims[@]}" $pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+pairs=()
+trap 'kill -KILL "${sims[@]}" $pid "${pairs[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 # Starts a simulator with the extra arguments given; sets $port.
 start_sim() {
@@ -208,7 +209,7 @@ grep -q '^\[Подключения\]' "$work/ini.txt"
 grep -q $'^Выбрано=0\r$' "$work/ini.txt"
 grep -q '^Список=6F626A656374' "$work/ini.txt"   # the list in its text form, hex-coded
 # oscillograms on a disk that fills up (a file-size limit): polling goes on,
-# each failed save names its file and reason, the log has the first, the run fails
+# each failed save names its file and reason, so does the log, the run fails
 start_sim
 mkdir -p "$work/full"
 (trap '' XFSZ; ulimit -f 16; HOME="$work/full" XDG_CONFIG_HOME="$work/full/.config" exec "$poll" \
@@ -219,7 +220,33 @@ finish; expect_status full 1
 grep -q "^Ошибка при сохранении осциллограммы в $work/full/.*\.cfg: ." "$work/full.txt"
 grep -q '^  Циклов опроса: 3' "$work/full.txt"
 grep -q '^  Осциллограмм не сохранено: [1-9]' "$work/full.txt"
-[ "$(iconv -f CP1251 -t UTF-8 "$work/full.log" | grep -c 'Ошибка при сохранении осциллограммы')" -eq 1 ]
+[ "$(iconv -f CP1251 -t UTF-8 "$work/full.log" | grep -c 'Ошибка при сохранении осциллограммы')" -ge 1 ]
 [ -z "$(find "$work/full" -name '*.part')" ]
+
+# two pollers at once under one log name: each its own log, whole from its
+# start to its close; each oscillogram file written is named on the output
+start_sim; first_port="$port"; start_sim
+mkdir -p "$work/pair"
+for n in 1 2; do
+  p="$first_port"; [ "$n" = 2 ] && p="$port"
+  HOME="$work/pair" XDG_CONFIG_HOME="$work/pair/.config" "$poll" --tcp "127.0.0.1:$p" --device-type dtM7SQ \
+    --cycles 3 --save-oscillograms --log "$work/pair.log" > "$work/pair$n.txt" &
+  pairs+=($!)
+done
+for p in "${pairs[@]}"; do wait "$p"; done
+logs=("$work"/pair*.log)
+[ "${#logs[@]}" = 2 ] || { echo "pair logs: ${logs[*]}"; exit 1; }
+for log in "${logs[@]}"; do
+  iconv -f CP1251 -t UTF-8 "$log" > "$log.txt"
+  head -n 1 "$log.txt" | grep -q "Старт программы"
+  tail -n 1 "$log.txt" | grep -q "Закрытие программы"
+  [ "$(grep -c "Старт программы" "$log.txt")" = 1 ]
+  grep -qxF "Журнал: $log" "$work"/pair[12].txt
+done
+saved="$(grep -h '^Осциллограмма сохранена: ' "$work"/pair[12].txt | sed 's/^[^:]*: //')"
+[ -n "$saved" ]
+while read -r cfg; do [ -s "$cfg" ] && [ -s "${cfg%.cfg}.dat" ]; done <<< "$saved"
+# (both simulators are meter 1 on one clock: their names may coincide)
+[ "$(sort -u <<< "$saved" | wc -l)" = "$(find "$work/pair" -name '*.cfg' | wc -l)" ]
 
 echo "poller: ok"

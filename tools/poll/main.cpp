@@ -271,7 +271,10 @@ int main(int argc, char **argv)
     TPoller poller(options, deviceClass);
     auto commons = std::make_unique<TCommons>(&factory, options.LogFile);
     poller.Attach(commons.get());
-    if (!commons->Logger().Open())
+    // Pollers run side by side (one per meter): each keeps a log of its own.
+    if (commons->Logger().OpenOwn())
+        Print(QStringLiteral("Журнал: ") + commons->Logger().FileName());
+    else
         Print(QStringLiteral("Ведение лог-файла невозможно"));
     commons->Logger().LogProgramStart();
 

@@ -983,22 +983,14 @@ void TccnConnectionListFrame::LoadConnectionsFromFile()
         return;
 
     StoreLayout(*list_);
-    TccnConnectionListUIParams layout;
-    layout.Assign(list_->UIParams());
-    bool loaded = false;
-    QString error;
+    // A file that cannot be read leaves the list, and the view of it, as
+    // they were: the operator's connections are never lost to a bad file.
     try {
         list_->LoadFromFile(fileName, csfAny);
-        loaded = true;
     } catch (const Exception &e) {
-        // Half a list is worse than none; the window keeps its own layout.
-        list_->Clear();
-        list_->UIParams().Assign(layout);
-        error = e.Message();
+        ShowError(e.Message(), this);
+        return;
     }
     SetConnectionList(list_);
-    if (loaded)
-        ShowInfo(u"Загрузка списка подключений из файла "_s + fileName + u" выполнена"_s, this);
-    else
-        ShowError(error, this);
+    ShowInfo(u"Загрузка списка подключений из файла "_s + fileName + u" выполнена"_s, this);
 }

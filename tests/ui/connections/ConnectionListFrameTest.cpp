@@ -609,7 +609,9 @@ TEST_F(ConnectionListFileTest, LoadReplacesTheList)
     EXPECT_EQ(list.Count(), 2);
 }
 
-TEST_F(ConnectionListFileTest, DamagedFileEmptiesTheListAndStaysUntouched)
+// A file that cannot be read loses none of the operator's connections: the
+// list, its view and the current row stay as they were.
+TEST_F(ConnectionListFileTest, ADamagedFileLeavesTheListAndItsViewAsTheyWere)
 {
     TccnConnectionList other;
     auto a = MakeConnection(dtM7, 31);
@@ -625,29 +627,32 @@ TEST_F(ConnectionListFileTest, DamagedFileEmptiesTheListAndStaysUntouched)
     }
 
     auto frame = Create();
+    frame->SelectConnection(list.Items(2)->ConID, TccnConnectionListFrame::scGridRow);
+    const qint32 current = frame->CurrentConID();
+    frame->StoreLayout(list); // as loading does first
+    const QByteArray before = list.SaveToBytes(csfBinary);
+    const QStringList tree = TreeLines(frame->DeviceTree());
+    const QList<qint32> shown = ShownIDs(*frame);
     const int treeWidth = frame->findChild<QSplitter *>()->sizes().value(0);
-    {
-        auto script = Choose(path);
-        frame->LoadAction()->trigger();
+    QStringList errors;
+    for (const QString &chosen : {path, dir.filePath(u"missing.ccnn"_s)}) {
+        recorder.messages.clear();
+        {
+            auto script = Choose(chosen);
+            frame->LoadAction()->trigger();
+        }
+        ASSERT_EQ(recorder.messages.size(), 2);
+        EXPECT_EQ(recorder.messages[1].Icon, QMessageBox::Critical);
+        errors << recorder.messages[1].Text;
+        EXPECT_EQ(list.SaveToBytes(csfBinary), before);
+        EXPECT_EQ(TreeLines(frame->DeviceTree()), tree);
+        EXPECT_EQ(ShownIDs(*frame), shown);
+        EXPECT_EQ(frame->CurrentConID(), current);
+        EXPECT_EQ(frame->findChild<QSplitter *>()->sizes().value(0), treeWidth);
     }
-    ASSERT_EQ(recorder.messages.size(), 2);
-    EXPECT_EQ(recorder.messages[1].Icon, QMessageBox::Critical);
-    EXPECT_TRUE(recorder.messages[1].Text.startsWith(u"Список подключений. Ошибка загрузки данных. Неверный формат."_s))
-        << recorder.messages[1].Text.toStdString();
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(TreeLines(frame->DeviceTree()), QStringList{u"Измерители"_s});
-    EXPECT_EQ(frame->RowConID(0), -1);
+    EXPECT_TRUE(errors[0].startsWith(u"Список подключений. Ошибка загрузки данных. Неверный формат."_s));
+    EXPECT_TRUE(errors[1].startsWith(u"Не удалось открыть файл"_s));
     EXPECT_EQ(Read(path), damaged);
-    EXPECT_EQ(frame->findChild<QSplitter *>()->sizes().value(0), treeWidth);
-
-    // A file that is not there at all ends the same way.
-    recorder.messages.clear();
-    {
-        auto script = Choose(dir.filePath(u"missing.ccnn"_s));
-        frame->LoadAction()->trigger();
-    }
-    ASSERT_EQ(recorder.messages.size(), 2);
-    EXPECT_EQ(recorder.messages[1].Icon, QMessageBox::Critical);
     EXPECT_FALSE(QFile::exists(dir.filePath(u"missing.ccnn"_s)));
 }
 
