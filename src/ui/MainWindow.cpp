@@ -293,8 +293,15 @@ void TMainForm::BuildToolBar()
     bar->addSeparator();
     BuildNominalFrames(bar);
 
-    // The last status text takes the rest of the tool bar and follows its
-    // width: shortened to the room it has, whole in its tool tip.
+    // The last status text has a row of the tool-bar area to itself: beside
+    // the buttons and nominal values it would get a few pixels at the
+    // window's usual width. It follows the row's width, shortened to the room
+    // it has, whole in its tool tip.
+    addToolBarBreak(Qt::TopToolBarArea);
+    bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("tlbLog"));
+    bar->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, bar);
     clbLog = new QWidget(bar);
     clbLog->setObjectName(QStringLiteral("clbLog"));
     clbLog->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -340,8 +347,10 @@ void TMainForm::BuildStatusBar()
             statusPanels[i]->setMinimumWidth(widths[i]);
         statusBar()->addWidget(statusPanels[i], i == 2 ? 1 : 0);
     }
-    linkStatisticsPanel = new TLinkStatisticsPanel(statusBar());
-    statusBar()->addPermanentWidget(linkStatisticsPanel);
+    // Beside the page tabs, so that the last file's name has the status
+    // line's room to itself.
+    linkStatisticsPanel = new TLinkStatisticsPanel(pgctrlMain);
+    pgctrlMain->setCornerWidget(linkStatisticsPanel, Qt::TopRightCorner);
 }
 
 void TMainForm::BuildInterfacePage()

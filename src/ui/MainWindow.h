@@ -40,7 +40,8 @@ public:
     TCommons *Commons() const { return commons_.get(); }
 
     static constexpr int kMinWidth = 840;
-    static constexpr int kMinHeight = 665;
+    // 665 for the pages and the tool bar, and the status text's row
+    static constexpr int kMinHeight = 690;
 
     // Start or stop, by the running flag of actRun.
     void actRunExecute();

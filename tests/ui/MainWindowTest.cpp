@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
         // a display name of the application's own would be appended by the
         // windowing system to this caption and to every dialog's
         EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
-        EXPECT_EQ(window.minimumSize(), QSize(840, 665));
+        EXPECT_EQ(window.minimumSize(), QSize(840, 690));
         auto *pages = window.findChild<QTabWidget *>(QStringLiteral("pgctrlMain"));
         ASSERT_NE(pages, nullptr);
         QStringList captions;
@@ -190,9 +190,7 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
 
         window.Commons()->Events().ShowStatus(QStringLiteral("Идет обмен данными"), svInformation);
         QApplication::sendPostedEvents(&window);
-        // whole in the tool tip; the tool bar leaves the text little room at this width
-        EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->toolTip(),
-                  QStringLiteral("Идет обмен данными"));
+        EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblLog"))->text(), QStringLiteral("Идет обмен данными"));
 
         // message boxes still carry the program's title
         SetMessageDialogHook(nullptr);
@@ -271,7 +269,8 @@ TEST_F(MainWindowTest, ToolBarHintsStatusTextAndPasswordMask)
     auto *bar = window.findChild<QToolBar *>(QStringLiteral("tlbCommonParams"));
     ASSERT_NE(bar, nullptr);
     const std::tuple<QAction *, QString, QString> hints[] = {
-        {window.actSaveFile, QStringLiteral("Сохранить в файл"), QStringLiteral("Сохранить последние измерения в файл")},
+        {window.actSaveFile, QStringLiteral("Сохранить в файл"),
+         QStringLiteral("Сохранить последние измерения в файл")},
         {window.actExit, QStringLiteral("Выход"), QStringLiteral("Закрыть приложение")}};
     for (const auto &[action, tip, status] : hints) {
         QWidget *button = bar->widgetForAction(action);
@@ -286,18 +285,25 @@ TEST_F(MainWindowTest, ToolBarHintsStatusTextAndPasswordMask)
         EXPECT_EQ(window.statusBar()->currentMessage(), QString());
     }
 
-    // the status text: in the tool bar, up to its end, whole in the tool tip
+    // the status text: a row of the tool-bar area to itself, up to its end,
+    // whole at the window's usual width and in the tool tip; the link
+    // statistics beside the page tabs
     auto *log = window.findChild<QLabel *>(QStringLiteral("lblLog"));
     ASSERT_NE(log, nullptr);
-    EXPECT_EQ(window.pgctrlMain->cornerWidget(Qt::TopRightCorner), nullptr);
+    auto *logBar = window.findChild<QToolBar *>(QStringLiteral("tlbLog"));
+    ASSERT_NE(logBar, nullptr);
+    EXPECT_EQ(window.toolBarArea(logBar), Qt::TopToolBarArea);
+    EXPECT_TRUE(window.toolBarBreak(logBar));
+    EXPECT_EQ(window.pgctrlMain->cornerWidget(Qt::TopRightCorner),
+              window.findChild<TLinkStatisticsPanel *>(QStringLiteral("LinkStatisticsPanel")));
     const QString text = QStringLiteral("Удаленный сервер не найден.");
     window.Commons()->Events().ShowStatus(text, svError);
     QApplication::processEvents();
-    const auto rightGap = [&] { return bar->width() - (log->mapTo(bar, QPoint(0, 0)).x() + log->width()); };
-    EXPECT_TRUE(bar->isAncestorOf(log));
+    const auto rightGap = [&] { return logBar->width() - (log->mapTo(logBar, QPoint(0, 0)).x() + log->width()); };
     EXPECT_TRUE(log->isVisible());
     EXPECT_GE(rightGap(), 0);
     EXPECT_LE(rightGap(), 20);
+    EXPECT_EQ(log->text(), text);
     EXPECT_EQ(log->toolTip(), text);
     EXPECT_LE(log->fontMetrics().horizontalAdvance(log->text()), log->contentsRect().width());
     const int narrow = log->width();
@@ -365,22 +371,29 @@ TEST_F(MainWindowTest, PollsTheChosenConnectionAndStopsWithoutADialog)
         const QString prefix = QStringLiteral("Последний файл: ");
         QLabel *panel = window.statusPanels[2];
         panel->clear();
-        window.resize(1150, 700); // room for the file's name, not for the whole path
+        // the window's usual size: room for the file's name, not for the whole path
+        window.resize(TMainForm::kMinWidth, TMainForm::kMinHeight);
         QTest::keyClick(window.windowHandle(), Qt::Key_F2);
         EXPECT_EQ(window.saves, 1);
         ASSERT_TRUE(panel->toolTip().startsWith(prefix));
         const QString path = panel->toolTip().mid(prefix.size());
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
-        EXPECT_TRUE(panel->text().startsWith(prefix));
-        EXPECT_TRUE(panel->text().endsWith(QFileInfo(path).fileName())) << panel->text().toStdString();
+        const QString name = QFileInfo(path).fileName();
+        // most of the name at the usual size (the folder goes first), all of it when wider
+        EXPECT_TRUE(panel->text().startsWith(prefix + name.left(12))) << panel->text().toStdString();
+        EXPECT_TRUE(panel->text().endsWith(name.right(12))) << panel->text().toStdString();
+        EXPECT_GE(panel->text().size(), prefix.size() + name.size() / 2) << panel->text().toStdString();
         EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+        window.resize(TMainForm::kMinWidth + 100, TMainForm::kMinHeight);
+        QApplication::processEvents();
+        EXPECT_EQ(panel->text(), prefix + name);
         EXPECT_TRUE(window.statusPanels[0]->text().startsWith(QStringLiteral("Дата/время начала опроса: ")));
 
         window.actRun->trigger(); // the operator stops
         ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
         EXPECT_TRUE(window.edtPasswordFirstLevel->isEnabled());
 
-        // the link's counters of the run, in the status bar and its tool tip
+        // the link's counters of the run, beside the page tabs and in their tool tip
         auto *linkPanel = window.findChild<TLinkStatisticsPanel *>(QStringLiteral("LinkStatisticsPanel"));
         ASSERT_NE(linkPanel, nullptr);
         const TLinkStatistics &link = linkPanel->Statistics();
@@ -739,11 +752,13 @@ TEST_F(MainWindowTest, SignalsFormsPageShowsTheSimulatorsOscillogram)
         chart->yAxis2->setRange(-4, 6);
         page->chkFreeze->click(); // the read-out below is for this picture
         chart->replot();
+        PumpUntil([] { return false; }, 100);
+        // as if the mouse were there: taken right away, before a redraw finds
+        // it is not (there is no mouse here)
         const auto *ua = page->lnsrsVoltage[0]->data().data();
         const auto point = ua->constBegin() + 40;
         page->CursorReadOut(
             QPoint(qRound(chart->xAxis->coordToPixel(point->key)), qRound(chart->yAxis->coordToPixel(point->value))));
-        PumpUntil([] { return false; }, 100);
         window.grab().save(QDir(shots).filePath(QStringLiteral("signals-zoomed.png")));
         EXPECT_EQ(page->lblInfoVoltageData->text(), QStringLiteral("Ua"));
         page->chkFreeze->click();

@@ -79,7 +79,7 @@ protected:
     }
     static double Bar(const QCPBars *bars, int position) { return (bars->data()->constBegin() + position)->value; }
 
-    // The room of a page in the window of 840 x 665 under its tool bar and tabs.
+    // The room of a page in the window of 840 x 690 under its tool bars and tabs.
     static constexpr int kPageWidth = 830;
     static constexpr int kPageHeight = 560;
 

@@ -336,7 +336,7 @@ TEST_F(MainPageTest, FitsTheWindowWithoutOverlaps)
 {
     FillRecord();
     manager.RefreshRange(286, 2754);
-    // the page of an 840 x 665 window under the tool bar and the tab bar
+    // the page of an 840 x 690 window under the tool bars and the tab bar
     page.resize(830, 560);
     page.show();
     EXPECT_LE(page.minimumSizeHint().width(), 830);
