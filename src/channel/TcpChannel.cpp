@@ -143,6 +143,8 @@ bool TPCAEthernetTCP::IsSettingsChanged(const TPCASettings &settings) const
 
 void TPCAEthernetTCP::DropSocket()
 {
+    received_.clear();
+    receivedFirst_ = 0;
     if (socket_) {
         if (socket_->state() == QAbstractSocket::ConnectedState)
             socket_->disconnectFromHost();
@@ -186,6 +188,8 @@ int TPCAEthernetTCP::ApplySettings(const TPCASettings &settings)
 
 void TPCAEthernetTCP::Purge()
 {
+    received_.clear();
+    receivedFirst_ = 0;
     if (!socket_)
         return;
     // A frame stuck half-way in the send queue would reach the meter later
@@ -251,36 +255,50 @@ int TPCAEthernetTCP::Read(void *buffer, quint32 capacity, int timeoutMs, quint32
     // everything into its buffer, copies it out again and tells its signals
     // of it, on every read of every answer. Bytes the socket already holds
     // (and a closed or missing link) go the usual way.
-    if (buffer == nullptr || capacity == 0 || !IsConnected() || socket_->bytesAvailable() > 0)
+    if (buffer == nullptr || capacity == 0)
+        return TPCACustom::Read(buffer, capacity, timeoutMs, bytesRead);
+    if (receivedFirst_ < received_.size()) {
+        const std::size_t n = std::min<std::size_t>(capacity, received_.size() - receivedFirst_);
+        std::memcpy(buffer, received_.data() + receivedFirst_, n);
+        receivedFirst_ += n;
+        bytesRead = static_cast<quint32>(n);
+        SetLastError(pceOk);
+        return 0;
+    }
+    if (!IsConnected() || socket_->bytesAvailable() > 0)
         return TPCACustom::Read(buffer, capacity, timeoutMs, bytesRead);
     bytesRead = 0;
     SetLastError(pceOk);
     const int fd = static_cast<int>(socket_->socketDescriptor());
     const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    constexpr std::size_t kReceiveSize = 16 * 1024;
     for (;;) {
-        const ssize_t n = ::recv(fd, buffer, capacity, MSG_DONTWAIT);
-        if (n > 0) {
-            bytesRead = static_cast<quint32>(n);
-            return 0;
-        }
-        if (n == 0) {
-            // the peer closed the connection
-            socket_->abort();
-            SetLastError(pceServerNotFound);
-            return -1;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            socket_->abort();
-            SetLastError(pceServerNotFound);
-            return -1;
+        // the wait first: a read nearly always follows a request just sent
+        pollfd descriptor{fd, POLLIN, 0};
+        const int ready = ::poll(&descriptor, 1, WaitSliceMs(deadline));
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0) {
+            received_.resize(std::max<std::size_t>(kReceiveSize, capacity));
+            const ssize_t n = ::recv(fd, received_.data(), received_.size(), MSG_DONTWAIT);
+            if (n > 0) {
+                received_.resize(static_cast<std::size_t>(n));
+                receivedFirst_ = std::min<std::size_t>(capacity, received_.size());
+                std::memcpy(buffer, received_.data(), receivedFirst_);
+                bytesRead = static_cast<quint32>(receivedFirst_);
+                return 0;
+            }
+            received_.clear();
+            receivedFirst_ = 0;
+            if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                // the peer closed the connection, or it broke
+                socket_->abort();
+                SetLastError(pceServerNotFound);
+                return -1;
+            }
         }
         // A stop ends the wait like its time-out: nothing more is wanted.
         if (deadline.hasExpired() || StopRequested())
-            break;
-        pollfd descriptor{fd, POLLIN, 0};
-        if (::poll(&descriptor, 1, WaitSliceMs(deadline)) < 0 && errno != EINTR)
             break;
     }
     Purge();

@@ -9,7 +9,9 @@
 #include "channel/Channel.h"
 
 #include <QHostAddress>
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 class QTcpSocket;
 
@@ -62,4 +64,8 @@ private:
     // on Connect in the thread that uses it.
     bool hasSocket_ = false;
     std::unique_ptr<QTcpSocket> socket_;
+    // What one receive took beyond the read that asked: an answer comes in
+    // one piece, its header and data are read apart.
+    std::vector<char> received_;
+    std::size_t receivedFirst_ = 0;
 };

@@ -2,7 +2,9 @@
 # The headless poller against the meter simulator: its runs, its signals and
 # its exit status (0 only for a run stopped on request, with data, every file
 # written).
-set -euo pipefail
+set -Eeuo pipefail
+# a check that fails says which one
+trap 'echo "failed at line $LINENO: $BASH_COMMAND"' ERR
 poll="$1"; sim="$2"
 work="$(mktemp -d)"
 sims=()
