@@ -5,6 +5,7 @@
 #include "common/Contracts.h"
 #include "common/UserFolders.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -339,7 +340,9 @@ class TPendingFile
 {
 public:
     TPendingFile(const QString &finalPath, const QByteArray &bytes, QString *reason)
-        : finalPath_(finalPath), file_(finalPath + QStringLiteral(".part"))
+        // named by the process too: two programs saving into one folder
+        // never write into each other's piece
+        : finalPath_(finalPath), file_(finalPath + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid()))
     {
         QFile::remove(file_.fileName()); // a piece left by an earlier failed save
         if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) || !WriteAll(bytes) ||

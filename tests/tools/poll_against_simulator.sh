@@ -2,8 +2,8 @@
 # The headless poller against the meter simulator: its runs, its signals and
 # its exit status (0 only for a run stopped on request, with data, every file
 # written).
-set -Eeuo pipefail
-# a check that fails says which one
+set -euo pipefail
+# a check that fails says which one (at the top level: functions say it themselves)
 trap 'echo "failed at line $LINENO: $BASH_COMMAND"' ERR
 poll="$1"; sim="$2"
 work="$(mktemp -d)"
@@ -227,15 +227,16 @@ grep -q '^  Осциллограмм не сохранено: [1-9]' "$work/full
 
 # two pollers at once under one log name: each its own log, whole from its
 # start to its close; each oscillogram file written is named on the output
-start_sim; first_port="$port"; start_sim
+# (two meters of their own numbers: their oscillogram files are named apart)
+start_sim --device-number 1; first_port="$port"; start_sim --device-number 2
 mkdir -p "$work/pair"
 for n in 1 2; do
   p="$first_port"; [ "$n" = 2 ] && p="$port"
   HOME="$work/pair" XDG_CONFIG_HOME="$work/pair/.config" "$poll" --tcp "127.0.0.1:$p" --device-type dtM7SQ \
-    --cycles 3 --save-oscillograms --log "$work/pair.log" > "$work/pair$n.txt" &
+    --device-address "$n" --cycles 3 --save-oscillograms --log "$work/pair.log" > "$work/pair$n.txt" &
   pairs+=($!)
 done
-for p in "${pairs[@]}"; do wait "$p"; done
+for p in "${pairs[@]}"; do wait "$p" || { cat "$work"/pair[12].txt; exit 1; }; done
 logs=("$work"/pair*.log)
 [ "${#logs[@]}" = 2 ] || { echo "pair logs: ${logs[*]}"; exit 1; }
 for log in "${logs[@]}"; do
