@@ -153,6 +153,13 @@ bool TColumnStroker::Paint(QPainter *painter, const QColor &color, QImage &canva
         return true;
     // The runs lie inside the clip, so a canvas of its size holds any of
     // them; a larger one left from a larger clip is given back.
+    // A clip no screen has (a chart is a few thousand pixels a side) is not
+    // worth asking the allocator for: the caller draws the lines itself.
+    constexpr qint64 kMaxCanvasPixels = 64LL * 1024 * 1024;
+    if (static_cast<qint64>(clip_.width()) * clip_.height() > kMaxCanvasPixels) {
+        canvas = QImage();
+        return false;
+    }
     if (canvas.size() != clip_.size() || canvas.format() != QImage::Format_ARGB32_Premultiplied)
         canvas = QImage(clip_.size(), QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull())
