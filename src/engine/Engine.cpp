@@ -67,6 +67,12 @@ void TCommons::SetSaveOscillograms(bool save)
         manager_->SetSaveOscillograms(save);
 }
 
+void TCommons::SetCycleSink(TCycleSink *sink)
+{
+    if (manager_)
+        manager_->SetCycleSink(sink);
+}
+
 void TCommons::SetOscPeriods(uint8_t periods)
 {
     if (manager_)

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <memory>
 
+class TCycleSink;
+
 class TCommons
 {
 public:
@@ -51,6 +53,9 @@ public:
     // The factory number of the device of the last started run.
     int32_t LastDeviceNumber() const;
     void SetSaveOscillograms(bool save);
+    // Who keeps the whole cycles of the runs started from now on (null:
+    // nobody); it must outlive them.
+    void SetCycleSink(TCycleSink *sink);
     // The mains periods the next oscillogram request asks for (2..20).
     void SetOscPeriods(uint8_t periods);
     uint8_t OscPeriods() const;

@@ -17,6 +17,7 @@
 #include <mutex>
 
 class TConnectionSettings;
+class TCycleSink;
 class TDataStorageManager;
 class TMonitorR5Logger;
 
@@ -40,6 +41,8 @@ public:
     virtual void LinkStatisticsChanged(const TLinkStatistics &statistics) = 0;
     virtual bool SaveOscillograms() const = 0;
     virtual uint8_t OscPeriods() const = 0;
+    // Told of each whole cycle; null when nobody keeps them.
+    virtual TCycleSink *CycleSink() const = 0;
 };
 
 // One polling run on a thread of its own.
@@ -92,6 +95,9 @@ public:
     void SetSaveOscillograms(bool save) { saveOscillograms_ = save; }
     uint8_t OscPeriods() const override { return oscPeriods_.load(); }
     void SetOscPeriods(uint8_t periods) { oscPeriods_ = periods; }
+    TCycleSink *CycleSink() const override { return cycleSink_.load(); }
+    // Taken by each run at its start; the sink outlives the runs.
+    void SetCycleSink(TCycleSink *sink) { cycleSink_ = sink; }
 
     // The factory number of the device of the last started run (file
     // names); 0 before the first.
@@ -114,6 +120,7 @@ private:
     std::atomic<bool> saveOscillograms_{false};
     std::atomic<uint8_t> oscPeriods_{2};
     std::atomic<int32_t> lastDeviceNumber_{0};
+    std::atomic<TCycleSink *> cycleSink_{nullptr};
     // Wakes a polling thread that waits in WaitForStop when the state moves.
     std::mutex stateMutex_;
     std::condition_variable stateChanged_;

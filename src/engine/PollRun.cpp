@@ -7,6 +7,7 @@
 #include "channel/Channel.h"
 #include "common/Contracts.h"
 #include "common/ProgramLog.h"
+#include "engine/CycleSink.h"
 #include "engine/NominalsCalculator.h"
 #include "engine/MeasurementRecord.h"
 #include "engine/DataAnswerDecoder.h"
@@ -134,6 +135,8 @@ void TRequestThreadVD::CreateDriver()
 
 void TRequestThreadVD::run()
 {
+    sink_ = host_.CycleSink();
+    TellRunStarted();
     try {
         Execute();
     } catch (const std::exception &error) {
@@ -143,6 +146,8 @@ void TRequestThreadVD::run()
     } catch (...) {
         ReportStatus(QStringLiteral("Системное исключение"), svError);
     }
+    if (sink_)
+        sink_->RunEnded();
     host_.SetRunState(rsStopped);
 }
 
@@ -174,6 +179,7 @@ void TRequestThreadVD::Execute()
                     cycleRead = true;
                     statistics_.LastCycleMs = cycle.elapsed();
                     ++statistics_.Cycles;
+                    TellCycleRead();
                     ReportStatus(QStringLiteral("Идет обмен данными"), svInformation);
                     break;
                 case TCycleOutcome::NoData: ++statistics_.NoDataCycles; break;
@@ -297,6 +303,7 @@ bool TRequestThreadVD::ReadSettings()
     const TNominalsBlock block = BuildNominalsBlock(calculator, settings);
     store_.WriteNominals(block);
     store_.SetTimeIntervals(View(commands_->TimeSettingsCommand()->IntervalsAnswer));
+    TellSettingsRead();
     return true;
 }
 
@@ -407,6 +414,44 @@ void TRequestThreadVD::CloseChannel()
 bool TRequestThreadVD::Run(TR5Command *command)
 {
     return !executer_->Run(command);
+}
+
+void TRequestThreadVD::TellRunStarted()
+{
+    if (!sink_)
+        return;
+    TMeterIdentity meter;
+    if (const TccnCustomDevice *device = settings_.Connection()->CustomDevice()) {
+        meter.DeviceType = DeviceTypeIdents().value(device->DeviceType());
+        meter.FactoryNumber = device->FactoryNum;
+    }
+    meter.DeviceAddress = protocol_->DeviceAddress;
+    sink_->RunStarted(meter);
+}
+
+void TRequestThreadVD::TellSettingsRead()
+{
+    if (!sink_)
+        return;
+    TSettingsCopy settings;
+    settings.MeterDateTime = store_.DeviceDateTime();
+    settings.ReadAtUtc = QDateTime::currentDateTimeUtc();
+    settings.Slots.resize(size_t(TRecordValues::BlockSize(TRecordBlock::Nominals)));
+    store_.CopyBlock(TRecordBlock::Nominals, settings.Slots);
+    settings.Intervals = store_.TimeIntervals();
+    sink_->SettingsRead(std::move(settings));
+}
+
+void TRequestThreadVD::TellCycleRead()
+{
+    if (!sink_)
+        return;
+    TCycleCopy cycle;
+    cycle.MeterDateTime = store_.DeviceDateTime();
+    cycle.PcTimeUtc = QDateTime::currentDateTimeUtc();
+    cycle.Data.resize(size_t(TRecordValues::BlockSize(TRecordBlock::Data)));
+    store_.CopyBlock(TRecordBlock::Data, cycle.Data);
+    sink_->CycleRead(std::move(cycle));
 }
 
 void TRequestThreadVD::PublishStatistics()

@@ -16,6 +16,7 @@
 #include <memory>
 
 class TCommandExecuter;
+class TCycleSink;
 class TCommandsVD;
 class TCustomR5Device;
 class TR5Command;
@@ -70,6 +71,10 @@ private:
     void Pause(int ms) const;
     // Hands a copy of the link's counters to the host.
     void PublishStatistics();
+    // Copies for whoever keeps the cycles (nothing when nobody does).
+    void TellRunStarted();
+    void TellSettingsRead();
+    void TellCycleRead();
 
     TPollHost &host_;
     TDataStorageManager &store_;
@@ -90,6 +95,7 @@ private:
     TTimeIntervalVerifier verifier_;
     TRequestThreadLogger threadLogger_;
     TLinkStatistics statistics_; // the line counters are the driver's
+    TCycleSink *sink_ = nullptr; // taken at the run's start
 };
 
 class TRequestThreadManagerVD : public TRequestThreadManager

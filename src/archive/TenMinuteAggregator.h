@@ -1,0 +1,31 @@
+#pragma once
+
+// Folds the cycles of a run into 10-minute rows of meter time, aligned to the
+// clock (hh:00, hh:10, ...). Voltages and currents (RmsMean quantities)
+// average as the root of the mean square, everything else arithmetically;
+// spectra keep their mean and maximum per harmonic. An interval is handed
+// out when a cycle of a later interval arrives or the run ends.
+
+#include "archive/ArchiveRows.h"
+
+#include <optional>
+
+namespace Archive {
+
+class TTenMinuteAggregator
+{
+public:
+    TTenMinuteAggregator();
+
+    // A run starts: the interval of its first cycle is flagged afRunEdge.
+    void RunStarted();
+    // The row of the interval this cycle ended, if it ended one.
+    std::optional<TAggregateRow> Add(const TCycleRow &cycle);
+    // The open interval, flagged afRunEdge; nothing when none is open.
+    std::optional<TAggregateRow> RunEnded();
+
+private:
+    // (the helper fills this in)
+};
+
+} // namespace Archive
