@@ -25,7 +25,27 @@ public:
     std::optional<TAggregateRow> RunEnded();
 
 private:
-    // (the helper fills this in)
+    // Running sums of one value over the open interval; non-finite values are
+    // left out so that one bad reading does not spoil ten minutes.
+    struct TRunning
+    {
+        double Sum = 0; // of squares for RmsMean quantities
+        float Min = 0, Max = 0;
+        int Count = 0;
+        void Add(float value, bool square);
+        float Mean(bool root) const;
+    };
+
+    void Open(const QDateTime &start);
+    void Accumulate(const TCycleRow &cycle);
+    TAggregateRow Finish();
+
+    std::optional<QDateTime> OpenStart;
+    std::vector<TRunning> Values, Spectra;
+    int ValuesCount = 0;
+    int Flags = 0;
+    QDateTime LastMeterTime; // of the run's previous cycle, to see the clock jump
+    bool RunEdgePending = false;
 };
 
 } // namespace Archive
