@@ -12,8 +12,8 @@ std::vector<TQuantity> MakeQuantities()
     std::vector<TQuantity> all;
     const auto perChannel = [&](const char *group, int base, int channels, bool rms) {
         for (int c = 0; c < channels; ++c)
-            all.push_back({QLatin1String(group) + QLatin1String(kChannelSuffixes[c]), QLatin1String(group),
-                           base + c, rms});
+            all.push_back(
+                {QLatin1String(group) + QLatin1String(kChannelSuffixes[c]), QLatin1String(group), base + c, rms});
     };
     const auto single = [&](const char *name, int slot) {
         all.push_back({QLatin1String(name), QLatin1String(name), slot, false});

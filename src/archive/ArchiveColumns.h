@@ -10,9 +10,9 @@ namespace Archive {
 
 struct TQuantity
 {
-    QString Name;     // column name, e.g. "Urms_a"
-    QString Group;    // the record's group name, e.g. "Urms"
-    int Slot = 0;     // the value's slot in the measurement record
+    QString Name;         // column name, e.g. "Urms_a"
+    QString Group;        // the record's group name, e.g. "Urms"
+    int Slot = 0;         // the value's slot in the measurement record
     bool RmsMean = false; // a 10-minute average is the root of the mean square
 };
 

@@ -24,9 +24,9 @@ struct TCycleRow
 
 // flags of a 10-minute row
 enum TAggregateFlag : int {
-    afFewValues = 1,  // fewer than kFullIntervalValues of the 200 values
-    afClockJump = 2,  // the meter clock jumped by more than 60 s inside it
-    afRunEdge = 4,    // a run started or stopped inside it
+    afFewValues = 1, // fewer than kFullIntervalValues of the 200 values
+    afClockJump = 2, // the meter clock jumped by more than 60 s inside it
+    afRunEdge = 4,   // a run started or stopped inside it
 };
 inline constexpr int kIntervalSeconds = 600;
 inline constexpr int kFullIntervalValues = 180;
@@ -34,7 +34,7 @@ inline constexpr int kClockJumpSeconds = 60;
 
 struct TAggregateRow
 {
-    QDateTime Start; // meter time, on hh:m0:00
+    QDateTime Start;                           // meter time, on hh:m0:00
     std::vector<float> Avg, Min, Max;          // Quantities().size() each
     std::vector<float> SpectraAvg, SpectraMax; // SpectraValueCount() each
     int ValuesCount = 0;

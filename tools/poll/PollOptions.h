@@ -25,6 +25,8 @@ struct TPollOptions
     int StatsEvery = 0; // print the link statistics every K cycles
     QString OutDir;
     bool SaveOscillograms = false;
+    QString Archive; // an SQLite file or a postgresql:// URL; empty: none
+    bool ArchiveSpectra = false;
     QString LogFile;
     // Instead of polling: write a settings file of the monitor whose only
     // connection, already chosen, is this one.

@@ -3,6 +3,7 @@
 
 #include "PollOptions.h"
 
+#include "archive/ArchiveWriter.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ProgramSettingsFile.h"
@@ -304,9 +305,32 @@ int main(int argc, char **argv)
     commons->Settings()->SetConnection(connection);
     commons->Settings()->Common.Password = options.Password;
     commons->SetSaveOscillograms(options.SaveOscillograms);
+    // Made before the run and gone after it: it writes what the run handed
+    // over, on a thread of its own, and reports through the status line.
+    std::unique_ptr<TArchiveWriter> archive;
+    if (!options.Archive.isEmpty()) {
+        TArchiveOptions archiveOptions;
+        archiveOptions.Target = TArchiveTarget::Parse(options.Archive);
+        archiveOptions.Spectra = options.ArchiveSpectra;
+        Print(QStringLiteral("Архив: ") + archiveOptions.Target.Display());
+        archive = std::make_unique<TArchiveWriter>(archiveOptions, [&commons](const QString &text, TSeverity severity) {
+            commons->Events().ShowStatus(text, severity);
+            commons->Logger().Log(text);
+        });
+        commons->SetCycleSink(archive.get());
+    }
     commons->Start();
-    const int code = app.exec();
+    int code = app.exec();
     commons->WaitForThread();
+    if (archive) {
+        // The last rows and the open 10-minute interval are written here.
+        commons->SetCycleSink(nullptr);
+        const bool written = archive->Flush(5000);
+        if (!written || archive->Counters().CyclesDropped > 0)
+            code = kExitFailed;
+        archive.reset();
+        QCoreApplication::processEvents(); // the archive's last status text
+    }
     signalledEngine = nullptr;
     commons->Logger().LogProgramClose();
     return code;
