@@ -158,8 +158,9 @@ bool TArchiveDatabase::Open(TMode mode)
         if (mode == TMode::Read && !file.exists())
             return Fail(QStringLiteral("нет файла %1").arg(QDir::toNativeSeparators(target_.Path())), QSqlError());
         if (mode == TMode::Write && !QDir().mkpath(file.absolutePath()))
-            return Fail(QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(file.absolutePath())),
-                        QSqlError());
+            return Fail(
+                QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(file.absolutePath())),
+                QSqlError());
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
         db.setDatabaseName(target_.Path());
         db.setConnectOptions(mode == TMode::Read ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000;QSQLITE_OPEN_READONLY")
@@ -187,8 +188,8 @@ bool TArchiveDatabase::Open(TMode mode)
 
     // WAL: readers never wait for the writer, and a commit costs no sync
     // with synchronous=NORMAL; a power cut loses at most the last commits.
-    if (!IsPostgres() && (!Exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-                          !Exec(QStringLiteral("PRAGMA synchronous=NORMAL")))) {
+    if (!IsPostgres() &&
+        (!Exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !Exec(QStringLiteral("PRAGMA synchronous=NORMAL")))) {
         Close();
         return false;
     }
@@ -500,8 +501,8 @@ TSummary TArchiveDatabase::Summary()
     }
     for (TMeterRow &row : summary.Meters) {
         const QVariant id(row.Id);
-        for (const auto &[table, column, count] :
-             {std::tuple{"cycles", "meter_time", &row.Cycles}, std::tuple{"aggregates_10min", "interval_start", &row.Aggregates}}) {
+        for (const auto &[table, column, count] : {std::tuple{"cycles", "meter_time", &row.Cycles},
+                                                   std::tuple{"aggregates_10min", "interval_start", &row.Aggregates}}) {
             QSqlQuery query = Select(QStringLiteral("SELECT COUNT(*), %1, %2 FROM %3 WHERE meter_id = ?")
                                          .arg(time(QStringLiteral("MIN(%1)").arg(QLatin1String(column)).toLatin1()),
                                               time(QStringLiteral("MAX(%1)").arg(QLatin1String(column)).toLatin1()),

@@ -88,8 +88,8 @@ public:
     quint64 DropPastQueue()
     {
         quint64 dropped = 0;
-        for (auto it = pending_.begin(); waitingCycles_ > quint64(std::max(1, options_.QueueCycles)) &&
-                                         it != pending_.end();) {
+        for (auto it = pending_.begin();
+             waitingCycles_ > quint64(std::max(1, options_.QueueCycles)) && it != pending_.end();) {
             if (std::holds_alternative<TCycleRow>(it->Row)) {
                 it = pending_.erase(it);
                 --waitingCycles_;

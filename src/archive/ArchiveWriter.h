@@ -24,10 +24,10 @@
 struct TArchiveOptions
 {
     TArchiveTarget Target;
-    bool Spectra = false;    // the cycles' spectra as blobs too
-    int KeepDays = 31;       // cycles older than this go; 0 keeps all
-    int QueueCycles = 1200;  // an hour of cycles waits for a target that is away
-    int RetryFileMs = 2000;  // a file that failed is tried again after this
+    bool Spectra = false;   // the cycles' spectra as blobs too
+    int KeepDays = 31;      // cycles older than this go; 0 keeps all
+    int QueueCycles = 1200; // an hour of cycles waits for a target that is away
+    int RetryFileMs = 2000; // a file that failed is tried again after this
     int RetryServerMs = 10000;
 };
 
@@ -36,7 +36,7 @@ struct TArchiveCounters
     quint64 CyclesWritten = 0;
     quint64 CyclesDropped = 0; // past the queue while the target was away
     quint64 CyclesWaiting = 0;
-    bool Failing = false;      // an episode of write faults is on
+    bool Failing = false; // an episode of write faults is on
 };
 
 class TArchiveWriter : public TCycleSink
@@ -88,6 +88,6 @@ private:
     bool stopping_ = false;
     TArchiveCounters counters_;
     quint64 handed_ = 0, taken_ = 0; // items handed over, items the thread has taken
-    bool written_ = true;             // nothing taken waits to be written
+    bool written_ = true;            // nothing taken waits to be written
     std::thread thread_;
 };
