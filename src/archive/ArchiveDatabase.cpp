@@ -170,6 +170,8 @@ bool TArchiveDatabase::Open(TMode mode)
         return Fail(QStringLiteral("нет драйвера базы данных %1").arg(IsPostgres() ? "QPSQL" : "QSQLITE"), QSqlError());
     if (!db.open())
         return Fail(QStringLiteral("не удалось открыть архив"), db.lastError());
+    // Close() below must find no other handle to the connection, or Qt warns on the console.
+    db = QSqlDatabase();
 
     const int found = FoundVersion();
     if (!error_.isEmpty())

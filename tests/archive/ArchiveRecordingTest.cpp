@@ -111,13 +111,14 @@ QStringList Rows(TArchiveDatabase &db, const QString &table, const QString &time
     QStringList selected{timeColumn == QLatin1String("id") ? timeColumn : TimeColumn(db, timeColumn)};
     for (const QString &column : columns)
         selected << column;
-    QSqlQuery query = db.Select(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(selected.join(u','), table, timeColumn));
+    QSqlQuery query =
+        db.Select(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(selected.join(u','), table, timeColumn));
     QStringList rows;
     while (query.next()) {
         QStringList values;
         for (int i = 0; i < selected.size(); ++i) {
             const QVariant value = query.value(i);
-            values << (value.isNull()                             ? QStringLiteral("NULL")
+            values << (value.isNull()                            ? QStringLiteral("NULL")
                        : value.typeId() == QMetaType::QByteArray ? QString::fromLatin1(value.toByteArray().toHex())
                        : value.typeId() == QMetaType::Double     ? QString::number(value.toDouble(), 'g', 17)
                                                                  : value.toString());
@@ -222,7 +223,8 @@ TEST_F(ArchiveRecording, EveryCycleIsKeptExactlyAndBothTargetsHoldTheSameRows)
     QStringList columns = QuantityNames();
     for (const TSpectrum &spectrum : Spectra())
         columns << spectrum.Name;
-    QSqlQuery query = db.Select(QStringLiteral("SELECT meter_time, %1 FROM cycles ORDER BY meter_time").arg(columns.join(u',')));
+    QSqlQuery query =
+        db.Select(QStringLiteral("SELECT meter_time, %1 FROM cycles ORDER BY meter_time").arg(columns.join(u',')));
     size_t row = 0;
     for (; query.next(); ++row) {
         ASSERT_LT(row, cycles.size());
@@ -241,7 +243,9 @@ TEST_F(ArchiveRecording, EveryCycleIsKeptExactlyAndBothTargetsHoldTheSameRows)
         for (const TSpectrum &spectrum : Spectra()) {
             const QByteArray blob = query.value(column++).toByteArray();
             ASSERT_EQ(blob.size(), qsizetype(spectrum.Count * sizeof(float)));
-            EXPECT_EQ(std::memcmp(blob.constData(), &cycle.Data[size_t(spectrum.Slot - VDSlot::DataFirst)], size_t(blob.size())), 0)
+            EXPECT_EQ(std::memcmp(blob.constData(), &cycle.Data[size_t(spectrum.Slot - VDSlot::DataFirst)],
+                                  size_t(blob.size())),
+                      0)
                 << spectrum.Name.toStdString();
         }
     }
@@ -294,10 +298,12 @@ TEST_F(ArchiveRecording, EveryCycleIsKeptExactlyAndBothTargetsHoldTheSameRows)
     const QStringList limits{QStringLiteral("slots"), QStringLiteral("time_intervals")};
     EXPECT_EQ(Rows(pg, QStringLiteral("limits"), QStringLiteral("meter_time"), limits),
               Rows(db, QStringLiteral("limits"), QStringLiteral("meter_time"), limits));
-    const QStringList meters{QStringLiteral("device_type"), QStringLiteral("factory_number"), QStringLiteral("device_address")};
+    const QStringList meters{QStringLiteral("device_type"), QStringLiteral("factory_number"),
+                             QStringLiteral("device_address")};
     EXPECT_EQ(Rows(pg, QStringLiteral("meters"), QStringLiteral("id"), meters),
               Rows(db, QStringLiteral("meters"), QStringLiteral("id"), meters));
-    EXPECT_EQ(Rows(db, QStringLiteral("meters"), QStringLiteral("id"), meters), QStringList{QStringLiteral("1;dtM7SQ;4711;1")});
+    EXPECT_EQ(Rows(db, QStringLiteral("meters"), QStringLiteral("id"), meters),
+              QStringList{QStringLiteral("1;dtM7SQ;4711;1")});
 }
 
 // A target that cannot be made, and a file that fills up part way: polling
@@ -427,11 +433,16 @@ TEST_F(ArchiveRecording, TwoMetersIntoOneServerThatRestartsLoseNothing)
 
     TArchiveDatabase db(options.Target);
     ASSERT_TRUE(db.Open(TArchiveDatabase::TMode::Read)) << db.Error().toStdString();
-    QSqlQuery counts = db.Select(QStringLiteral("SELECT m.factory_number, m.device_address, COUNT(c.meter_id) FROM meters m "
-                                                "LEFT JOIN cycles c ON c.meter_id = m.id GROUP BY m.id, m.factory_number, "
-                                                "m.device_address ORDER BY m.factory_number"));
+    QSqlQuery counts =
+        db.Select(QStringLiteral("SELECT m.factory_number, m.device_address, COUNT(c.meter_id) FROM meters m "
+                                 "LEFT JOIN cycles c ON c.meter_id = m.id GROUP BY m.id, m.factory_number, "
+                                 "m.device_address ORDER BY m.factory_number"));
     QStringList found;
     while (counts.next())
-        found << QStringLiteral("%1/%2: %3").arg(counts.value(0).toInt()).arg(counts.value(1).toInt()).arg(counts.value(2).toLongLong());
-    EXPECT_EQ(found, (QStringList{QStringLiteral("1/1: %1").arg(teeA.Count()), QStringLiteral("2/2: %1").arg(teeB.Count())}));
+        found << QStringLiteral("%1/%2: %3")
+                     .arg(counts.value(0).toInt())
+                     .arg(counts.value(1).toInt())
+                     .arg(counts.value(2).toLongLong());
+    EXPECT_EQ(found,
+              (QStringList{QStringLiteral("1/1: %1").arg(teeA.Count()), QStringLiteral("2/2: %1").arg(teeB.Count())}));
 }

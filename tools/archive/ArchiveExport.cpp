@@ -1,0 +1,152 @@
+#include "ArchiveExport.h"
+
+#include "archive/ArchiveColumns.h"
+#include "archive/ArchiveDatabase.h"
+#include "archive/ArchiveRows.h"
+#include "common/Cp1251.h"
+#include "files/CsvSnapshot.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QSqlError>
+#include <vector>
+
+using namespace Archive;
+
+namespace {
+
+enum class TCellKind { Text, Integer, Real };
+
+struct TColumn
+{
+    QString Name;
+    TCellKind Kind;
+};
+
+std::vector<TColumn> Columns(bool aggregates)
+{
+    std::vector<TColumn> columns;
+    if (aggregates) {
+        columns = {{QStringLiteral("interval_start"), TCellKind::Text},
+                   {QStringLiteral("values_count"), TCellKind::Integer},
+                   {QStringLiteral("flags"), TCellKind::Integer}};
+        for (const TQuantity &quantity : Quantities())
+            for (const char *suffix : {"_avg", "_min", "_max"})
+                columns.push_back({quantity.Name + QLatin1String(suffix), TCellKind::Real});
+    } else {
+        columns = {{QStringLiteral("meter_time"), TCellKind::Text}, {QStringLiteral("pc_time_utc"), TCellKind::Text}};
+        for (const TQuantity &quantity : Quantities())
+            columns.push_back({quantity.Name, TCellKind::Real});
+    }
+    return columns;
+}
+
+// The snapshot's cells: numbers in its 15-digit form with the system's
+// decimal mark, an empty cell for a value the meter did not give.
+QString Cell(const QVariant &value, TCellKind kind, QChar decimalSeparator)
+{
+    if (value.isNull())
+        return {};
+    switch (kind) {
+    case TCellKind::Integer: return QString::number(value.toLongLong());
+    case TCellKind::Real: return TCsvFile::FormatFloat(value.toDouble(), decimalSeparator);
+    case TCellKind::Text: break;
+    }
+    return value.toString();
+}
+
+} // namespace
+
+QStringList ExportColumns(bool aggregates)
+{
+    QStringList names;
+    for (const TColumn &column : Columns(aggregates))
+        names << column.Name;
+    return names;
+}
+
+TExportOutcome ExportCsv(TArchiveDatabase &database, const TArchiveExport &what)
+{
+    TExportOutcome outcome;
+    const bool postgres = database.Target().Kind() == TArchiveTarget::TKind::PostgreSQL;
+    const QVariant meter(what.MeterId);
+    QSqlQuery known = database.Select(QStringLiteral("SELECT COUNT(*) FROM meters WHERE id = ?"), std::span(&meter, 1));
+    if (!known.next()) {
+        outcome.Error = database.Error();
+        return outcome;
+    }
+    if (known.value(0).toLongLong() == 0) {
+        outcome.Error = QStringLiteral("в архиве нет счетчика %1").arg(what.MeterId);
+        return outcome;
+    }
+    known.finish();
+
+    const std::vector<TColumn> columns = Columns(what.Aggregates);
+    const QString &timeColumn = columns.front().Name;
+    QStringList selected;
+    for (const TColumn &column : columns)
+        selected << (column.Kind == TCellKind::Text && postgres
+                         ? QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(column.Name)
+                         : column.Name);
+    QString statement =
+        QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ?")
+            .arg(selected.join(u','), what.Aggregates ? QStringLiteral("aggregates_10min") : QStringLiteral("cycles"));
+    std::vector<QVariant> values{meter};
+    if (what.From.isValid()) {
+        statement += QStringLiteral(" AND %1 >= ?").arg(timeColumn);
+        values.emplace_back(TimeText(what.From));
+    }
+    if (what.To.isValid()) {
+        statement += QStringLiteral(" AND %1 < ?").arg(timeColumn);
+        values.emplace_back(TimeText(what.To));
+    }
+    statement += QStringLiteral(" ORDER BY %1").arg(timeColumn);
+    QSqlQuery rows = database.Select(statement, values);
+    if (!rows.isActive()) {
+        outcome.Error = database.Error();
+        return outcome;
+    }
+
+    QString reason;
+    if (!TGenerateNameUtilities::PrepareFolder(what.CsvFile, {}, &reason)) {
+        outcome.Error = reason;
+        return outcome;
+    }
+    QSaveFile file(what.CsvFile);
+    if (!file.open(QIODevice::WriteOnly)) {
+        outcome.Error = file.errorString();
+        return outcome;
+    }
+    const QChar decimalSeparator = TCsvFile::SystemDecimalSeparator();
+    const auto writeLine = [&file](const QString &line) {
+        const QByteArray bytes = Cp1251::Encode(line);
+        return file.write(bytes) == bytes.size();
+    };
+    QString line;
+    for (const TColumn &column : columns)
+        line += column.Name + u';';
+    bool ok = writeLine(line + QStringLiteral("\r\n"));
+    while (ok && rows.next()) {
+        line.clear();
+        for (size_t i = 0; i < columns.size(); ++i)
+            line += Cell(rows.value(int(i)), columns[i].Kind, decimalSeparator) + u';';
+        ok = writeLine(line + QStringLiteral("\r\n"));
+        ++outcome.Rows;
+    }
+    if (ok && rows.lastError().isValid()) {
+        outcome.Error = QStringLiteral("не удалось прочитать архив: ") + rows.lastError().text();
+        file.cancelWriting();
+        file.commit();
+        return outcome;
+    }
+    if (!ok) {
+        outcome.Error = file.errorString();
+        file.cancelWriting(); // the temporary file goes, the old one stays
+        file.commit();
+        return outcome;
+    }
+    outcome.Written = file.commit();
+    if (!outcome.Written)
+        outcome.Error = file.errorString();
+    return outcome;
+}
