@@ -102,11 +102,7 @@ public:
         return dropped;
     }
 
-    bool Open()
-    {
-        meterIds_.clear();
-        return db_.Open(TArchiveDatabase::TMode::Write);
-    }
+    bool Open() { return db_.Open(TArchiveDatabase::TMode::Write); }
 
     // All pending rows in one transaction; on a fault none of them counts
     // as written and all stay for the next try. Returns the cycles written.
@@ -178,7 +174,6 @@ private:
     quint64 waitingCycles_ = 0;
     quint64 droppedInEpisode_ = 0;
     std::map<qint64, QDateTime> lastMeterTime_;
-    std::map<QString, qint64> meterIds_;
 };
 
 TArchiveWriter::TArchiveWriter(TArchiveOptions options, TReport report, TSummaryReport summary)
@@ -253,6 +248,7 @@ void TArchiveWriter::Loop()
     bool open = false;
     bool failing = false;
     bool tried = false;
+    bool dropping = false; // told once per episode
     QElapsedTimer sinceTry, sinceSummary, sinceRetention;
     sinceTry.start();
 
@@ -281,6 +277,10 @@ void TArchiveWriter::Loop()
         for (TItem &item : items)
             work_->Take(std::move(item));
         const quint64 dropped = work_->DropPastQueue();
+        if (dropped > 0 && !dropping) {
+            report_(QStringLiteral("Очередь архива полна: старые циклы не будут записаны"), svWarning);
+            dropping = true;
+        }
 
         // At the end no new attempt is made on a target that keeps failing:
         // closing the program must not wait for a server that is away.
@@ -289,8 +289,6 @@ void TArchiveWriter::Loop()
             sinceTry.restart();
             if (work_->Open()) {
                 open = true;
-                work_->ApplyRetention();
-                sinceRetention.start();
                 publish();
             } else {
                 fault();
@@ -302,6 +300,7 @@ void TArchiveWriter::Loop()
                 written = *cycles;
                 if (failing) {
                     failing = false;
+                    dropping = false;
                     const quint64 lost = work_->TakeDroppedInEpisode();
                     report_(lost == 0 ? QStringLiteral("Архив снова записывается")
                                       : QStringLiteral("Архив снова записывается; не поместилось в очередь и "
@@ -309,8 +308,10 @@ void TArchiveWriter::Loop()
                                             .arg(lost),
                             lost == 0 ? svInformation : svWarning);
                 }
-                if (sinceRetention.elapsed() >= kRetentionEveryMs && work_->ApplyRetention())
-                    sinceRetention.restart();
+                // Once the meters' latest times are known, then hourly.
+                if (written > 0 && (!sinceRetention.isValid() || sinceRetention.elapsed() >= kRetentionEveryMs) &&
+                    work_->ApplyRetention())
+                    sinceRetention.start();
                 if (sinceSummary.elapsed() >= kSummaryEveryMs)
                     publish();
             } else {
