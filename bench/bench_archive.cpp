@@ -19,8 +19,10 @@
 //   - reads from a filled archive through TArchiveDatabase::Select next to
 //     the same statements with the sqlite3 C API: a week of 10-minute rows
 //     (1008, all columns; target 20 ms) and a day of cycles (28 800 rows,
-//     meter_time and 9 quantities; target 100 ms).
-// Files live in one temporary folder; SQLite as the archive sets it up (WAL,
+//     meter_time and 9 quantities; target 100 ms); and a trial with the
+//     file mapped.
+// The machine is shared: compare runs with --benchmark_repetitions=3 and
+// their medians. Files live in one temporary folder; SQLite as the archive sets it up (WAL,
 // synchronous=NORMAL), the baselines the same.
 
 #include "archive/ArchiveColumns.h"
