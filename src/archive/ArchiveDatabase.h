@@ -19,6 +19,7 @@
 #include <vector>
 
 struct TMeterIdentity;
+struct sqlite3_stmt;
 struct TSettingsCopy;
 
 namespace Archive {
@@ -108,9 +109,13 @@ private:
     QString BlobType() const;
     QString TimeValue(const QDateTime &time) const;
     QSqlQuery &Prepared(std::unique_ptr<QSqlQuery> &query, const QString &statement);
+    bool AddCycleToFile(qint64 meterId, const Archive::TCycleRow &cycle, bool withSpectra);
 
     TArchiveTarget target_;
     QString connectionName_;
     QString error_;
     std::unique_ptr<QSqlQuery> insertCycle_, insertCycleSpectra_, insertAggregate_, upsertMeter_;
+    // On a file: the cycle inserts, without and with spectra, on the
+    // connection's own handle; finalized before it closes.
+    sqlite3_stmt *fileInsert_[2] = {nullptr, nullptr};
 };
