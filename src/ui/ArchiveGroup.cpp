@@ -147,13 +147,11 @@ TArchiveGroupBox::TArchiveGroupBox(QWidget *parent) : QGroupBox(QStringLiteral("
     state->addWidget(lblSummary_);
     rows->addLayout(state);
 
-    connect(chkArchive_, &QCheckBox::toggled, this, &TArchiveGroupBox::SettingsEdited);
-    connect(chkSpectra_, &QCheckBox::toggled, this, &TArchiveGroupBox::SettingsEdited);
-    connect(spnKeepDays_, &QSpinBox::editingFinished, this, &TArchiveGroupBox::SettingsEdited);
-    connect(edtTarget_, &QLineEdit::editingFinished, this, [this] {
-        ShowTarget();
-        emit SettingsEdited();
-    });
+    connect(chkArchive_, &QCheckBox::toggled, this, &TArchiveGroupBox::TellIfChanged);
+    connect(chkSpectra_, &QCheckBox::toggled, this, &TArchiveGroupBox::TellIfChanged);
+    // left, not every key: each change of settings makes a new writer
+    connect(spnKeepDays_, &QSpinBox::editingFinished, this, &TArchiveGroupBox::TellIfChanged);
+    connect(edtTarget_, &QLineEdit::editingFinished, this, &TArchiveGroupBox::TellIfChanged);
     connect(btnFile_, &QPushButton::clicked, this, &TArchiveGroupBox::PickFile);
     connect(btnOpenFolder_, &QPushButton::clicked, this, &TArchiveGroupBox::OpenFolder);
     ShowTarget();
@@ -177,7 +175,18 @@ void TArchiveGroupBox::SetSettings(const TArchiveSettings &settings)
     chkSpectra_->setChecked(settings.Spectra);
     spnKeepDays_->setValue(settings.KeepDays);
     edtTarget_->setText(settings.Target);
+    told_ = Settings();
     ShowTarget();
+}
+
+void TArchiveGroupBox::TellIfChanged()
+{
+    ShowTarget();
+    const TArchiveSettings now = Settings();
+    if (now == told_)
+        return;
+    told_ = now;
+    emit SettingsEdited();
 }
 
 void TArchiveGroupBox::ShowTarget()
@@ -212,8 +221,7 @@ void TArchiveGroupBox::PickFile()
                            false, false, chosen, this))
         return;
     edtTarget_->setText(chosen);
-    ShowTarget();
-    emit SettingsEdited();
+    TellIfChanged();
 }
 
 void TArchiveGroupBox::OpenFolder()

@@ -57,11 +57,12 @@ public:
     void ShowNoSummary(const QString &text);
 
 signals:
-    // Any setting was changed by the operator.
+    // The operator changed a setting (once per change, not per edit left).
     void SettingsEdited();
 
 private:
     void ShowTarget();
+    void TellIfChanged();
     void PickFile();
     void OpenFolder();
 
@@ -73,4 +74,5 @@ private:
     QPushButton *btnOpenFolder_ = nullptr;
     TFilePathLabel *lblTarget_ = nullptr;
     QLabel *lblSummary_ = nullptr;
+    TArchiveSettings told_; // as set or last told
 };

@@ -10,6 +10,7 @@
 #include "protocol/SimProcess.h"
 #include "support/LoopbackConnection.h"
 #include "ui/ArchiveGroup.h"
+#include "ui/FileDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/MeterMainWindow.h"
 
@@ -123,6 +124,21 @@ TEST_F(ArchiveGroupTest, DefaultsSettingsFileSummaryTextAndAPasswordKeptOutOfThe
         EXPECT_LE(least.height(), window.tbshtInterface->height());
         if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty())
             window.grab().save(QDir(shots).filePath(QStringLiteral("interface.png")));
+
+        // a file picked with the program's dialog is the new target at once
+        TFileDialogRequest asked;
+        const QString picked = ProgramDocumentsFolder() + QStringLiteral("picked.sqlite");
+        SetFileDialogHook([&](const TFileDialogRequest &request, QString &chosen) {
+            asked = request;
+            chosen = picked;
+            return true;
+        });
+        QTest::mouseClick(window.Find<QPushButton>("btnArchiveFile"), Qt::LeftButton);
+        SetFileDialogHook(nullptr);
+        EXPECT_EQ(asked.NameFilters, QStringList{QStringLiteral("Архив (*.sqlite)")});
+        EXPECT_EQ(target->text(), picked);
+        EXPECT_EQ(targetLabel->toolTip(), QStringLiteral("Архив: ") + QDir::toNativeSeparators(picked));
+        EXPECT_TRUE(PumpUntil([&] { return QFile::exists(picked); }));
 
         Type(target, url);
         EXPECT_EQ(targetLabel->toolTip(), QStringLiteral("Архив: ") + shownUrl);
