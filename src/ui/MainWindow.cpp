@@ -475,9 +475,11 @@ void TMainForm::StartPolling()
     if (archiveStale_)
         ApplyArchiveSettings();
     commons_->SetCycleSink(archive_.get());
+    // the URL's password stays out of the log
     if (archive_)
-        // the URL's password stays out of the log
         commons_->Logger().Log(QStringLiteral("Архив: ") + archive_->Options().Target.Display());
+    else if (const TArchiveSettings archive = gbArchive->Settings(); archive.Enabled)
+        commons_->Logger().Log(QStringLiteral("Архив не записывается: ") + archive.EffectiveTarget().Error());
     awaitingStop_ = true;
     commons_->Start();
 }

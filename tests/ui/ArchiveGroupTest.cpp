@@ -230,6 +230,11 @@ TEST_F(ArchiveGroupTest, PollingWritesCyclesIntoTheArchiveFile)
         ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
         ASSERT_TRUE(PumpUntil([&] { return window.SummaryText().contains(QStringLiteral(" по ")); }))
             << window.SummaryText().toStdString();
+        QApplication::processEvents(); // the layout makes room for the longer text
+        auto *summary = window.Find<QLabel>("lblArchiveSummary");
+        EXPECT_GE(summary->width(), summary->sizeHint().width()) << "the span is whole";
+        if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty())
+            window.grab().save(QDir(shots).filePath(QStringLiteral("interface-archived.png")));
         EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
         window.close();
     }
