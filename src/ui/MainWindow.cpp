@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "archive/ArchiveWriter.h"
+#include "ui/ArchiveGroup.h"
 #include "engine/PollSettings.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
@@ -85,6 +87,10 @@ void TMainForm::Initialize()
     TParamsMainPage::SetNominalUnits(vwdfNominal_Uf, vwdfNominal_Umf, vwdfNominal_I);
     qApp->installEventFilter(this);
     ConnectionSettingsFrame1->Initialize();
+    if (const TProgramIniFile *ini = ConnectionSettingsFrame1->IniFile())
+        gbArchive->SetSettings(TArchiveSettings::Read(*ini));
+    ApplyArchiveSettings();
+    connect(gbArchive, &TArchiveGroupBox::SettingsEdited, this, &TMainForm::OnArchiveEdited);
 
     resize(kMinWidth, kMinHeight);
     if (const QScreen *screen = QApplication::primaryScreen()) {
@@ -374,6 +380,8 @@ void TMainForm::BuildInterfacePage()
     layout->addWidget(gbRequestThreadManagement);
     ConnectionSettingsFrame1 = new TConnectionSettingsFrame(tbshtInterface);
     layout->addWidget(ConnectionSettingsFrame1, 1);
+    gbArchive = new TArchiveGroupBox(tbshtInterface);
+    layout->addWidget(gbArchive);
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -422,6 +430,8 @@ void TMainForm::OnPollStateChanged()
         if (!awaitingStop_)
             break;             // the run's stop has been shown
         awaitingStop_ = false; // before the dialog: its loop handles the next message
+        if (archiveStale_)
+            ApplyArchiveSettings();
         if ((commons_->Severity() == svWarning || commons_->Severity() == svError) && !stoppedByUser_)
             ShowError(commons_->StatusText(), this);
         SetRunningView(true);
@@ -462,6 +472,14 @@ void TMainForm::StartPolling()
 {
     if (!ApplyStartSettings() || !commons_ || commons_->RunState() != rsStopped)
         return;
+    if (archiveStale_)
+        ApplyArchiveSettings();
+    commons_->SetCycleSink(archive_.get());
+    // the URL's password stays out of the log
+    if (archive_)
+        commons_->Logger().Log(QStringLiteral("Архив: ") + archive_->Options().Target.Display());
+    else if (const TArchiveSettings archive = gbArchive->Settings(); archive.Enabled)
+        commons_->Logger().Log(QStringLiteral("Архив не записывается: ") + archive.EffectiveTarget().Error());
     awaitingStop_ = true;
     commons_->Start();
 }
@@ -523,6 +541,9 @@ void TMainForm::OnClosing()
         // the thread finishes its exchange in progress, bounded by the
         // exchange time-outs; it never needs this thread to do so
         commons_->WaitForThread();
+        // what waits is written here; its last texts still reach the log
+        commons_->SetCycleSink(nullptr);
+        archive_.reset();
     }
     bindings_.reset(); // they read the record that goes with the engine
     signalsFormsFrame_->DisconnectEngine();
@@ -537,10 +558,75 @@ void TMainForm::SaveSettings()
     if (!ini)
         return;
     SaveWindowPlacement(*ini, *this, QStringLiteral("MainForm")); // its section goes first
+    gbArchive->Settings().Write(*ini);
     QString reason;
     if (!ConnectionSettingsFrame1->SaveToIni(&reason))
         ShowError(QStringLiteral("Не удалось записать файл настроек %1: %2. Список подключений и выбор "
                                  "подключения не сохранены.")
                       .arg(QDir::toNativeSeparators(ini->FileName()), reason),
                   this);
+}
+
+bool TMainForm::RunGoing() const
+{
+    return awaitingStop_ || (commons_ && commons_->RunState() != rsStopped);
+}
+
+void TMainForm::OnArchiveEdited()
+{
+    if (closing_)
+        return;
+    if (RunGoing())
+        archiveStale_ = true; // the run keeps the writer it started with
+    else
+        ApplyArchiveSettings();
+}
+
+void TMainForm::ApplyArchiveSettings()
+{
+    if (!commons_)
+        return;
+    archiveStale_ = false;
+    ++archiveGeneration_;
+    // the last run's thread may still hand its end over to the writer
+    commons_->WaitForThread();
+    commons_->SetCycleSink(nullptr);
+    archive_.reset();
+
+    const TArchiveSettings settings = gbArchive->Settings();
+    const QString off = QStringLiteral("не записывается");
+    if (!settings.Enabled) {
+        gbArchive->ShowNoSummary(off);
+        return;
+    }
+    const TArchiveOptions options = settings.Options();
+    if (!options.Target.IsValid()) {
+        const QString text = QStringLiteral("Архив не записывается: ") + options.Target.Error();
+        commons_->Events().ShowStatus(text, svWarning);
+        commons_->Logger().Log(text);
+        gbArchive->ShowNoSummary(off);
+        return;
+    }
+    gbArchive->ShowNoSummary(QStringLiteral("открывается…"));
+    TCommons *commons = commons_.get();
+    TArchiveGroupBox *group = gbArchive;
+    const int generation = archiveGeneration_;
+    // Both called on the archive thread: the status and the log are safe
+    // there; the summary is shown on this thread.
+    archive_ = std::make_unique<TArchiveWriter>(
+        options,
+        [commons](const QString &text, TSeverity severity) {
+            commons->Events().ShowStatus(text, severity);
+            commons->Logger().Log(text);
+        },
+        [this, group, generation](const Archive::TSummary &summary) {
+            QMetaObject::invokeMethod(
+                group,
+                [this, group, generation, summary] {
+                    if (generation == archiveGeneration_)
+                        group->ShowSummary(summary);
+                },
+                Qt::QueuedConnection);
+        });
+    commons_->SetCycleSink(archive_.get());
 }

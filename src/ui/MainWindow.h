@@ -13,6 +13,8 @@ class QTabWidget;
 class QToolBar;
 class QGroupBox;
 class QWidget;
+class TArchiveGroupBox;
+class TArchiveWriter;
 class TCommons;
 class TConnectionSettingsFrame;
 class TFilePathLabel;
@@ -73,6 +75,9 @@ protected:
     void EndWithoutCloseRequest();
 
     std::unique_ptr<TCommons> commons_;
+    // Declared after the engine so that it goes first: it reports through it.
+    // Made and dropped on this thread only while no run is going.
+    std::unique_ptr<TArchiveWriter> archive_;
 
     QTabWidget *pgctrlMain = nullptr;
     QWidget *tbshtInterface = nullptr;
@@ -107,6 +112,8 @@ protected:
     std::unique_ptr<TParamsControlsManager> bindings_;
     // The connection settings frame of the "Интерфейс" page.
     TConnectionSettingsFrame *ConnectionSettingsFrame1 = nullptr;
+    // The archive's settings and state, below the connections.
+    TArchiveGroupBox *gbArchive = nullptr;
 
 private:
     void BuildLayout();
@@ -124,6 +131,11 @@ private:
     void ShowStatusText(const QString &text);
     void ElideStatusText();
     void SaveSettings();
+    // A writer for the group's settings in place of the current one (none
+    // when the archive is off); only while no run is going.
+    void ApplyArchiveSettings();
+    void OnArchiveEdited();
+    bool RunGoing() const;
     void CloseOnce();
 
     QString statusText_; // the last status text, whole
@@ -134,4 +146,8 @@ private:
     // messages are read against the manager's state when they are handled,
     // so a run that ends at once has both of them find it stopped.
     bool awaitingStop_ = false;
+    // The group was edited while a run went on: a new writer at its end.
+    bool archiveStale_ = false;
+    // Summaries of a writer already replaced are not shown.
+    int archiveGeneration_ = 0;
 };
