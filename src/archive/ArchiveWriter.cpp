@@ -270,12 +270,17 @@ void TArchiveWriter::Loop()
         std::vector<TItem> items;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, std::chrono::seconds(1), [&] { return !incoming_.empty() || stopping_; });
+            // the first pass opens the target at once: the window shows its
+            // size, or its fault, without waiting for a cycle
+            wake_.wait_for(lock, std::chrono::seconds(1), [&] { return !incoming_.empty() || stopping_ || !tried; });
             items.swap(incoming_);
             stop = stopping_;
         }
-        for (TItem &item : items)
+        bool runEnded = false;
+        for (TItem &item : items) {
+            runEnded = runEnded || std::holds_alternative<TRunEnd>(item);
             work_->Take(std::move(item));
+        }
         const quint64 dropped = work_->DropPastQueue();
         if (dropped > 0 && !dropping) {
             report_(QStringLiteral("Очередь архива полна: старые циклы не будут записаны"), svWarning);
@@ -312,7 +317,7 @@ void TArchiveWriter::Loop()
                 if (written > 0 && (!sinceRetention.isValid() || sinceRetention.elapsed() >= kRetentionEveryMs) &&
                     work_->ApplyRetention())
                     sinceRetention.start();
-                if (sinceSummary.elapsed() >= kSummaryEveryMs)
+                if (runEnded || sinceSummary.elapsed() >= kSummaryEveryMs)
                     publish();
             } else {
                 fault();
