@@ -179,7 +179,7 @@ bool TArchiveDatabase::Open(TMode mode)
 
     // Reads of a week of rows go a third faster from the mapped file.
     if (!IsPostgres())
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+        QSqlQuery(QSqlDatabase::database(connectionName_, false)).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
     const int found = FoundVersion();
     if (!error_.isEmpty())
         return Fail(error_, QSqlError()), Close(), false;
