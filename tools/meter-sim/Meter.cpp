@@ -66,7 +66,8 @@ TSpectrum TMeter::Measure()
     // oscillogram taken in the same second describe the same signals.
     const QDateTime now = Now();
     if (now != measuredAt_) {
-        measured_ = model_.At(static_cast<double>(now.toSecsSinceEpoch()));
+        // The clock's own reading, so the day's load follows its hours.
+        measured_ = model_.At(static_cast<double>(now.toSecsSinceEpoch() + now.offsetFromUtc()));
         measuredAt_ = now;
     }
     return measured_;
