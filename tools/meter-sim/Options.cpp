@@ -99,7 +99,7 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         u"SECONDS"_s);
     const QCommandLineOption speed(
         u"speed"_s,
-        u"The clock runs N times real time, 1..1000 (default 1): a poller gets a cycle every 3/N s, and the measurements vary as in N times the time."_s,
+        u"Without --fast-clock: the clock, and the measurements with it, run N times real time, 1..1000 (default 1)."_s,
         u"N"_s);
     const QCommandLineOption startTime(
         u"start-time"_s,
