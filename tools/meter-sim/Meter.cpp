@@ -28,8 +28,11 @@ TMeter::TMeter(const TMeterConfig &config)
     : config_(config),
       firmware_(FirmwareText(config.Firmware)),
       model_(config.Nominals, config.Seed, config.ChannelFaults),
-      fastClock_(WholeSeconds(QDateTime::currentDateTime()))
-{}
+      start_(WholeSeconds(config.StartTime.value_or(QDateTime::currentDateTime()))),
+      fastClock_(start_)
+{
+    sinceStart_.start();
+}
 
 bool TMeter::OffersOscillogram(int deviceType) const
 {
@@ -38,7 +41,13 @@ bool TMeter::OffersOscillogram(int deviceType) const
 
 QDateTime TMeter::Now() const
 {
-    return config_.FastClock ? fastClock_ : WholeSeconds(QDateTime::currentDateTime());
+    if (config_.FastClock)
+        return fastClock_;
+    // Without a speed or a start of its own the clock is the computer's, and
+    // follows it when it is set.
+    if (config_.Speed == 1 && !config_.StartTime)
+        return WholeSeconds(QDateTime::currentDateTime());
+    return WholeSeconds(start_.addMSecs(sinceStart_.elapsed() * config_.Speed));
 }
 
 QDateTime TMeter::ReadClock(bool frozen)
@@ -57,7 +66,8 @@ TSpectrum TMeter::Measure()
     // oscillogram taken in the same second describe the same signals.
     const QDateTime now = Now();
     if (now != measuredAt_) {
-        measured_ = model_.At(static_cast<double>(now.toSecsSinceEpoch()));
+        // The clock's own reading, so the day's load follows its hours.
+        measured_ = model_.At(static_cast<double>(now.toSecsSinceEpoch() + now.offsetFromUtc()));
         measuredAt_ = now;
     }
     return measured_;

@@ -9,6 +9,7 @@
 #include "MeterModel.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QString>
 #include <map>
 #include <optional>
@@ -33,6 +34,10 @@ struct TMeterConfig
     std::optional<QString> Password;
     bool FastClock = false;
     int FastClockStep = 1; // seconds the fast clock moves on per reading
+    // The running clock goes this many times real time from StartTime (empty:
+    // now), so a day of meter time can be recorded in minutes.
+    int Speed = 1;
+    std::optional<QDateTime> StartTime;
     bool ChannelFaults = true;
     int OscillogramChunk = 4096;
     quint32 Seed = 1;
@@ -76,6 +81,8 @@ private:
     TMeterConfig config_;
     QByteArray firmware_;
     TMeterModel model_;
+    QDateTime start_;
+    QElapsedTimer sinceStart_;
     QDateTime fastClock_;
     QDateTime lastReading_;
     TSpectrum measured_;

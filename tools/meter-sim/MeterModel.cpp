@@ -92,6 +92,17 @@ double VoltageInterharmonicSwell(int n, double t)
     }
 }
 
+// The day's load on top of that: light at night, rising to a morning and an
+// evening peak, so a day of history has the shape of one. 1 on average,
+// 0.8..1.2; t is the meter clock's reading, so hours are the meter's.
+double DailyLoad(double t)
+{
+    const double day = std::fmod(t, 86400.0) / 86400.0;
+    const double base = -std::cos(2.0 * kPi * (day - 3.0 / 24.0));
+    const double peaks = -std::cos(4.0 * kPi * (day - 3.5 / 24.0));
+    return 1.0 + 0.2 * (0.6 * base + 0.4 * peaks);
+}
+
 // Now and then the supply misbehaves as the meter's limits are made for:
 // one phase dips below its maximum lower deviation (-10 %) for two cycles
 // of every 99 s, the dipping phase taking turns, and the frequency steps
@@ -138,7 +149,7 @@ TSpectrum TMeterModel::At(double t)
     s.Frequency = nominals_.Frequency + 0.025 * Wave(t, 240) + 0.008 * Wave(t, 37) + Noise(0.001) + FrequencyStep(t);
 
     const double inom = nominals_.PrimaryCurrent();
-    const double load = 0.55 + 0.2 * Wave(t, 900) + 0.04 * Wave(t, 240);
+    const double load = (0.55 + 0.2 * Wave(t, 900) + 0.04 * Wave(t, 240)) * DailyLoad(t);
     // Never quite balanced: phase B sags, C is a little late, and the phases
     // carry unequal loads of differing power factor, so the vector diagrams
     // show the unbalance (about 2 % in the voltages, 27 % in the currents).

@@ -47,7 +47,8 @@ public:
 
     const TNominals &Nominals() const { return nominals_; }
     // The network at meter time t (seconds since the epoch of the meter's
-    // clock). Values drift slowly with t and carry a little measurement noise.
+    // clock, read as if it were UTC). Values drift slowly with t, the load
+    // with the hour of the day, and carry a little measurement noise.
     TSpectrum At(double t);
 
 private:

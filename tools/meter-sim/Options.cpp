@@ -97,6 +97,14 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         u"clock-step"_s,
         u"Seconds the fast clock moves on per date-time request (default 1; 3 makes every reading a new cycle)."_s,
         u"SECONDS"_s);
+    const QCommandLineOption speed(
+        u"speed"_s,
+        u"Without --fast-clock: the clock, and the measurements with it, run N times real time, 1..1000 (default 1)."_s,
+        u"N"_s);
+    const QCommandLineOption startTime(
+        u"start-time"_s,
+        u"The clock starts at this local time, YYYY-MM-DDTHH:MM:SS, instead of now (e.g. a day back, to record history)."_s,
+        u"ISO"_s);
     const QCommandLineOption unom(
         u"unom"_s, u"Nominal phase voltage, V (default 57.7; the line voltage follows: 100 for 57.7, else x sqrt 3)."_s,
         u"VOLTS"_s);
@@ -117,8 +125,9 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
         u"FILE"_s);
     const QCommandLineOption parentDeath(
         u"die-with-parent"_s, u"Exit when the process that started the simulator ends (Linux; for test harnesses)."_s);
-    p.addOptions({port, host, tty,   baud,  lineRate, number, type,  firmware, password, fastClock,  clockStep,
-                  unom, inom, ratio, chunk, steady,   seed,   fault, verbose,  sentLog,  parentDeath});
+    p.addOptions({port,     host,      tty,       baud,  lineRate,  number,  type,       firmware,
+                  password, fastClock, clockStep, speed, startTime, unom,    inom,       ratio,
+                  chunk,    steady,    seed,      fault, verbose,   sentLog, parentDeath});
 
     if (!p.parse(arguments)) {
         Fail(p.errorText());
@@ -181,6 +190,16 @@ TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
     o.Meter.FastClock = p.isSet(fastClock);
     if (p.isSet(clockStep) && !ToInt(p.value(clockStep), 1, 3600, u"--clock-step"_s, o.Meter.FastClockStep))
         return bad();
+    if (p.isSet(speed) && !ToInt(p.value(speed), 1, 1000, u"--speed"_s, o.Meter.Speed))
+        return bad();
+    if (p.isSet(startTime)) {
+        const QDateTime start = QDateTime::fromString(p.value(startTime), Qt::ISODate);
+        if (!start.isValid()) {
+            Fail(u"--start-time: '%1' is not a date and time such as 2026-03-01T12:00:00"_s.arg(p.value(startTime)));
+            return bad();
+        }
+        o.Meter.StartTime = start.toLocalTime();
+    }
     if (p.isSet(unom)) {
         if (!ToDouble(p.value(unom), 1.0, 1.0e6, u"--unom"_s, real))
             return bad();

@@ -189,6 +189,20 @@ TEST(DataAnswer, ValuesDriftSlowlyFromCycleToCycle)
     EXPECT_EQ(seen.size(), 9u);
 }
 
+TEST(DataAnswer, TheLoadIsLightAtNightAndHeavyInTheEvening)
+{
+    // Fifteen minutes of cycles each: a whole period of the load's quicker swing.
+    TMeterModel model(TNominals{}, 13);
+    const double midnight = kStart - 8 * 3600.0; // kStart is 08:00
+    const auto meanCurrent = [&](double hour) {
+        double sum = 0.0;
+        for (int cycle = 0; cycle < 300; ++cycle)
+            sum += I1(DataAt(model, midnight + hour * 3600.0 + 3.0 * cycle), 0);
+        return sum / 300;
+    };
+    EXPECT_GT(meanCurrent(21.25), 1.2 * meanCurrent(2.75));
+}
+
 TEST(DataAnswer, SomeOrdersPassTheirLimitsAndSpectraChangeEveryCycle)
 {
     // Limits as the settings answer states them, percent: the harmonic pair

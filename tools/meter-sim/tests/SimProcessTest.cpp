@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QStandardPaths>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace MeterSim;
@@ -38,6 +39,12 @@ QByteArray ReadOscillogram(TClient &client, QByteArray *configuration, QByteArra
         break;
     }
     return parts;
+}
+
+QDateTime ClockOf(const QByteArray &dateTime)
+{
+    const auto at = [&](int i) { return static_cast<quint8>(dateTime.at(i)); };
+    return {QDate(2000 + at(2), at(1), at(0)), QTime(at(3), at(4), at(5))};
 }
 
 } // namespace
@@ -168,6 +175,25 @@ TEST(SimProcess, PacesAnswersAtTheLineRate)
     EXPECT_NEAR(double(elapsedMs), wireMs, wireMs * 0.1);
 }
 
+TEST(SimProcess, ASpedUpClockRunsFromItsStartTime)
+{
+    START_SIM(sim, QStringLiteral("--speed"), QStringLiteral("100"), QStringLiteral("--start-time"),
+              QStringLiteral("2025-06-30T23:59:00"));
+    TClient client;
+    ASSERT_TRUE(client.Connect(sim.Port()));
+    QElapsedTimer real;
+    real.start();
+    const QDateTime first = ClockOf(client.Exchange(DateTimeRequest())->Data);
+    const qint64 firstMs = real.elapsed();
+    QThread::msleep(1000);
+    const QDateTime second = ClockOf(client.Exchange(DateTimeRequest())->Data);
+    const double realSeconds = (real.elapsed() - firstMs) / 1000.0;
+
+    EXPECT_GE(first, QDateTime(QDate(2025, 6, 30), QTime(23, 59)));
+    EXPECT_LT(first, QDateTime(QDate(2025, 7, 1), QTime(0, 1)));
+    EXPECT_NEAR(double(first.secsTo(second)), 100 * realSeconds, 10 * realSeconds);
+}
+
 TEST(SimProcess, IgnoresBrokenRequestsAndOtherDevices)
 {
     START_SIM(sim, QStringLiteral("--device-number"), QStringLiteral("5"));
@@ -275,7 +301,8 @@ TEST(SimProcess, CommandLineIsCheckedBeforeAnythingStarts)
     for (const QStringList &bad : {QStringList{QStringLiteral("--fault"), QStringLiteral("sparks")},
                                    QStringList{QStringLiteral("--inom"), QStringLiteral("3")},
                                    QStringList{QStringLiteral("--password"), QStringLiteral("пароль")},
-                                   QStringList{QStringLiteral("--port"), QStringLiteral("70000")}}) {
+                                   QStringList{QStringLiteral("--port"), QStringLiteral("70000")},
+                                   QStringList{QStringLiteral("--speed"), QStringLiteral("1001")}}) {
         QProcess p;
         p.start(QStringLiteral(MONITOR_SIM_PATH), bad);
         ASSERT_TRUE(p.waitForFinished(kPeerTimeoutMs));
