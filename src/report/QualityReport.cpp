@@ -256,7 +256,8 @@ void Judge(TCriterionResult &result, const TQualityReport &report)
 
     for (const TLimitsRow &row : report.LimitRows) {
         TLimitsUsed used;
-        used.Since = std::max(row.MeterTime, report.From);
+        // The first row holds from the start, even one read later.
+        used.Since = &row == &report.LimitRows.front() ? report.From : row.MeterTime;
         used.TwoSets = result.Criterion->Limits.Kind != 0;
         used.Other = LimitValuesOf(result.Criterion->Limits, false, row.Slots);
         if (used.TwoSets)
