@@ -29,7 +29,7 @@ for file in usr/bin/raruzor-monitor usr/bin/raruzor-poll usr/bin/raruzor-archive
             usr/share/man/man1/raruzor-monitor.1.gz usr/share/man/man1/raruzor-poll.1.gz \
             usr/share/man/man1/raruzor-archive.1.gz usr/share/man/man1/raruzor-report.1.gz \
             usr/share/man/man1/tarvel-meter-sim.1.gz usr/share/man/man1/ccnn-convert.1.gz \
-            $doc/guide.html $doc/copyright $doc/changelog.gz \
+            $doc/guide.html $doc/copyright $doc/changelog.gz $doc/report-sample.pdf $doc/report-sample.html \
             $doc/main-page.png $doc/harmonics-page.png $doc/interharmonics-page.png \
             $doc/power-page.png $doc/signals-page.png $doc/connections.png; do
   [ -s "$root/$file" ] || fail "missing $file"
