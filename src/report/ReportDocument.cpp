@@ -164,14 +164,15 @@ QString Escape(const QString &text)
     return text.toHtmlEscaped();
 }
 
-const char *kTableStart = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">";
+const char *kTableStart =
+    "<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" width=\"100%\" style=\"font-size:7pt\">";
 
 QString ResultsTable(const TQualityReport &report, const std::vector<size_t> &rows)
 {
     QString html = QLatin1String(kTableStart);
-    html += QStringLiteral("<tr><th>Величина</th><th>Оценено</th><th>Пропущено</th><th>За нормальными, шт.</th>"
-                           "<th>%</th><th>За наибольшими, шт.</th><th>%</th><th>Мин.</th><th>Макс.</th>"
-                           "<th>95 % нижнее</th><th>95 % верхнее</th><th>Заключение</th></tr>");
+    html += QStringLiteral("<tr><th width=\"12%\">Величина</th><th>Оценено</th><th>Пропущено</th><th>За норм.</th>"
+                           "<th>%</th><th>За наиб.</th><th>%</th><th>Мин.</th><th>Макс.</th>"
+                           "<th>95 % ниж.</th><th>95 % верх.</th><th width=\"15%\">Заключение</th></tr>");
     for (size_t i : rows) {
         const TCriterionResult &r = report.Results[i];
         const TCriterion &c = *r.Criterion;
@@ -286,6 +287,8 @@ QString LimitsTable(const TQualityReport &report)
     }
     for (const TGroup &g : groups) {
         const TCriterion &c = *g.First->Criterion;
+        if (c.Quantity == QLatin1String("KUn"))
+            continue; // in a table of their own
         for (const TLimitsUsed &used : g.First->Limits) {
             const auto row = [&](const QString &set, const TLimitValues &v) {
                 html += QStringLiteral("<tr><td>%1, %2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td>"
@@ -302,7 +305,41 @@ QString LimitsTable(const TQualityReport &report)
             }
         }
     }
-    return html + QStringLiteral("</table>");
+    html += QStringLiteral("</table>");
+
+    // Ku(n): all channels share an order's limits; the orders side by side.
+    constexpr int columns = 4;
+    const std::vector<size_t> harmonics = Matching(report, QStringLiteral("KUn"), 0, 0);
+    if (harmonics.empty() || report.Results[harmonics.front()].Limits.empty())
+        return html;
+    const size_t rowsOfLimits = report.Results[harmonics.front()].Limits.size();
+    for (size_t l = 0; l < rowsOfLimits; ++l) {
+        html += QStringLiteral("<p>Ku(n), %, все каналы, действуют с %1: нормальный и наибольший верхние пределы</p>")
+                    .arg(Time(report.Results[harmonics.front()].Limits[l].Since));
+        html += QLatin1String(kTableStart) + QStringLiteral("<tr>");
+        for (int k = 0; k < columns; ++k)
+            html += QStringLiteral("<th>n</th><th>норм.</th><th>наиб.</th>");
+        html += QStringLiteral("</tr>");
+        const int perColumn = int((harmonics.size() + columns - 1) / columns);
+        for (int row = 0; row < perColumn; ++row) {
+            html += QStringLiteral("<tr>");
+            for (int k = 0; k < columns; ++k) {
+                const size_t at = size_t(k * perColumn + row);
+                if (at >= harmonics.size()) {
+                    html += QStringLiteral("<td></td><td></td><td></td>");
+                    continue;
+                }
+                const TCriterionResult &r = report.Results[harmonics[at]];
+                const TLimitValues &v = r.Limits[l].Other;
+                html += QStringLiteral("<td>%1</td><td>%2</td><td>%3</td>")
+                            .arg(r.Criterion->Order)
+                            .arg(LimitText(*r.Criterion, v.NormalUpper), LimitText(*r.Criterion, v.MaxUpper));
+            }
+            html += QStringLiteral("</tr>");
+        }
+        html += QStringLiteral("</table>");
+    }
+    return html;
 }
 
 // The text with "chart:N" where chart N goes; the caller resolves the names.
