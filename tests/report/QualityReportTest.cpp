@@ -8,6 +8,7 @@
 #include "engine/RecordSlots.h"
 #include "report/QualityReport.h"
 #include "report/ReportDocument.h"
+#include "support/TestPostgres.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -64,8 +65,13 @@ protected:
     void SetUp() override
     {
         target = TArchiveTarget::File(dir.filePath(QStringLiteral("week.sqlite")));
+        Fill(target);
+    }
+
+    static void Fill(const TArchiveTarget &target)
+    {
         TArchiveDatabase db(target);
-        ASSERT_TRUE(db.Open());
+        ASSERT_TRUE(db.Open()) << db.Error().toStdString();
         ASSERT_TRUE(db.Begin());
         const qint64 meter = *db.MeterId({QStringLiteral("dtM7SQ"), 77, 3}, kWeekStart);
         // The first row is read after the first interval began: it holds for it too.
@@ -84,7 +90,9 @@ protected:
         ASSERT_TRUE(db.Commit());
     }
 
-    TQualityReport Make()
+    TQualityReport Make() { return Make(target); }
+
+    static TQualityReport Make(const TArchiveTarget &target)
     {
         TArchiveDatabase db(target);
         EXPECT_TRUE(db.Open(TArchiveDatabase::TMode::Read));
@@ -229,6 +237,16 @@ TEST_F(ReportWeek, DocumentsCarryTheVerdicts)
     EXPECT_TRUE(text.contains(QStringLiteral("Заключение: не соответствует")));
     for (const char *word : {"соответствует", "нет пределов", "недостаточно данных", "K0U", "K2U", "dtM7SQ"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << word;
+}
+
+// PostgreSQL gives the same report as the file: times read as text there too.
+TEST_F(ReportWeek, SameFromPostgreSQL)
+{
+    const QString url = TestPostgresUrl(QStringLiteral("report_week"));
+    SKIP_WITHOUT_TEST_POSTGRES(url);
+    const TArchiveTarget server = TArchiveTarget::Parse(url);
+    Fill(server);
+    EXPECT_EQ(RenderReport(Make(server), TFormat::Json), RenderReport(Make(), TFormat::Json));
 }
 
 // Missing, flagged and NaN values are not judged and counted as missing; too
