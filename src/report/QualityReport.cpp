@@ -250,8 +250,9 @@ void Judge(TCriterionResult &result, const TQualityReport &report)
         std::vector<float> sorted = series.Values;
         result.P95Upper = UpperPercentile(sorted, settings.Percentile);
         result.P95Lower = LowerPercentile(sorted, settings.Percentile);
-        result.Min = sorted.front();
-        result.Max = sorted.back();
+        const auto [least, most] = std::minmax_element(series.Values.begin(), series.Values.end());
+        result.Min = *least;
+        result.Max = *most;
     }
 
     for (const TLimitsRow &row : report.LimitRows) {
@@ -312,24 +313,36 @@ QString VerdictText(TVerdict verdict)
     return QStringLiteral("недостаточно данных");
 }
 
+namespace {
+
+// The nearest rank of `percent` among n values, 1..n.
+size_t Rank(size_t n, double percent)
+{
+    const size_t rank = size_t(std::max(1.0, std::ceil(double(n) * percent / 100.0 - 1e-9)));
+    return std::min(rank, n);
+}
+
+// The k-th smallest (from 0); a month of cycles is not worth sorting whole.
+float Nth(std::vector<float> &values, size_t k)
+{
+    std::nth_element(values.begin(), values.begin() + qsizetype(k), values.end());
+    return values[k];
+}
+
+} // namespace
+
 std::optional<float> UpperPercentile(std::vector<float> &values, double percent)
 {
     if (values.empty())
         return std::nullopt;
-    std::sort(values.begin(), values.end());
-    const double n = double(values.size());
-    const size_t rank = size_t(std::max(1.0, std::ceil(n * percent / 100.0 - 1e-9)));
-    return values[std::min(rank, values.size()) - 1];
+    return Nth(values, Rank(values.size(), percent) - 1);
 }
 
 std::optional<float> LowerPercentile(std::vector<float> &values, double percent)
 {
     if (values.empty())
         return std::nullopt;
-    std::sort(values.begin(), values.end());
-    const double n = double(values.size());
-    const size_t rank = size_t(std::max(1.0, std::ceil(n * percent / 100.0 - 1e-9)));
-    return values[values.size() - std::min(rank, values.size())];
+    return Nth(values, values.size() - Rank(values.size(), percent));
 }
 
 int LimitsRowAt(const std::vector<TLimitsRow> &rows, const QDateTime &time)

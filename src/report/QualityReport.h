@@ -117,7 +117,7 @@ struct TQualityReport
 
 // The nearest-rank values: the smallest value with at least `percent` % of
 // the values at or below it, and the largest with at least `percent` % at or
-// above it. `values` is sorted in place. Nothing for no values.
+// above it. `values` is reordered. Nothing for no values.
 std::optional<float> UpperPercentile(std::vector<float> &values, double percent);
 std::optional<float> LowerPercentile(std::vector<float> &values, double percent);
 
