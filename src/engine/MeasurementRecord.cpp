@@ -2,6 +2,7 @@
 
 #include "common/Contracts.h"
 #include "engine/EngineEvents.h"
+#include "engine/LimitClassification.h"
 
 #include <QTime>
 
@@ -174,33 +175,9 @@ bool TDataStorageManager::IsMeaningful(int kind, int channel, int harmonicOrder)
 int TDataStorageManager::ClassifyAgainstLimits(int slot, const TLimitDescriptor &limits) const
 {
     CheckPreConditions(TRecordValues::ValidIndex(slot), "TDataStorageManager.ClassifyAgainstLimits");
-    const bool firstSet = limits.Kind != 0 && InLimitPeriod();
-    const auto &i = limits.Index;
-    const int32_t normalUpper = firstSet ? i[1] : i[5];
-    const int32_t maximumUpper = firstSet ? i[0] : i[4];
-    const int32_t normalLower = firstSet ? i[2] : i[6];
-    const int32_t maximumLower = firstSet ? i[3] : i[7];
-
-    // A limit takes part only when it exists and the meter gave it a value.
-    auto limit = [this](int32_t index, float &value) {
-        if (!TRecordValues::ValidIndex(index))
-            return false;
-        value = values_.Get(index);
-        return value != 0.0f;
-    };
-
-    const float d = values_.Get(slot);
-    int result = 0;
-    float l = 0;
-    if (limit(normalUpper, l) && d > l)
-        result = 2;
-    if (limit(maximumUpper, l) && d > l)
-        result = 1;
-    if (limit(normalLower, l) && d < l)
-        result = 3;
-    if (limit(maximumLower, l) && d < l)
-        result = 4;
-    return result;
+    const std::array<int32_t, 4> inUse = LimitSlotsOf(limits, limits.Kind != 0 && InLimitPeriod());
+    const auto limit = [this](int32_t index) { return TRecordValues::ValidIndex(index) ? values_.Get(index) : 0.0f; };
+    return ClassifyAgainst(values_.Get(slot), {limit(inUse[0]), limit(inUse[1]), limit(inUse[2]), limit(inUse[3])});
 }
 
 bool TDataStorageManager::InLimitPeriod() const
@@ -212,24 +189,7 @@ bool TDataStorageManager::InLimitPeriod() const
     // Times are compared to the millisecond: closer than that counts as equal.
     const double dayFraction = std::fabs(moment) - std::floor(std::fabs(moment));
     const qint64 t = std::min<qint64>(std::llround(dayFraction * msPerDay), msPerDay - 1);
-
-    for (int k = 0; k < TimeIntervalCount; ++k) {
-        const uint32_t packed = timeIntervals_[k].load(std::memory_order_relaxed);
-        const int startHour = packed & 0xFF;
-        const int startMinute = (packed >> 8) & 0xFF;
-        const int endHour = (packed >> 16) & 0xFF;
-        const int endMinute = (packed >> 24) & 0xFF;
-        if (endHour == 0 && endMinute == 0)
-            break;
-        // An entry that is no time of day (garbled answer) never matches.
-        if (startHour > 23 || startMinute > 59 || endMinute > 59)
-            continue;
-        const qint64 start = (startHour * 60 + startMinute) * qint64(60000);
-        const qint64 end = endHour > 23 ? msPerDay - 1 : (endHour * 60 + endMinute) * qint64(60000);
-        if (t >= start && t < end)
-            return true;
-    }
-    return false;
+    return ::InLimitPeriod(t, TimeIntervals());
 }
 
 double TDataStorageManager::ScaleFactor(int valueKind) const

@@ -22,14 +22,14 @@ done
 
 dpkg-deb -x "$deb" "$root"
 doc=usr/share/doc/raruzor-monitor
-for file in usr/bin/raruzor-monitor usr/bin/raruzor-poll usr/bin/raruzor-archive usr/bin/tarvel-meter-sim \
+for file in usr/bin/raruzor-monitor usr/bin/raruzor-poll usr/bin/raruzor-archive usr/bin/raruzor-report usr/bin/tarvel-meter-sim \
             usr/bin/ccnn-convert \
             usr/share/applications/raruzor-monitor.desktop \
             usr/share/icons/hicolor/scalable/apps/raruzor-monitor.svg \
             usr/share/man/man1/raruzor-monitor.1.gz usr/share/man/man1/raruzor-poll.1.gz \
-            usr/share/man/man1/raruzor-archive.1.gz \
+            usr/share/man/man1/raruzor-archive.1.gz usr/share/man/man1/raruzor-report.1.gz \
             usr/share/man/man1/tarvel-meter-sim.1.gz usr/share/man/man1/ccnn-convert.1.gz \
-            $doc/guide.html $doc/copyright $doc/changelog.gz \
+            $doc/guide.html $doc/copyright $doc/changelog.gz $doc/report-sample.pdf $doc/report-sample.html \
             $doc/main-page.png $doc/harmonics-page.png $doc/interharmonics-page.png \
             $doc/power-page.png $doc/signals-page.png $doc/connections.png; do
   [ -s "$root/$file" ] || fail "missing $file"
@@ -40,7 +40,7 @@ for picture in $(grep -o 'src="[^"]*"' "$root/$doc/guide.html" | sed 's/src="\(.
 done
 grep -q '^Exec=raruzor-monitor$' "$root/usr/share/applications/raruzor-monitor.desktop" || fail "desktop entry"
 
-for tool in raruzor-poll raruzor-archive tarvel-meter-sim ccnn-convert; do
+for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
   "$root/usr/bin/$tool" --help | grep -qi usage || fail "$tool --help"
   [ "$("$root/usr/bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version: $("$root/usr/bin/$tool" --version)"
 done
@@ -68,7 +68,7 @@ if [ "$(id -u)" -eq 0 ]; then
   dpkg-query -W -f='${Status}' raruzor-monitor 2>/dev/null | grep -q 'install ok installed' && installed_before=1
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$(realpath "$deb")" \
     >"$work/apt.txt" 2>&1 || { cat "$work/apt.txt"; fail "apt could not install the package"; }
-  for tool in raruzor-poll raruzor-archive tarvel-meter-sim ccnn-convert; do
+  for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
     [ "$(/usr/bin/$tool --version)" = "$tool $version" ] || fail "installed $tool --version"
   done
   [ -x /usr/bin/raruzor-monitor ] || fail "the program was not installed"

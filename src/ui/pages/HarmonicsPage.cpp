@@ -1,7 +1,7 @@
 #include "ui/pages/HarmonicsPage.h"
 
 #include "engine/RecordSlots.h"
-#include "ui/DisplayLimits.h"
+#include "engine/DisplayLimits.h"
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/RecordBindings.h"

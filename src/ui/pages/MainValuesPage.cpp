@@ -1,7 +1,7 @@
 #include "ui/pages/MainValuesPage.h"
 
 #include "engine/RecordSlots.h"
-#include "ui/DisplayLimits.h"
+#include "engine/DisplayLimits.h"
 #include "ui/widgets/ThreeValuesFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/widgets/IndexedLabel.h"
@@ -411,13 +411,13 @@ void TParamsMainPage::CreateBindings(TParamsControlsManager &m)
     using namespace VDSlot;
     using namespace DisplayLimits;
     const TLimitDescriptor phaseU = PhaseVoltage();
-    const TLimitDescriptor phaseU1 = TwoSets({58, 59, 61, 60}, {54, 55, 57, 56});
-    const TLimitDescriptor phaseDev = TwoSets({10, 11, 13, 12}, {6, 7, 9, 8});
-    const TLimitDescriptor phaseDev1 = TwoSets({42, 43, 45, 44}, {38, 39, 41, 40});
+    const TLimitDescriptor phaseU1 = FundamentalVoltage(0);
+    const TLimitDescriptor phaseDev = DeviationU1(0);
+    const TLimitDescriptor phaseDev1 = DeviationU(0);
     const TLimitDescriptor lineU = LineVoltage();
-    const TLimitDescriptor lineU1 = TwoSets({66, 67, 69, 68}, {62, 63, 65, 64});
-    const TLimitDescriptor lineDev = TwoSets({18, 19, 21, 20}, {14, 15, 17, 16});
-    const TLimitDescriptor lineDev1 = TwoSets({50, 51, 53, 52}, {46, 47, 49, 48});
+    const TLimitDescriptor lineU1 = FundamentalVoltage(3);
+    const TLimitDescriptor lineDev = DeviationU1(3);
+    const TLimitDescriptor lineDev1 = DeviationU(3);
     const TLimitDescriptor harmonics = TotalHarmonics();
 
     // "Фазные параметры": column c is phase c
@@ -457,8 +457,8 @@ void TParamsMainPage::CreateBindings(TParamsControlsManager &m)
     // scale and the positive sequence the line-voltage limits
     m.AddPlainValue(K0I, vwdKi0, 2, 0, kNoChannel);
     m.AddPlainValue(K2I, tpfMainAsymmetryK0K2->Param(0), 2, 0, kNoChannel);
-    m.AddPlainValue(K0U, tpfMainAsymmetryK0K2->Param(1), 2, 0, kNoChannel, OneSet(78, 79, -1, -1));
-    m.AddPlainValue(K2U, tpfMainAsymmetryK0K2->Param(2), 2, 0, kNoChannel, OneSet(80, 81, -1, -1));
+    m.AddPlainValue(K0U, tpfMainAsymmetryK0K2->Param(1), 2, 0, kNoChannel, ZeroSequenceUnbalance());
+    m.AddPlainValue(K2U, tpfMainAsymmetryK0K2->Param(2), 2, 0, kNoChannel, NegativeSequenceUnbalance());
     m.AddPlainValue(dUseq1, vwddU1, 2, 0, kNoChannel, lineDev);
     m.AddScaledValue(U0, tpfMainAsymmetryVolt->Param(0), 0, kNoChannel, 2);
     m.AddScaledValue(U1seq, tpfMainAsymmetryVolt->Param(1), 0, kNoChannel, 2, lineU);
@@ -470,7 +470,7 @@ void TParamsMainPage::CreateBindings(TParamsControlsManager &m)
 
     // "Параметры частоты"
     m.AddPlainValue(F, vwdfMainFreq, 3, 0, kNoChannel, Frequency());
-    m.AddPlainValue(dF, vwdfMain_dFreq, 3, 0, kNoChannel, OneSet(70, 71, 72, 73));
+    m.AddPlainValue(dF, vwdfMain_dFreq, 3, 0, kNoChannel, FrequencyDeviation());
 
     vectorDiagrams_->CreateBindings(m);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The quality limits a displayed value is coloured against, as limit slots
-// of the measurement record. Several pages show the same quantity, so they
-// take its limits from here.
+// of the measurement record. Several pages and the quality report judge the
+// same quantity, so they take its limits from here.
 
 #include "engine/MeasurementRecord.h"
 
@@ -49,6 +49,36 @@ inline TLimitDescriptor TotalHarmonics()
 inline TLimitDescriptor Frequency()
 {
     return OneSet(74, 75, 76, 77);
+}
+inline TLimitDescriptor FrequencyDeviation()
+{
+    return OneSet(70, 71, 72, 73);
+}
+
+// The fundamental of a voltage channel 0..5 (phases a, b, c, then lines).
+inline TLimitDescriptor FundamentalVoltage(int channel)
+{
+    return channel < 3 ? TwoSets({58, 59, 61, 60}, {54, 55, 57, 56}) : TwoSets({66, 67, 69, 68}, {62, 63, 65, 64});
+}
+// The deviation held in slot VDSlot::dU1 of a voltage channel 0..5; the
+// positive-sequence deviation takes the lines' set.
+inline TLimitDescriptor DeviationU1(int channel)
+{
+    return channel < 3 ? TwoSets({10, 11, 13, 12}, {6, 7, 9, 8}) : TwoSets({18, 19, 21, 20}, {14, 15, 17, 16});
+}
+// The deviation held in slot VDSlot::dU of a voltage channel 0..5.
+inline TLimitDescriptor DeviationU(int channel)
+{
+    return channel < 3 ? TwoSets({42, 43, 45, 44}, {38, 39, 41, 40}) : TwoSets({50, 51, 53, 52}, {46, 47, 49, 48});
+}
+// The voltage unbalance coefficients of the zero and the negative sequence.
+inline TLimitDescriptor ZeroSequenceUnbalance()
+{
+    return OneSet(78, 79, -1, -1);
+}
+inline TLimitDescriptor NegativeSequenceUnbalance()
+{
+    return OneSet(80, 81, -1, -1);
 }
 
 // Ku(n) of harmonic order n = 2..50.

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# raruzor-report on an archive the poller wrote from the simulator: each
+# format written, the verdict said; no data, no archive and a wrong command
+# line refused with their exit codes.
+set -euo pipefail
+trap 'echo "failed at line $LINENO: $BASH_COMMAND"' ERR
+tool="$1"; poll="$2"; sim="$3"
+work="$(mktemp -d)"
+sim_pid=""
+trap 'kill -KILL $sim_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+
+"$sim" --port 0 --fast-clock --clock-step 3 --die-with-parent > "$work/sim.out" &
+sim_pid=$!
+for _ in $(seq 100); do grep -q LISTENING "$work/sim.out" && break; sleep 0.1; done
+port="$(awk '/LISTENING/ {print $2}' "$work/sim.out")"
+"$poll" --tcp "127.0.0.1:$port" --factory-number 4321 --cycles 400 --archive "$work/a.sqlite" \
+  --log "$work/poll.log" > "$work/poll.txt" || { cat "$work/poll.txt"; exit 1; }
+day="$(sqlite3 "$work/a.sqlite" "SELECT substr(MIN(meter_time), 1, 10) FROM cycles")"
+
+for format in json html pdf; do
+  "$tool" --archive "$work/a.sqlite" --meter 4321 --from "$day" --to "${day}T23:59:59" --format $format \
+    --out "$work/r.$format" > "$work/out.txt" 2>&1 || { cat "$work/out.txt"; exit 1; }
+  grep -q "^Отчёт записан в $work/r.$format: недостаточно данных$" "$work/out.txt"
+done
+grep -q '"verdict": "недостаточно данных"' "$work/r.json"
+grep -q '"factory_number": 4321' "$work/r.json"
+grep -q 'src="data:image/png;base64,' "$work/r.html"
+if command -v pdftotext > /dev/null; then
+  pdftotext "$work/r.pdf" "$work/r.txt"
+  grep -q 'Заключение: недостаточно данных' "$work/r.txt"
+fi
+
+# no data in the interval: exit 1, one Russian line, no file
+expect() { local want="$1"; shift; local rc=0; "$@" 2> "$work/err.txt" || rc=$?; [ "$rc" -eq "$want" ]; }
+expect 1 "$tool" --archive "$work/a.sqlite" --from 2000-01-01 --format json --out "$work/none.json"
+grep -q '^Отчёт не составлен: в архиве нет данных счетчика 4321' "$work/err.txt"
+[ ! -e "$work/none.json" ]
+# not an archive
+echo text > "$work/text.sqlite"
+expect 1 "$tool" --archive "$work/text.sqlite" --format json --out "$work/x.json"
+grep -q '^Архив не открыт: ' "$work/err.txt"
+# wrong command lines
+expect 2 "$tool" --archive "$work/a.sqlite" --format doc --out "$work/x.doc"
+expect 2 "$tool" --archive "$work/a.sqlite" --format json
+expect 2 "$tool" --archive "$work/a.sqlite" --from 2026-13-01 --format json --out x
+"$tool" --help | grep -q '^Usage: raruzor-report'
+[ "$("$tool" --version | cut -d' ' -f1)" = raruzor-report ]
+echo ok
