@@ -75,7 +75,6 @@ TTrendsChart::TTrendsChart(QWidget *parent) : QWidget(parent)
     ticker->setDateTimeFormat(QStringLiteral("dd.MM.yyyy\nHH:mm"));
     ticker->setDateTimeSpec(Qt::UTC); // the meter's clock, kept without a zone
     plot_->xAxis->setTicker(ticker);
-    plot_->yAxis2->setVisible(true);
     plot_->yAxis2->setTickLabels(true);
     layout->addWidget(plot_, 1);
     readout_ = new QLabel(this);
@@ -137,6 +136,9 @@ void TTrendsChart::PlaceAxes(const std::vector<TBuiltSeries> &series)
     }
     plot_->yAxis->setLabel({});
     plot_->yAxis2->setLabel({});
+    // an empty chart keeps its left axis and grid
+    plot_->yAxis->setVisible(!leftFree || series.empty());
+    plot_->yAxis2->setVisible(!rightFree);
     for (int u = 0; u < kUnitCount; ++u)
         if (unitAxes_[u])
             unitAxes_[u]->setLabel(UnitText(TUnit(u)));
@@ -231,7 +233,8 @@ void TTrendsChart::Append(double key, const std::vector<TLivePoint> &points, dou
         SetTimeRange(from_, to_);
         RescaleValues();
     }
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+    // points of several cycles handled in one pass are drawn once
+    Replot(QCustomPlot::rpQueuedReplot);
 }
 
 int TTrendsChart::PixelColumns() const
@@ -263,6 +266,20 @@ void TTrendsChart::ResetView()
     userMoved_ = false;
     SetTimeRange(from_, to_);
     RescaleValues();
+    Replot(QCustomPlot::rpRefreshHint);
+}
+
+// A hidden chart draws nothing (its buffer may have no size): it is drawn
+// when shown.
+void TTrendsChart::Replot(int priority)
+{
+    if (isVisible())
+        plot_->replot(QCustomPlot::RefreshPriority(priority));
+}
+
+void TTrendsChart::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
     plot_->replot();
 }
 

@@ -71,6 +71,8 @@ private:
     void SetTimeRange(double from, double to);
     void RescaleValues();
     void OnMouseMove(QMouseEvent *event);
+    void Replot(int priority);
+    void showEvent(QShowEvent *event) override;
 
     QCustomPlot *plot_;
     QLabel *readout_;

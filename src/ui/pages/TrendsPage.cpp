@@ -31,7 +31,7 @@ namespace {
 constexpr int kNameRole = Qt::UserRole;
 constexpr int kChannelRole = Qt::UserRole + 1; // Ku(n) items: the voltage channel
 constexpr int kDefaultOrder = 3;
-const QString kEditFormat = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+const QString kEditFormat = QStringLiteral("dd.MM.yyyy HH:mm");
 
 qint64 SpanSeconds(TTrendsPage::TSpan span)
 {
@@ -150,6 +150,7 @@ void TTrendsPage::BuildControls()
     for (QDateTimeEdit *edit : {dteFrom_, dteTo_}) {
         edit->setDisplayFormat(kEditFormat);
         edit->setTimeSpec(Qt::UTC); // the meter's clock, shown as it reads
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00")) + 40);
     }
     auto *show = new QPushButton(QStringLiteral("Показать"), this);
     show->setObjectName(QStringLiteral("btnTrendShow"));
