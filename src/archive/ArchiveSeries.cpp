@@ -153,7 +153,8 @@ TSeriesResult LoadSeries(TArchiveDatabase &database, const TSeriesRequest &reque
             // the name is one of our own columns', never the caller's text
             plan.First = int(selected.size());
             if (aggregates)
-                selected << name + QStringLiteral("_avg") << name + QStringLiteral("_min") << name + QStringLiteral("_max");
+                selected << name + QStringLiteral("_avg") << name + QStringLiteral("_min")
+                         << name + QStringLiteral("_max");
             else
                 selected << name;
         } else {
@@ -176,12 +177,12 @@ TSeriesResult LoadSeries(TArchiveDatabase &database, const TSeriesRequest &reque
 
     const std::vector<QVariant> values{QVariant(request.MeterId), QVariant(TimeText(request.From)),
                                        QVariant(TimeText(request.To))};
-    QSqlQuery query = database.Select(QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ? AND %3 >= ? AND %3 < ? "
-                                                     "ORDER BY %3")
-                                          .arg(selected.join(u','),
-                                               aggregates ? QStringLiteral("aggregates_10min") : QStringLiteral("cycles"),
-                                               timeColumn),
-                                      values);
+    QSqlQuery query = database.Select(
+        QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ? AND %3 >= ? AND %3 < ? "
+                       "ORDER BY %3")
+            .arg(selected.join(u','), aggregates ? QStringLiteral("aggregates_10min") : QStringLiteral("cycles"),
+                 timeColumn),
+        values);
     if (!query.isActive()) {
         result.Error = database.Error();
         return result;
@@ -269,7 +270,8 @@ TArchiveSeriesLoader::~TArchiveSeriesLoader()
 {
     // the connection belongs to the thread: closed there
     TWorker *worker = worker_;
-    QMetaObject::invokeMethod(worker_, [worker] { worker->Close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker_, [worker] { worker->Close(); }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
     delete worker_;

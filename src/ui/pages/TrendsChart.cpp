@@ -15,9 +15,9 @@ using namespace Trends;
 namespace {
 
 constexpr int kLineWidth = 1;
-constexpr int kBandLighten = 75;      // percent towards white
+constexpr int kBandLighten = 75; // percent towards white
 constexpr int kNormalLimitLighten = 45;
-const QColor kAbove(255, 0, 0);       // the status colours of the main-values page
+const QColor kAbove(255, 0, 0); // the status colours of the main-values page
 const QColor kBelow(0, 0, 255);
 
 QVector<double> Vec(const std::vector<double> &v)
@@ -181,10 +181,9 @@ void TTrendsChart::Show(std::vector<TBuiltSeries> series, bool aggregates, doubl
             if (limit.Size() == 0)
                 continue;
             if (std::any_of(drawnLimits.begin(), drawnLimits.end(), [&](const TPoints &p) {
-                    return p.Keys == limit.Keys && std::equal(p.Values.begin(), p.Values.end(), limit.Values.begin(),
-                                                              limit.Values.end(), [](double a, double b) {
-                                                                  return a == b || (std::isnan(a) && std::isnan(b));
-                                                              });
+                    return p.Keys == limit.Keys &&
+                           std::equal(p.Values.begin(), p.Values.end(), limit.Values.begin(), limit.Values.end(),
+                                      [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); });
                 }))
                 continue;
             drawnLimits.push_back(limit);

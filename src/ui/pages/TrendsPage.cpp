@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -71,7 +72,8 @@ public:
     void RunStarted(const TMeterIdentity &meter) override
     {
         TTrendsPage *page = page_;
-        QMetaObject::invokeMethod(page_, [page, meter] { page->OnRunStarted(meter); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            page_, [page, meter] { page->OnRunStarted(meter); }, Qt::QueuedConnection);
     }
     void SettingsRead(TSettingsCopy settings) override
     {
@@ -120,8 +122,6 @@ void TTrendsPage::BuildControls()
     lblMeter_ = new QLabel(QStringLiteral("Измеритель:"), this);
     cmbMeter_ = new QComboBox(this);
     cmbMeter_->setObjectName(QStringLiteral("cmbTrendMeter"));
-    intervalRow->addWidget(lblMeter_);
-    intervalRow->addWidget(cmbMeter_);
     lblMeter_->hide();
     cmbMeter_->hide();
     connect(cmbMeter_, &QComboBox::activated, this, [this] { Reload(); });
@@ -132,10 +132,11 @@ void TTrendsPage::BuildControls()
                                                     {"Весь архив", TSpan::All}};
     int index = 0;
     for (const auto &[caption, span] : spans) {
-        auto *button = new QPushButton(QString::fromUtf8(caption), this);
+        // tool buttons: the row holds the interval's edits too at the window's least width
+        auto *button = new QToolButton(this);
+        button->setText(QString::fromUtf8(caption));
         button->setObjectName(QStringLiteral("btnTrendSpan%1").arg(index++));
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, span = span] { ChooseSpan(span); });
+        connect(button, &QToolButton::clicked, this, [this, span = span] { ChooseSpan(span); });
         intervalRow->addWidget(button);
     }
     intervalRow->addSpacing(8);
@@ -180,6 +181,8 @@ void TTrendsPage::BuildControls()
     layout->addLayout(body, 1);
 
     auto *bottom = new QHBoxLayout;
+    bottom->addWidget(lblMeter_);
+    bottom->addWidget(cmbMeter_);
     auto *csv = new QPushButton(QStringLiteral("Экспорт CSV…"), this);
     csv->setObjectName(QStringLiteral("btnTrendExportCsv"));
     connect(csv, &QPushButton::clicked, this, &TTrendsPage::ExportCsv);
@@ -209,8 +212,8 @@ void TTrendsPage::FillQuantityTree()
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setData(0, kNameRole, q.Name);
         item->setForeground(0, q.Color.darker(110));
-        const bool byDefault = q.Name == QLatin1String("Urms_a") || q.Name == QLatin1String("Urms_b") ||
-                               q.Name == QLatin1String("Urms_c");
+        const bool byDefault =
+            q.Name == QLatin1String("Urms_a") || q.Name == QLatin1String("Urms_b") || q.Name == QLatin1String("Urms_c");
         item->setCheckState(0, byDefault ? Qt::Checked : Qt::Unchecked);
         return item;
     };
@@ -270,8 +273,8 @@ void TTrendsPage::OnItemChanged(QTreeWidgetItem *item)
     if (item->checkState(0) == Qt::Checked && Shown().size() > size_t(kMaxSeries)) {
         const QSignalBlocker block(trvQuantities_);
         item->setCheckState(0, Qt::Unchecked);
-        ShowStatus(QStringLiteral("На графике не более %1 величин: снимите одну, чтобы показать другую")
-                       .arg(kMaxSeries));
+        ShowStatus(
+            QStringLiteral("На графике не более %1 величин: снимите одну, чтобы показать другую").arg(kMaxSeries));
         return;
     }
     Reload();
@@ -552,7 +555,8 @@ void TTrendsPage::SaveImage()
     const QString proposed = ProgramDocumentsFolder() +
                              QStringLiteral("trends_%1.png").arg(from_.toString(QStringLiteral("yyyyMMdd_HHmmss")));
     if (!ExecuteFileDialog(fdmSave, QStringLiteral("Сохранить изображение"), proposed,
-                           QStringLiteral("Изображение PNG|*.png|Документ PDF|*.pdf"), false, false, true, chosen, this))
+                           QStringLiteral("Изображение PNG|*.png|Документ PDF|*.pdf"), false, false, true, chosen,
+                           this))
         return;
     const bool pdf = QFileInfo(chosen).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
     const bool saved = pdf ? chart_->SavePdf(chosen) : chart_->SavePng(chosen);

@@ -10,7 +10,7 @@ namespace Trends {
 namespace {
 
 // a, b, c as on the main-values page; the lines as on the waveforms page
-const QColor kChannelColors[6] = {QColor(230, 205, 43), QColor(0, 128, 0),    QColor(255, 0, 0),
+const QColor kChannelColors[6] = {QColor(230, 205, 43), QColor(0, 128, 0),     QColor(255, 0, 0),
                                   QColor(102, 69, 0),   QColor(128, 128, 128), QColor(151, 0, 151)};
 const char *const kChannelCaptions[6] = {"A", "B", "C", "AB", "BC", "CA"};
 const Qt::PenStyle kStyles[4] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine};
@@ -114,8 +114,8 @@ QString UnitText(TUnit unit)
 
 const QStringList &Groups()
 {
-    static const QStringList groups{QStringLiteral("Напряжения"), QStringLiteral("Токи"),
-                                    QStringLiteral("Частота"),    QStringLiteral("Отклонения"),
+    static const QStringList groups{QStringLiteral("Напряжения"),  QStringLiteral("Токи"),
+                                    QStringLiteral("Частота"),     QStringLiteral("Отклонения"),
                                     QStringLiteral("Несимметрия"), QStringLiteral("Гармоники"),
                                     QStringLiteral("Мощности")};
     return groups;

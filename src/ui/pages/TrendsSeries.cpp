@@ -35,8 +35,7 @@ void ForEachInterval(const std::array<TTimeInterval, TDataStorageManager::TimeIn
 
 Archive::TSeriesSource SourceFor(const QDateTime &from, const QDateTime &to)
 {
-    return from.secsTo(to) <= kCyclesUpToSeconds ? Archive::TSeriesSource::Cycles
-                                                  : Archive::TSeriesSource::Aggregates;
+    return from.secsTo(to) <= kCyclesUpToSeconds ? Archive::TSeriesSource::Cycles : Archive::TSeriesSource::Aggregates;
 }
 
 std::vector<bool> GapsBefore(Archive::TSeriesSource source, const std::vector<double> &times,
@@ -222,8 +221,7 @@ std::array<TPoints, 2> Offending(const std::vector<Archive::TLimitsRow> &rows, c
     return beyond;
 }
 
-TBuiltSeries Build(const Archive::TSeriesResult &result, const TQuantity &quantity, double from, double to,
-                   int columns)
+TBuiltSeries Build(const Archive::TSeriesResult &result, const TQuantity &quantity, double from, double to, int columns)
 {
     TBuiltSeries built;
     built.Quantity = quantity;

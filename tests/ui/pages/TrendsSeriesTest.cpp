@@ -87,8 +87,8 @@ TEST(TrendsSeries, GapsStayGaps)
     // 10-minute rows: a missing interval, a short one and a clock jump break
     // the line; a run's edge alone does not
     const std::vector<double> rows{0, 600, 1200, 1800, 3000, 3600};
-    const std::vector<int> flags{0, Archive::afRunEdge, Archive::afFewValues | Archive::afRunEdge, 0, 0,
-                                 Archive::afClockJump};
+    const std::vector<int> flags{0, Archive::afRunEdge,  Archive::afFewValues | Archive::afRunEdge, 0,
+                                 0, Archive::afClockJump};
     EXPECT_EQ(GapsBefore(Archive::TSeriesSource::Aggregates, rows, flags),
               (std::vector<bool>{false, false, true, false, true, true}));
 }
