@@ -356,6 +356,8 @@ void TTrendsPage::Reload()
         QDateTime end = meter && meter->LastMeterTime.isValid() ? meter->LastMeterTime.addSecs(1) : to_;
         if (!data_.Times.empty() && LiveMeterShown())
             end = std::max(end, Archive::SeriesDateTime(data_.Times.back()).addSecs(1));
+        if (lastLive_.isValid() && LiveMeterShown())
+            end = std::max(end, lastLive_.addSecs(1));
         to_ = end;
         const qint64 span = SpanSeconds(span_);
         from_ = span > 0 ? to_.addSecs(-span)
@@ -468,6 +470,8 @@ void TTrendsPage::OnSettings(const TSettingsCopy &settings)
 
 void TTrendsPage::OnCycle(TCycleCopy cycle)
 {
+    if (const QDateTime time = Archive::MeterTimeFromDayCount(cycle.MeterDateTime); time.isValid())
+        lastLive_ = time;
     // the archive did not know the polled meter yet: it may now
     if (!CurrentMeter() && target_.IsValid() && !summaryAsked_) {
         summaryAsked_ = true;
@@ -502,6 +506,9 @@ void TTrendsPage::AppendLive(const TCycleCopy &cycle)
     const double t = Archive::SeriesTime(time);
     if (!data_.Times.empty() && t <= data_.Times.back())
         return; // the archive read had it already
+    // In the 10-minute view a cycle is a point of its own (its minimum and
+    // maximum the value itself) until the archive's row of its interval is
+    // read with the next interval chosen.
     const bool aggregates = data_.Source == Archive::TSeriesSource::Aggregates;
     data_.Times.push_back(t);
     if (aggregates)

@@ -118,6 +118,7 @@ private:
     int serial_ = 0;
     bool loading_ = false;
     std::optional<TMeterIdentity> liveMeter_;
+    QDateTime lastLive_; // meter time of the last polled cycle, shown or not
     std::deque<TCycleCopy> pending_;
     bool stale_ = false; // more cycles came while hidden than were kept
 };

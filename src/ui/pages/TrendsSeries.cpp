@@ -232,7 +232,11 @@ TBuiltSeries Build(const Archive::TSeriesResult &result, const TQuantity &quanti
     const std::vector<bool> gaps = GapsBefore(result.Source, result.Times, result.Flags);
     built.Line = ReduceToColumns(WithGaps(result.Times, found->Avg, gaps), from, to, columns);
     if (result.Source == Archive::TSeriesSource::Aggregates) {
-        built.Min = ReduceToColumns(WithGaps(result.Times, found->Min, gaps), from, to, columns);
+        // a spectrum's order has no minimum kept: its band spans mean to maximum
+        const bool noMinimum =
+            std::all_of(found->Min.begin(), found->Min.end(), [](double v) { return std::isnan(v); });
+        built.Min =
+            ReduceToColumns(WithGaps(result.Times, noMinimum ? found->Avg : found->Min, gaps), from, to, columns);
         built.Max = ReduceToColumns(WithGaps(result.Times, found->Max, gaps), from, to, columns);
     }
     if (quantity.HasLimits) {

@@ -131,6 +131,17 @@ TEST_F(TrendsPageTest, ShowsTheLastHourAndGrowsOnePointPerPolledCycle)
     EXPECT_TRUE(readout.startsWith(QStringLiteral("09.12.2025 08:30:15"))) << readout.toStdString();
     EXPECT_TRUE(readout.contains(QStringLiteral("Urms A: 905"))) << readout.toStdString();
 
+    // more cycles while hidden than it keeps: read anew when shown, up to the
+    // last one polled
+    page.hide();
+    const int many = TTrendsPage::kHiddenCycles + 1;
+    for (int i = 1; i <= many; ++i)
+        feed->CycleRead(synthetic::Cycle(8 * 3600 + 1815 + i * 3, 900.0f));
+    QApplication::processEvents();
+    page.show();
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle(); }));
+    EXPECT_EQ(page.To(), kMidnight.addSecs(8 * 3600 + 1815 + many * 3 + 1));
+
     // twelve series at most
     const QStringList more{"Urms_ab", "Urms_bc", "Urms_ca", "U1_a", "U1_b", "U1_c", "Irms_a", "Irms_b", "F"};
     for (const QString &name : more)
