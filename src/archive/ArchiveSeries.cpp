@@ -268,7 +268,9 @@ TArchiveSeriesLoader::TArchiveSeriesLoader(QObject *parent)
 
 TArchiveSeriesLoader::~TArchiveSeriesLoader()
 {
-    // the connection belongs to the thread: closed there
+    // requests still queued are dropped; the connection belongs to the
+    // thread: closed there
+    worker_->Latest = -1;
     TWorker *worker = worker_;
     QMetaObject::invokeMethod(
         worker_, [worker] { worker->Close(); }, Qt::BlockingQueuedConnection);
