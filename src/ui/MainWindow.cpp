@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "archive/ArchiveWriter.h"
+#include "archive/CycleSinks.h"
 #include "ui/ArchiveGroup.h"
 #include "engine/PollSettings.h"
 #include "engine/Engine.h"
@@ -15,6 +16,7 @@
 #include "ui/pages/MainValuesPage.h"
 #include "ui/pages/PowerPage.h"
 #include "ui/pages/SignalsFormsFrame.h"
+#include "ui/pages/TrendsPage.h"
 #include "catalogue/ProgramSettingsFile.h"
 #include "ui/WindowPlacement.h"
 #include "ui/widgets/LinkStatisticsPanel.h"
@@ -60,7 +62,7 @@ public:
 
 } // namespace
 
-TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent), cycleSinks_(std::make_unique<TCycleSinks>())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Монитор"));
@@ -152,6 +154,7 @@ void TMainForm::BuildLayout()
     TabSheet1 = AddPage("TabSheet1", QStringLiteral("Интергармоники"));
     ts1 = AddPage("ts1", QStringLiteral("Мощность"));
     tbshtSignalsForms = AddPage("tbshtSignalsForms", QStringLiteral("Формы сигналов"));
+    tbshtTrends = AddPage("tbshtTrends", QStringLiteral("Тренды"));
     setCentralWidget(pgctrlMain);
 
     BuildInterfacePage();
@@ -171,6 +174,8 @@ void TMainForm::BuildLayout()
     HostPage(ts1, powerPage_);
     signalsFormsFrame_ = new TSignalsFormsFrame;
     HostPage(tbshtSignalsForms, signalsFormsFrame_);
+    trendsPage_ = new TTrendsPage;
+    HostPage(tbshtTrends, trendsPage_);
     BuildStatusBar();
 }
 
@@ -474,7 +479,7 @@ void TMainForm::StartPolling()
         return;
     if (archiveStale_)
         ApplyArchiveSettings();
-    commons_->SetCycleSink(archive_.get());
+    RouteCycles();
     // the URL's password stays out of the log
     if (archive_)
         commons_->Logger().Log(QStringLiteral("Архив: ") + archive_->Options().Target.Display());
@@ -594,6 +599,8 @@ void TMainForm::ApplyArchiveSettings()
     archive_.reset();
 
     const TArchiveSettings settings = gbArchive->Settings();
+    // the page reads an archive that is no longer written too
+    trendsPage_->SetArchiveTarget(settings.EffectiveTarget());
     const QString off = QStringLiteral("не записывается");
     if (!settings.Enabled) {
         gbArchive->ShowNoSummary(off);
@@ -628,5 +635,11 @@ void TMainForm::ApplyArchiveSettings()
                 },
                 Qt::QueuedConnection);
         });
-    commons_->SetCycleSink(archive_.get());
+    RouteCycles();
+}
+
+void TMainForm::RouteCycles()
+{
+    cycleSinks_->SetTargets({archive_.get(), trendsPage_->CycleFeed()});
+    commons_->SetCycleSink(cycleSinks_.get());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's only top-level window: tool bar, six pages, status bar. The
+// The program's only top-level window: tool bar, seven pages, status bar. The
 // meter-independent part; TMainVondForm supplies the engine and the title.
 
 #include <QMainWindow>
@@ -15,6 +15,7 @@ class QGroupBox;
 class QWidget;
 class TArchiveGroupBox;
 class TArchiveWriter;
+class TCycleSinks;
 class TCommons;
 class TConnectionSettingsFrame;
 class TFilePathLabel;
@@ -25,6 +26,7 @@ class THarmonicsPage;
 class TInterharmonicsPage;
 class TPowerPage;
 class TSignalsFormsFrame;
+class TTrendsPage;
 class TValueWithDimensionFrame;
 
 class TMainForm : public QMainWindow
@@ -74,6 +76,8 @@ protected:
     // a close. Once, whichever way comes first.
     void EndWithoutCloseRequest();
 
+    // Hands the runs' cycles to the archive and the trends page; outlives the engine.
+    std::unique_ptr<TCycleSinks> cycleSinks_;
     std::unique_ptr<TCommons> commons_;
     // Declared after the engine so that it goes first: it reports through it.
     // Made and dropped on this thread only while no run is going.
@@ -86,6 +90,7 @@ protected:
     QWidget *TabSheet1 = nullptr;
     QWidget *ts1 = nullptr;
     QWidget *tbshtSignalsForms = nullptr;
+    QWidget *tbshtTrends = nullptr;
     QGroupBox *gbRequestThreadManagement = nullptr;
     QLineEdit *edtPasswordFirstLevel = nullptr;
     QAction *actRun = nullptr;
@@ -106,6 +111,7 @@ protected:
     TInterharmonicsPage *interharmonicsPage_ = nullptr;
     TPowerPage *powerPage_ = nullptr;
     TSignalsFormsFrame *signalsFormsFrame_ = nullptr;
+    TTrendsPage *trendsPage_ = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Uf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_Umf = nullptr;
     TValueWithDimensionFrame *vwdfNominal_I = nullptr;
@@ -135,6 +141,8 @@ private:
     // when the archive is off); only while no run is going.
     void ApplyArchiveSettings();
     void OnArchiveEdited();
+    // The archive writer (if any) and the trends page get the next runs' cycles.
+    void RouteCycles();
     bool RunGoing() const;
     void CloseOnce();
 

@@ -183,8 +183,8 @@ TEST_F(MainWindowTest, StartsWithCaptionPagesAndLogsStartAndClose)
         QStringList captions;
         for (int i = 0; i < pages->count(); ++i)
             captions << pages->tabText(i);
-        EXPECT_EQ(captions,
-                  (QStringList{"Интерфейс", "Основные", "Гармоники", "Интергармоники", "Мощность", "Формы сигналов"}));
+        EXPECT_EQ(captions, (QStringList{"Интерфейс", "Основные", "Гармоники", "Интергармоники", "Мощность",
+                                         "Формы сигналов", "Тренды"}));
         EXPECT_EQ(pages->currentIndex(), 0);
         EXPECT_EQ(LogTexts(), QStringList{QStringLiteral("Старт программы")});
 
