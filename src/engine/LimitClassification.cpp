@@ -41,7 +41,8 @@ bool InLimitPeriod(qint64 t, std::span<const TTimeInterval> intervals)
         if (interval.StartHour > 23 || interval.StartMinute > 59 || interval.EndMinute > 59)
             continue;
         const qint64 start = (interval.StartHour * 60 + interval.StartMinute) * qint64(60000);
-        const qint64 end = interval.EndHour > 23 ? msPerDay - 1 : (interval.EndHour * 60 + interval.EndMinute) * qint64(60000);
+        const qint64 end =
+            interval.EndHour > 23 ? msPerDay - 1 : (interval.EndHour * 60 + interval.EndMinute) * qint64(60000);
         if (t >= start && t < end)
             return true;
     }

@@ -148,11 +148,10 @@ public:
         for (const auto &[table, column, length] :
              {std::tuple{"aggregates_10min", "interval_start", qint64(Archive::kIntervalSeconds)},
               std::tuple{"cycles", "meter_time", kCycleSeconds}}) {
-            QSqlQuery query =
-                db_.Select(QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ?")
-                               .arg(TimeColumn(db_, QStringLiteral("MAX(%1)").arg(QLatin1String(column))),
-                                    QLatin1String(table)),
-                           std::span(&id, 1));
+            QSqlQuery query = db_.Select(
+                QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ?")
+                    .arg(TimeColumn(db_, QStringLiteral("MAX(%1)").arg(QLatin1String(column))), QLatin1String(table)),
+                std::span(&id, 1));
             if (Failed(query))
                 return std::nullopt;
             if (query.next() && !query.value(0).isNull())
@@ -216,8 +215,8 @@ struct TJudge
             Row = LimitsRowAt(*Rows, FromSeconds(time));
             const size_t next = size_t(Row) + 1;
             RowFrom = Row == 0 ? std::numeric_limits<qint64>::min() : (*Rows)[size_t(Row)].MeterTime.toSecsSinceEpoch();
-            RowUntil = next < Rows->size() ? (*Rows)[next].MeterTime.toSecsSinceEpoch()
-                                           : std::numeric_limits<qint64>::max();
+            RowUntil =
+                next < Rows->size() ? (*Rows)[next].MeterTime.toSecsSinceEpoch() : std::numeric_limits<qint64>::max();
         }
         const TLimitsRow &row = (*Rows)[size_t(Row)];
         return {&row, InLimitPeriod(MsOfDay(time), row.Intervals)};
@@ -286,12 +285,14 @@ void Judge(TCriterionResult &result, const TQualityReport &report)
         const int status = series.Status[i];
         if (status == 0)
             continue;
-        const double excess = std::fabs(double(series.Values[i]) - double(LimitOf(status, LimitsAt(report, *result.Criterion, series.Times[i]))));
+        const double excess = std::fabs(double(series.Values[i]) -
+                                        double(LimitOf(status, LimitsAt(report, *result.Criterion, series.Times[i]))));
         ranked.emplace_back((status == 1 || status == 4 ? 1e30 : 0.0) + excess, i);
     }
     const size_t keep = std::min<size_t>(kWorstCount, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(keep), ranked.end(),
-                      [](const auto &a, const auto &b) { return a.first > b.first || (a.first == b.first && a.second < b.second); });
+    std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(keep), ranked.end(), [](const auto &a, const auto &b) {
+        return a.first > b.first || (a.first == b.first && a.second < b.second);
+    });
     for (size_t k = 0; k < keep; ++k) {
         const size_t i = ranked[k].second;
         const int status = series.Status[i];
@@ -419,8 +420,8 @@ std::optional<TQualityReport> MakeQualityReport(TArchiveDatabase &database, cons
     report.Coverage.ExpectedCycles = (to - from) / kCycleSeconds;
     for (size_t i = 0; i < criteria.size(); ++i) {
         report.Results[i].Criterion = &criteria[i];
-        report.Results[i].Expected = criteria[i].Basis == TBasis::Cycle ? report.Coverage.ExpectedCycles
-                                                                         : report.Coverage.ExpectedIntervals;
+        report.Results[i].Expected =
+            criteria[i].Basis == TBasis::Cycle ? report.Coverage.ExpectedCycles : report.Coverage.ExpectedIntervals;
     }
 
     const QVariant bounds[] = {QVariant(meter->Id), QVariant(Archive::TimeText(report.From)),
@@ -443,11 +444,11 @@ std::optional<TQualityReport> MakeQualityReport(TArchiveDatabase &database, cons
     }
     const int harmonicColumn = int(columns.size());
     columns << QStringLiteral("KUn_avg");
-    QSqlQuery aggregates = database.Select(
-        QStringLiteral("SELECT %1 FROM aggregates_10min WHERE meter_id = ? AND interval_start >= ? AND "
-                       "interval_start < ? ORDER BY interval_start")
-            .arg(columns.join(u',')),
-        bounds);
+    QSqlQuery aggregates =
+        database.Select(QStringLiteral("SELECT %1 FROM aggregates_10min WHERE meter_id = ? AND interval_start >= ? AND "
+                                       "interval_start < ? ORDER BY interval_start")
+                            .arg(columns.join(u',')),
+                        bounds);
     if (reader.Failed(aggregates))
         return std::nullopt;
     constexpr int harmonicValues = VDSlot::VoltageChannels * VDSlot::HarmonicCount;

@@ -82,8 +82,8 @@ struct TCriterionResult
     qint64 Expected = 0;
     qint64 Evaluated = 0;
     qint64 Missing = 0;
-    qint64 BeyondNormal = 0; // status != 0
-    qint64 BeyondMax = 0;    // status 1 or 4
+    qint64 BeyondNormal = 0;                          // status != 0
+    qint64 BeyondMax = 0;                             // status 1 or 4
     double ShareBeyondNormal = 0, ShareBeyondMax = 0; // percent of the evaluated
     std::optional<float> Min, Max, P95Upper, P95Lower;
     std::vector<TLimitsUsed> Limits;
@@ -109,8 +109,8 @@ struct TQualityReport
     QDateTime From, To;
     TReportSettings Settings;
     TCoverage Coverage;
-    std::array<float, 3> Nominals{}; // slots 0..2 of the limits row in force at the end; 0: unknown
-    std::vector<TLimitsRow> LimitRows; // those in force during the interval, oldest first
+    std::array<float, 3> Nominals{};       // slots 0..2 of the limits row in force at the end; 0: unknown
+    std::vector<TLimitsRow> LimitRows;     // those in force during the interval, oldest first
     std::vector<TCriterionResult> Results; // in the order of Criteria()
     TVerdict Verdict = TVerdict::TooFewData;
 };

@@ -15,14 +15,16 @@ std::vector<TCriterion> MakeCriteria()
     all.push_back({QStringLiteral("dF"), QStringLiteral("dF"), -1, 0, TBasis::Cycle, FrequencyDeviation()});
     const auto perChannel = [&](const char *quantity, auto limits) {
         for (int c = 0; c < VDSlot::VoltageChannels; ++c)
-            all.push_back({QLatin1String(quantity), QLatin1String(quantity) + QLatin1String(Archive::kChannelSuffixes[c]),
-                           c, 0, TBasis::Aggregate, limits(c)});
+            all.push_back({QLatin1String(quantity),
+                           QLatin1String(quantity) + QLatin1String(Archive::kChannelSuffixes[c]), c, 0,
+                           TBasis::Aggregate, limits(c)});
     };
     perChannel("dU1", DeviationU1);
     perChannel("dU", DeviationU);
     perChannel("KU", [](int) { return TotalHarmonics(); });
     all.push_back({QStringLiteral("K0U"), QStringLiteral("K0U"), -1, 0, TBasis::Aggregate, ZeroSequenceUnbalance()});
-    all.push_back({QStringLiteral("K2U"), QStringLiteral("K2U"), -1, 0, TBasis::Aggregate, NegativeSequenceUnbalance()});
+    all.push_back(
+        {QStringLiteral("K2U"), QStringLiteral("K2U"), -1, 0, TBasis::Aggregate, NegativeSequenceUnbalance()});
     for (int c = 0; c < VDSlot::VoltageChannels; ++c)
         for (int n = 2; n <= 50; ++n)
             all.push_back({QStringLiteral("KUn"), QStringLiteral("KUn"), c, n, TBasis::Aggregate, HarmonicOrder(n)});
@@ -40,7 +42,7 @@ const std::vector<TCriterion> &Criteria()
 QString ChannelName(int channel)
 {
     return channel < 0 || channel >= VDSlot::VoltageChannels ? QString()
-                                                               : QLatin1String(Archive::kChannelSuffixes[channel] + 1);
+                                                             : QLatin1String(Archive::kChannelSuffixes[channel] + 1);
 }
 
 QString DisplayName(const TCriterion &criterion)
@@ -64,7 +66,7 @@ QString DisplayName(const TCriterion &criterion)
 QString Unit(const TCriterion &criterion)
 {
     return criterion.Quantity == QLatin1String("F") || criterion.Quantity == QLatin1String("dF") ? QStringLiteral("Гц")
-                                                                                                  : QStringLiteral("%");
+                                                                                                 : QStringLiteral("%");
 }
 
 } // namespace Report

@@ -69,11 +69,11 @@ std::vector<TSection> Sections(const TQualityReport &report)
         const std::vector<size_t> r = Matching(report, QLatin1String(q));
         sections.back().Results.insert(sections.back().Results.end(), r.begin(), r.end());
         if (!r.empty())
-            sections.back().Charts.push_back({DisplayName(*report.Results[r.front()].Criterion) + QStringLiteral(", Гц"), r});
+            sections.back().Charts.push_back(
+                {DisplayName(*report.Results[r.front()].Criterion) + QStringLiteral(", Гц"), r});
     }
-    for (const auto &[quantity, title] :
-         {std::pair{"dU1", "Отклонение напряжения δU (весь сигнал)"},
-          std::pair{"dU", "Отклонение напряжения δU(1) (первая гармоника)"}}) {
+    for (const auto &[quantity, title] : {std::pair{"dU1", "Отклонение напряжения δU (весь сигнал)"},
+                                          std::pair{"dU", "Отклонение напряжения δU(1) (первая гармоника)"}}) {
         TSection section{QString::fromUtf8(title), Matching(report, QLatin1String(quantity)), {}};
         const QString name = quantity == std::string_view("dU1") ? QStringLiteral("δU") : QStringLiteral("δU(1)");
         section.Charts.push_back({name + QStringLiteral(" фаз, %"), Matching(report, QLatin1String(quantity), 0, 2)});
@@ -91,7 +91,8 @@ std::vector<TSection> Sections(const TQualityReport &report)
         unbalance.Charts.push_back({QLatin1String(q) + QStringLiteral(", %"), r});
     }
     sections.push_back(unbalance);
-    TSection harmonics{QStringLiteral("Коэффициенты гармонических составляющих Ku(n)"), Matching(report, QStringLiteral("KUn")), {}};
+    TSection harmonics{
+        QStringLiteral("Коэффициенты гармонических составляющих Ku(n)"), Matching(report, QStringLiteral("KUn")), {}};
     if (const int order = WorstOrder(report); order > 0) {
         std::vector<size_t> r;
         for (size_t i : harmonics.Results)
@@ -142,9 +143,7 @@ QString StatusText(int status)
 
 QString VerdictCell(TVerdict verdict)
 {
-    const char *colour = verdict == TVerdict::Fails      ? "#f4b0b0"
-                         : verdict == TVerdict::Conforms ? "#c8ecc8"
-                                                         : "#e4e4e4";
+    const char *colour = verdict == TVerdict::Fails ? "#f4b0b0" : verdict == TVerdict::Conforms ? "#c8ecc8" : "#e4e4e4";
     return QStringLiteral("<td bgcolor=\"%1\">%2</td>").arg(QLatin1String(colour), VerdictText(verdict));
 }
 
@@ -224,7 +223,8 @@ QString SummaryTable(const TQualityReport &report, const std::vector<size_t> &or
             }
         html += QStringLiteral("<tr><td>Ku(n) %1, n = 2..50, %%2</td><td>%3</td><td>до %4</td><td>до %5</td>%6</tr>")
                     .arg(ChannelName(c.Channel),
-                         failing.isEmpty() ? QString() : QStringLiteral(" (не соответствуют n = %1)").arg(failing.join(u',')))
+                         failing.isEmpty() ? QString()
+                                           : QStringLiteral(" (не соответствуют n = %1)").arg(failing.join(u',')))
                     .arg(r.Evaluated)
                     .arg(Percent(worstNormal), Percent(worstMax), VerdictCell(r.Verdict));
     }
@@ -347,10 +347,11 @@ QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
 {
     const TCoverage &coverage = report.Coverage;
     const TReportSettings &settings = report.Settings;
-    QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Отчёт о качестве "
-                                  "электроэнергии</title><style>body{font-family:'DejaVu Sans',sans-serif;font-size:9pt}"
-                                  "table{border-collapse:collapse;font-size:8pt}th{background:#eeeeee}"
-                                  "img{max-width:100%}</style></head><body>");
+    QString html =
+        QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Отчёт о качестве "
+                       "электроэнергии</title><style>body{font-family:'DejaVu Sans',sans-serif;font-size:9pt}"
+                       "table{border-collapse:collapse;font-size:8pt}th{background:#eeeeee}"
+                       "img{max-width:100%}</style></head><body>");
     html += QStringLiteral("<h1>Отчёт о качестве электроэнергии</h1>");
     html += QStringLiteral("<p><b>Счетчик:</b> %1, заводской номер %2, адрес %3</p>")
                 .arg(Escape(report.Meter.DeviceType))
@@ -361,9 +362,9 @@ QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
                    ? QString::number(double(v), 'g', 6).replace(u'.', u',') + u' ' + QString::fromUtf8(unit)
                    : QStringLiteral("не известно");
     };
-    html += QStringLiteral("<p><b>Номинальные значения:</b> фазное напряжение %1, междуфазное напряжение %2, ток %3</p>")
-                .arg(nominal(report.Nominals[0], "В"), nominal(report.Nominals[1], "В"),
-                     nominal(report.Nominals[2], "А"));
+    html +=
+        QStringLiteral("<p><b>Номинальные значения:</b> фазное напряжение %1, междуфазное напряжение %2, ток %3</p>")
+            .arg(nominal(report.Nominals[0], "В"), nominal(report.Nominals[1], "В"), nominal(report.Nominals[2], "А"));
     html += QStringLiteral("<p><b>Интервал (время счетчика):</b> с %1 по %2 (конец не включён)</p>")
                 .arg(Time(report.From), Time(report.To));
     html += QStringLiteral("<p><b>Данные:</b> 10-минутных интервалов ожидалось %1, в архиве %2, из них неполных "
@@ -424,7 +425,8 @@ QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
         const TCriterion &c = *r.Criterion;
         html += QStringLiteral("<h3>%1</h3>").arg(Escape(DisplayName(c)));
         html += QLatin1String(kTableStart);
-        html += QStringLiteral("<tr><th>Время</th><th>Значение, %1</th><th>Предел</th><th>Выход</th></tr>").arg(Unit(c));
+        html +=
+            QStringLiteral("<tr><th>Время</th><th>Значение, %1</th><th>Предел</th><th>Выход</th></tr>").arg(Unit(c));
         for (const TExcursion &e : r.Worst)
             html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>")
                         .arg(Time(e.Time), Digits(c, double(e.Value)), LimitText(c, e.Limit), StatusText(e.Status));
@@ -513,23 +515,24 @@ QByteArray Json(const TQualityReport &report)
     const TCoverage &coverage = report.Coverage;
     const QJsonObject root{
         {QStringLiteral("meter"),
-         QJsonObject{{QStringLiteral("device_type"), report.Meter.DeviceType},
-                     {QStringLiteral("factory_number"), report.Meter.FactoryNumber},
-                     {QStringLiteral("address"), report.Meter.DeviceAddress},
-                     {QStringLiteral("nominals"), QJsonObject{{QStringLiteral("phase_voltage"), JsonLimit(report.Nominals[0])},
-                                                              {QStringLiteral("line_voltage"), JsonLimit(report.Nominals[1])},
-                                                              {QStringLiteral("current"), JsonLimit(report.Nominals[2])}}}}},
+         QJsonObject{
+             {QStringLiteral("device_type"), report.Meter.DeviceType},
+             {QStringLiteral("factory_number"), report.Meter.FactoryNumber},
+             {QStringLiteral("address"), report.Meter.DeviceAddress},
+             {QStringLiteral("nominals"), QJsonObject{{QStringLiteral("phase_voltage"), JsonLimit(report.Nominals[0])},
+                                                      {QStringLiteral("line_voltage"), JsonLimit(report.Nominals[1])},
+                                                      {QStringLiteral("current"), JsonLimit(report.Nominals[2])}}}}},
         {QStringLiteral("from"), JsonTime(report.From)},
         {QStringLiteral("to"), JsonTime(report.To)},
-        {QStringLiteral("coverage"),
-         QJsonObject{{QStringLiteral("expected_intervals"), coverage.ExpectedIntervals},
-                     {QStringLiteral("intervals"), coverage.IntervalRows},
-                     {QStringLiteral("flagged_intervals"), coverage.FlaggedIntervals},
-                     {QStringLiteral("expected_cycles"), coverage.ExpectedCycles},
-                     {QStringLiteral("cycles"), coverage.Cycles},
-                     {QStringLiteral("limit_rows"), coverage.LimitRows}}},
-        {QStringLiteral("settings"), QJsonObject{{QStringLiteral("percentile"), report.Settings.Percentile},
-                                                 {QStringLiteral("required_coverage"), report.Settings.RequiredCoverage}}},
+        {QStringLiteral("coverage"), QJsonObject{{QStringLiteral("expected_intervals"), coverage.ExpectedIntervals},
+                                                 {QStringLiteral("intervals"), coverage.IntervalRows},
+                                                 {QStringLiteral("flagged_intervals"), coverage.FlaggedIntervals},
+                                                 {QStringLiteral("expected_cycles"), coverage.ExpectedCycles},
+                                                 {QStringLiteral("cycles"), coverage.Cycles},
+                                                 {QStringLiteral("limit_rows"), coverage.LimitRows}}},
+        {QStringLiteral("settings"),
+         QJsonObject{{QStringLiteral("percentile"), report.Settings.Percentile},
+                     {QStringLiteral("required_coverage"), report.Settings.RequiredCoverage}}},
         {QStringLiteral("criteria"), criteria},
         {QStringLiteral("verdict"), VerdictText(report.Verdict)},
     };

@@ -178,8 +178,9 @@ TEST_F(ReportWeek, JudgesAsThePagesColour)
         for (float value : {-25.0f, -15.0f, -7.0f, 0.0f, 7.0f, 12.0f, 25.0f}) {
             record.SetDeviceDateTime(DayCount(kWeekStart.addSecs(hour * 3600)));
             record.StoreValue(VDSlot::dU1, value, false);
-            EXPECT_EQ(record.ClassifyAgainstLimits(VDSlot::dU1, limits),
-                      ClassifyValue(value, limits, InLimitPeriod(hour * 3600000LL, std::span(&kDaytime, 1)), limitSlots))
+            EXPECT_EQ(
+                record.ClassifyAgainstLimits(VDSlot::dU1, limits),
+                ClassifyValue(value, limits, InLimitPeriod(hour * 3600000LL, std::span(&kDaytime, 1)), limitSlots))
                 << hour << " " << value;
         }
 }
@@ -215,7 +216,8 @@ TEST_F(ReportWeek, DocumentsCarryTheVerdicts)
     EXPECT_EQ(du[QStringLiteral("p95_lower")].toDouble(), 0.5);
     EXPECT_EQ(du[QStringLiteral("verdict")].toString(), QStringLiteral("нет пределов"));
     const QJsonObject du1 = FindJson(criteria, QStringLiteral("dU1"), QStringLiteral("a"));
-    EXPECT_EQ(du1[QStringLiteral("limits")][1][QStringLiteral("in_period")][QStringLiteral("normal_upper")].toDouble(), 8.0);
+    EXPECT_EQ(du1[QStringLiteral("limits")][1][QStringLiteral("in_period")][QStringLiteral("normal_upper")].toDouble(),
+              8.0);
     EXPECT_EQ(FindJson(criteria, QStringLiteral("F"))[QStringLiteral("basis")].toString(), QStringLiteral("3s"));
 
     const QByteArray html = RenderReport(report, TFormat::Html);
@@ -276,8 +278,8 @@ TEST(Report, MissingDataAndLimitsAreNeverJudged)
             ASSERT_TRUE(db.AddAggregate(meter, row));
         }
         for (int i = 0; i < 1200; ++i)
-            ASSERT_TRUE(db.AddCycle(meter, Cycle(kWeekStart.addSecs(6 * 3600 + i * 3), i == 7 ? std::nanf("") : 50),
-                                    false));
+            ASSERT_TRUE(
+                db.AddCycle(meter, Cycle(kWeekStart.addSecs(6 * 3600 + i * 3), i == 7 ? std::nanf("") : 50), false));
         // another meter, without limits
         const qint64 other = *db.MeterId({QStringLiteral("dtM7SQ"), 88, 2}, kWeekStart);
         for (int i = 0; i < 144; ++i) {
@@ -308,7 +310,7 @@ TEST(Report, MissingDataAndLimitsAreNeverJudged)
     const TCriterionResult &k0u = Find(*report, QStringLiteral("K0U"));
     EXPECT_EQ(k0u.Evaluated, 130);
     EXPECT_EQ(k0u.BeyondNormal, 0);
-    EXPECT_EQ(k0u.Verdict, TVerdict::Conforms); // 90.3 %
+    EXPECT_EQ(k0u.Verdict, TVerdict::Conforms);                                    // 90.3 %
     EXPECT_EQ(Find(*report, QStringLiteral("KU"), 0).Verdict, TVerdict::NoLimits); // its limits are 0
     const TCriterionResult &f = Find(*report, QStringLiteral("F"));
     EXPECT_EQ(f.Evaluated, 1199);

@@ -64,7 +64,8 @@ bool TReportOptions::Parse(const QStringList &arguments, QString &error)
         if (name == QLatin1String("--archive")) {
             Archive = value(i);
             if (const TArchiveTarget target = TArchiveTarget::Parse(Archive); error.isEmpty() && !target.IsValid())
-                error = QStringLiteral("--archive: ") + (target.Error().isEmpty() ? QStringLiteral("empty") : target.Error());
+                error = QStringLiteral("--archive: ") +
+                        (target.Error().isEmpty() ? QStringLiteral("empty") : target.Error());
         } else if (name == QLatin1String("--meter")) {
             const QString text = value(i);
             bool ok = false;

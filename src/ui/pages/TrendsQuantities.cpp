@@ -2,7 +2,7 @@
 
 #include "archive/ArchiveColumns.h"
 #include "archive/ArchiveSeries.h"
-#include "ui/DisplayLimits.h"
+#include "engine/DisplayLimits.h"
 
 #include <QStringList>
 
@@ -14,16 +14,6 @@ const QColor kChannelColors[6] = {QColor(230, 205, 43), QColor(0, 128, 0),     Q
                                   QColor(102, 69, 0),   QColor(128, 128, 128), QColor(151, 0, 151)};
 const char *const kChannelCaptions[6] = {"A", "B", "C", "AB", "BC", "CA"};
 const Qt::PenStyle kStyles[4] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine};
-
-// The limits the main-values page colours deviations against, phase then line.
-TLimitDescriptor DeviationLimits(bool steady, int channel)
-{
-    using DisplayLimits::TwoSets;
-    const bool line = channel >= 3;
-    if (steady) // dU1
-        return line ? TwoSets({18, 19, 21, 20}, {14, 15, 17, 16}) : TwoSets({10, 11, 13, 12}, {6, 7, 9, 8});
-    return line ? TwoSets({50, 51, 53, 52}, {46, 47, 49, 48}) : TwoSets({42, 43, 45, 44}, {38, 39, 41, 40});
-}
 
 std::vector<TQuantity> Make()
 {
@@ -67,13 +57,13 @@ std::vector<TQuantity> Make()
     perChannel("Irms", g[1], Current, 3, 0, nullptr);
     perChannel("I1", g[1], Current, 3, 1, nullptr);
     const TLimitDescriptor frequency = DisplayLimits::Frequency();
-    const TLimitDescriptor deviation = DisplayLimits::OneSet(70, 71, 72, 73);
+    const TLimitDescriptor deviation = DisplayLimits::FrequencyDeviation();
     single("F", g[2], Frequency, black, 0, &frequency);
     single("dF", g[2], Frequency, blue, 0, &deviation);
-    perChannel("dU1", g[3], Percent, 6, 0, [](int c) { return DeviationLimits(true, c); });
-    perChannel("dU", g[3], Percent, 6, 1, [](int c) { return DeviationLimits(false, c); });
-    const TLimitDescriptor k0u = DisplayLimits::OneSet(78, 79, -1, -1);
-    const TLimitDescriptor k2u = DisplayLimits::OneSet(80, 81, -1, -1);
+    perChannel("dU1", g[3], Percent, 6, 0, DisplayLimits::DeviationU1);
+    perChannel("dU", g[3], Percent, 6, 1, DisplayLimits::DeviationU);
+    const TLimitDescriptor k0u = DisplayLimits::ZeroSequenceUnbalance();
+    const TLimitDescriptor k2u = DisplayLimits::NegativeSequenceUnbalance();
     single("K0U", g[4], Percent, black, 0, &k0u);
     single("K2U", g[4], Percent, blue, 0, &k2u);
     single("K0I", g[4], Percent, teal, 1, nullptr);
