@@ -90,6 +90,21 @@ struct TReports
     }
 };
 
+// Ends the runs before the sinks they hand cycles to are gone, however the
+// test ends (a failed assertion returns at once).
+struct TRunsEnd
+{
+    std::vector<TCommons *> Engines;
+    ~TRunsEnd()
+    {
+        for (TCommons *engine : Engines) {
+            engine->Stop();
+            engine->WaitForThread();
+            engine->SetCycleSink(nullptr);
+        }
+    }
+};
+
 const QString kWriteError = QStringLiteral("Ошибка записи архива: ");
 
 float ValueOf(const TCycleCopy &cycle, int slot)
@@ -207,8 +222,9 @@ TEST_F(ArchiveRecording, EveryCycleIsKeptExactlyAndBothTargetsHoldTheSameRows)
     }
     TTee tee(sinks);
     commons->SetCycleSink(&tee);
+    const TRunsEnd runsEnd{{commons.get()}};
     StartPolling(sim.Port());
-    ASSERT_TRUE(PumpUntil([&] { return tee.Count() >= 30; }, 60000)) << window.StatusTexts().join(u'|').toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return tee.Count() >= 30; }, 120000)) << window.StatusTexts().join(u'|').toStdString();
     StopPolling();
     commons->SetCycleSink(nullptr);
     ASSERT_TRUE(file->Flush(10000));
@@ -328,17 +344,18 @@ TEST_F(ArchiveRecording, WriteFaultsCostNoPollingAndNoRows)
     TArchiveWriter file(options, reports.Callback());
     TTee tee({&nowhere, &file});
     commons->SetCycleSink(&tee);
+    const TRunsEnd runsEnd{{commons.get()}};
     StartPolling(sim.Port());
-    ASSERT_TRUE(PumpUntil([&] { return file.Counters().CyclesWritten >= 5; }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return file.Counters().CyclesWritten >= 5; }, 120000));
     {
         // No file of this process grows any more: the journal is rewritten
         // from its start after a checkpoint, so a larger limit would let
         // some commits through.
         testsupport::TFileSizeLimit full(1);
         ASSERT_TRUE(full.Active());
-        ASSERT_TRUE(PumpUntil([&] { return file.Counters().Failing; }, 60000));
+        ASSERT_TRUE(PumpUntil([&] { return file.Counters().Failing; }, 120000));
         const quint64 before = CyclesCounted();
-        ASSERT_TRUE(PumpUntil([&] { return CyclesCounted() >= before + 10; }, 60000)) << "polling goes on";
+        ASSERT_TRUE(PumpUntil([&] { return CyclesCounted() >= before + 10; }, 120000)) << "polling goes on";
         EXPECT_GT(file.Counters().CyclesWaiting, 0u);
     }
     ASSERT_TRUE(PumpUntil([&] { return !file.Counters().Failing; }, 30000));
@@ -405,6 +422,7 @@ TEST_F(ArchiveRecording, TwoMetersIntoOneServerThatRestartsLoseNothing)
     TCommons second(&factory, dir.filePath(QStringLiteral("second.log")));
     commons->SetCycleSink(&teeA);
     second.SetCycleSink(&teeB);
+    const TRunsEnd runsEnd{{commons.get(), &second}};
     auto connectionB = testsupport::LoopbackConnection<TccnM7SQDev>(simB.Port(), 2);
     dynamic_cast<TccnTarvelProtocol *>(connectionB->CustomDeviceProtocol())->DeviceAddress = 2;
     second.Settings()->SetConnection(std::move(connectionB));
@@ -413,7 +431,7 @@ TEST_F(ArchiveRecording, TwoMetersIntoOneServerThatRestartsLoseNothing)
     second.Start();
 
     const auto written = [](TArchiveWriter &archive) { return archive.Counters().CyclesWritten; };
-    ASSERT_TRUE(PumpUntil([&] { return written(archiveA) >= 5 && written(archiveB) >= 5; }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return written(archiveA) >= 5 && written(archiveB) >= 5; }, 120000));
     ASSERT_TRUE(server("stop-server"));
     const size_t beforeA = teeA.Count(), beforeB = teeB.Count();
     QThread::sleep(30);
