@@ -111,6 +111,8 @@ void TQualityReportDialog::Start()
     thread->setObjectName(QStringLiteral("QualityReportRead"));
     // Not this dialog's child: closing it during the read must not destroy a running thread.
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // nor may the program end under it
+    connect(qApp, &QCoreApplication::aboutToQuit, thread, [thread] { thread->wait(); });
     connect(thread, &QThread::finished, this, &TQualityReportDialog::OnRead);
     lblStatus_->setText(QStringLiteral("Отчёт готовится…"));
     thread->start(QThread::LowPriority);

@@ -599,7 +599,6 @@ TQualityReportDialog *TTrendsPage::OpenQualityReport()
         request.To = to_;
     }
     auto *dialog = new TQualityReportDialog(target_, request, this);
-    dialog->setWindowFlag(Qt::Window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     dialog->Start();

@@ -26,6 +26,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -194,5 +195,17 @@ TEST_F(QualityReportTest, NothingToJudgeIsToldInWords)
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return !dialog; })) << "closed after telling";
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Отчёт о качестве не составлен: "))) << messages[1].toStdString();
+    EXPECT_TRUE(
+        messages[1].startsWith(QStringLiteral("Отчёт о качестве не составлен: в архиве нет данных счетчика 4242 за ")))
+        << messages[1].toStdString();
+
+    // closed while the archive is read: the read ends unseen
+    page.ChooseSpan(TTrendsPage::TSpan::Hour);
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle(); }));
+    dialog = page.OpenQualityReport();
+    ASSERT_NE(dialog, nullptr);
+    dialog->close();
+    EXPECT_TRUE(PumpUntil([&] { return !dialog; }));
+    QTest::qWait(200);
+    EXPECT_EQ(messages.size(), 2) << messages.join(u'|').toStdString();
 }
