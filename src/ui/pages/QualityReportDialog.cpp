@@ -67,6 +67,7 @@ TQualityReportDialog::TQualityReportDialog(const TArchiveTarget &target, const R
     big.setBold(true);
     lblVerdict_->setFont(big);
     lblVerdict_->setMargin(6);
+    lblVerdict_->setWordWrap(true);
     lblVerdict_->hide();
     layout->addWidget(lblVerdict_);
 
@@ -156,7 +157,8 @@ void TQualityReportDialog::ShowDocument()
     lblVerdict_->setStyleSheet(VerdictStyle(report.Verdict));
     lblVerdict_->show();
     lblStatus_->setText(QStringLiteral("Документ составляется…"));
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // the words show before the charts are drawn
+    lblVerdict_->repaint(); // shows before the charts are drawn
+    lblStatus_->repaint();
 
     {
         // The charts are widgets drawn off screen: on this thread, a second or so for a week.
