@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScrollBar>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QThread>
@@ -161,7 +160,7 @@ void TQualityReportDialog::ShowDocument()
     lblStatus_->repaint();
 
     {
-        // The charts are widgets drawn off screen: on this thread, a second or so for a week.
+        // The charts are widgets drawn off screen, so on this thread: about 0.3 s for a week.
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         html_ = Report::RenderReport(report, Report::TFormat::Html);
         QGuiApplication::restoreOverrideCursor();
