@@ -5,6 +5,8 @@
 #include "common/UserFolders.h"
 #include "engine/RecordSlots.h"
 #include "ui/FileDialog.h"
+#include "ui/MessageBoxes.h"
+#include "ui/pages/QualityReportDialog.h"
 #include "ui/pages/TrendsChart.h"
 #include "ui/pages/TrendsCsv.h"
 #include "ui/pages/TrendsSeries.h"
@@ -189,8 +191,12 @@ void TTrendsPage::BuildControls()
     auto *image = new QPushButton(QStringLiteral("Сохранить изображение…"), this);
     image->setObjectName(QStringLiteral("btnTrendSaveImage"));
     connect(image, &QPushButton::clicked, this, &TTrendsPage::SaveImage);
+    auto *report = new QPushButton(QStringLiteral("Отчёт о качестве…"), this);
+    report->setObjectName(QStringLiteral("btnTrendQualityReport"));
+    connect(report, &QPushButton::clicked, this, &TTrendsPage::OpenQualityReport);
     bottom->addWidget(csv);
     bottom->addWidget(image);
+    bottom->addWidget(report);
     lblStatus_ = new QLabel(this);
     lblStatus_->setObjectName(QStringLiteral("lblTrendStatus"));
     lblStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -569,4 +575,32 @@ void TTrendsPage::SaveImage()
     const bool saved = pdf ? chart_->SavePdf(chosen) : chart_->SavePng(chosen);
     ShowStatus(saved ? QStringLiteral("Записан файл ") + QDir::toNativeSeparators(chosen)
                      : QStringLiteral("Файл %1 не записан").arg(QDir::toNativeSeparators(chosen)));
+}
+
+// --- the quality report ---
+
+TQualityReportDialog *TTrendsPage::OpenQualityReport()
+{
+    const Archive::TMeterRow *meter = CurrentMeter();
+    if (!target_.IsValid() || !meter) {
+        ShowError(target_.IsValid() ? QStringLiteral("В архиве нет измерений: отчёт о качестве составлять не из чего.")
+                                    : QStringLiteral("Архив не задан: отчёт о качестве составляется по архиву."),
+                  this);
+        return nullptr;
+    }
+    Report::TReportRequest request;
+    request.FactoryNumber = meter->FactoryNumber;
+    // The whole archive is judged as it is shown while it is a week at most;
+    // a longer one by its last seven whole days, the week a supply is judged
+    // over (months would take long and lack the 3-s cycles kept only for days).
+    const bool longWhole = anchored_ && span_ == TSpan::All && from_.secsTo(to_) > SpanSeconds(TSpan::Week);
+    if (!longWhole) {
+        request.From = from_;
+        request.To = to_;
+    }
+    auto *dialog = new TQualityReportDialog(target_, request, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    dialog->Start();
+    return dialog;
 }

@@ -25,6 +25,7 @@ class QSpinBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TTrendsChart;
+class TQualityReportDialog;
 
 class TTrendsPage : public QWidget
 {
@@ -66,6 +67,10 @@ public:
 
     void ExportCsv();
     void SaveImage();
+    // The quality report of the meter over the interval shown ("Весь архив"
+    // longer than a week: its last seven whole days), in a preview window of
+    // its own; nothing when there is no meter to judge.
+    TQualityReportDialog *OpenQualityReport();
 
 signals:
     // A read of the archive was shown (tests wait for it).
