@@ -369,10 +369,7 @@ void TTrendsPage::Reload()
         from_ = span > 0 ? to_.addSecs(-span)
                          : (meter && meter->FirstMeterTime.isValid() ? meter->FirstMeterTime : to_.addSecs(-3600));
     }
-    for (auto [edit, value] : {std::pair{dteFrom_, from_}, std::pair{dteTo_, to_}}) {
-        const QSignalBlocker block(edit);
-        edit->setDateTime(value);
-    }
+    ShowInterval();
     if (!meter) {
         data_ = {};
         data_.From = from_;
@@ -542,7 +539,16 @@ void TTrendsPage::AppendLive(const TCycleCopy &cycle)
     if (const qint64 span = SpanSeconds(span_); span > 0)
         from_ = to_.addSecs(-span);
     data_.To = to_;
+    ShowInterval();
     chart_->Append(t, points, Archive::SeriesTime(from_), Archive::SeriesTime(to_));
+}
+
+void TTrendsPage::ShowInterval()
+{
+    for (auto [edit, value] : {std::pair{dteFrom_, from_}, std::pair{dteTo_, to_}}) {
+        const QSignalBlocker block(edit);
+        edit->setDateTime(value);
+    }
 }
 
 // --- files ---

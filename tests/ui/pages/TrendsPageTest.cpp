@@ -19,6 +19,7 @@
 #include "ui/pages/TrendsChart.h"
 
 #include <QAction>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -306,6 +307,17 @@ TEST_F(WindowTest, PollingTheSimulatorShowsItsSeriesOnTheTrendsPage)
     })) << page->StatusText().toStdString();
     bool found = false;
     EXPECT_GT(page->Chart()->Line(0)->data()->valueRange(found).upper, 0);
+    // the chart follows the cycles: the last one lies in its time range, its value in the axis's
+    const auto *line = page->Chart()->Line(0);
+    const double lastKey = line->data()->at(line->data()->size() - 1)->key;
+    const double lastValue = line->data()->at(line->data()->size() - 1)->value;
+    EXPECT_TRUE(line->keyAxis()->range().contains(lastKey));
+    EXPECT_TRUE(line->valueAxis()->range().contains(lastValue));
+    const QList<QDateTimeEdit *> edits = page->findChildren<QDateTimeEdit *>();
+    EXPECT_TRUE(std::any_of(edits.begin(), edits.end(), [&](const QDateTimeEdit *edit) {
+        return edit->dateTime() == Archive::SeriesDateTime(lastKey).addSecs(1);
+    })) << "the interval's end follows the cycles";
+    QApplication::processEvents(); // the queued replot
     if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty())
         window.grab().save(QDir(shots).filePath(QStringLiteral("trends-window.png")));
     window.actRun->trigger();
