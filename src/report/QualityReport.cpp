@@ -417,7 +417,8 @@ std::optional<TQualityReport> MakeQualityReport(TArchiveDatabase &database, cons
     const qint64 firstStart = (from + Archive::kIntervalSeconds - 1) / Archive::kIntervalSeconds;
     const qint64 lastStart = (to - 1) / Archive::kIntervalSeconds;
     report.Coverage.ExpectedIntervals = std::max<qint64>(0, lastStart - firstStart + 1);
-    report.Coverage.ExpectedCycles = (to - from) / kCycleSeconds;
+    // a span that is not a whole number of cycles may hold one more
+    report.Coverage.ExpectedCycles = (to - from + kCycleSeconds - 1) / kCycleSeconds;
     for (size_t i = 0; i < criteria.size(); ++i) {
         report.Results[i].Criterion = &criteria[i];
         report.Results[i].Expected =
