@@ -113,7 +113,8 @@ double Median(std::vector<double> values)
 }
 
 // Runs the loop, `one` being an iteration, and returns the mean figure of one.
-template <class F> TFigure Measure(benchmark::State &state, F &&one)
+template <class F>
+TFigure Measure(benchmark::State &state, F &&one)
 {
     TStopwatch watch;
     for (auto _ : state)
@@ -203,8 +204,8 @@ const TArchiveTarget &TrendsArchive()
             for (int p = 0; p < 3; ++p) {
                 SetRange(row, QStringLiteral("Urms_") + QLatin1String(phases[p]),
                          230.0f + Wave(i, 144, 6, float(p)) + Wave(i, 7, 1), 2.0f);
-                SetRange(row, QStringLiteral("Irms_") + QLatin1String(phases[p]),
-                         5.0f + Wave(i, 144, 2, float(p) + 1), 0.5f);
+                SetRange(row, QStringLiteral("Irms_") + QLatin1String(phases[p]), 5.0f + Wave(i, 144, 2, float(p) + 1),
+                         0.5f);
             }
             const float f = 50.0f + Wave(i, 37, 0.25f) + Wave(i, 5, 0.05f);
             SetRange(row, QStringLiteral("F"), f, 0.05f);
@@ -349,18 +350,18 @@ void BareRead(benchmark::State &state, const Archive::TSeriesRequest &request, c
         columns << QStringLiteral("flags");
     for (const QString &q : request.Quantities)
         columns << (aggregates ? QStringList{q + "_avg", q + "_min", q + "_max"} : QStringList{q});
-    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ? AND %3 >= ? AND %3 < ? ORDER BY %3")
-                               .arg(columns.join(u','),
-                                    aggregates ? QStringLiteral("aggregates_10min") : QStringLiteral("cycles"), time)
-                               .toUtf8();
+    const QByteArray sql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ? AND %3 >= ? AND %3 < ? ORDER BY %3")
+            .arg(columns.join(u','), aggregates ? QStringLiteral("aggregates_10min") : QStringLiteral("cycles"), time)
+            .toUtf8();
     const QByteArray from = request.From.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
     const QByteArray to = request.To.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
     sqlite3 *db = nullptr;
-    Require(sqlite3_open_v2(TrendsArchive().Path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK,
+    Require(sqlite3_open_v2(TrendsArchive().Path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+                SQLITE_OK,
             "sqlite3 open");
     sqlite3_stmt *stmt = nullptr;
-    Require(sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) == SQLITE_OK,
-            sqlite3_errmsg(db));
+    Require(sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) == SQLITE_OK, sqlite3_errmsg(db));
     size_t rows = 0;
     const TFigure figure = Measure(state, [&] {
         std::vector<std::string> times;
@@ -478,7 +479,6 @@ void BM_Trends_DayCycles3_ToPaintedChart(benchmark::State &state)
     ToPaintedChart(state, DayRequest(), "sqlite_day", "plot_day", 0.300);
 }
 BENCHMARK(BM_Trends_DayCycles3_ToPaintedChart)->Unit(benchmark::kMillisecond);
-
 
 // A cycle of the run polled now, `seconds` after the archive's last one.
 TCycleCopy LiveCycle(int seconds)
