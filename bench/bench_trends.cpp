@@ -6,9 +6,10 @@
 //   - a week of 10-minute rows of 9 quantities to the painted chart: the
 //     page's read (Archive::LoadSeries on an open connection, as its loading
 //     thread does), Trends::Build of each series, TTrendsChart::Show (data and
-//     one replot) and the chart painted into a pixmap of 1000x500; next to the
-//     bare sqlite3 read of the same rows and columns and to a bare QCustomPlot
-//     of as many points replotted and painted; target 100 ms;
+//     one replot) and the chart painted into a pixmap of 1000x500 (the wall
+//     time of each step as counters); next to the bare sqlite3 read of the
+//     same rows and columns and to a bare QCustomPlot of as many points
+//     replotted and painted; target 100 ms;
 //   - a day of 3-s cycles (28 800) of 3 quantities, the same path; target 300 ms;
 //   - one polled cycle reaching a shown page ("1 ч", three voltages): through
 //     its cycle feed, one point more, one replot and the paint; next to a bare
@@ -452,19 +453,34 @@ void ToPaintedChart(benchmark::State &state, const Archive::TSeriesRequest &requ
     const double from = Archive::SeriesTime(request.From), to = Archive::SeriesTime(request.To);
     QPixmap pixmap(chart.size());
     size_t rows = 0, points = 0;
+    // where the time goes: wall seconds of each step, summed over the iterations
+    double load = 0, build = 0, show = 0, paint = 0;
     const TFigure figure = Measure(state, [&] {
+        TStopwatch step;
         const Archive::TSeriesResult result = Archive::LoadSeries(db, request);
+        load += step.WallSeconds();
+        step.Restart();
         std::vector<Trends::TBuiltSeries> series;
         for (const Trends::TQuantity &q : quantities)
             series.push_back(Trends::Build(result, q, from, to, chart.PixelColumns()));
+        build += step.WallSeconds();
+        step.Restart();
         rows = result.Times.size();
         points = series.front().Line.Size();
         chart.Show(std::move(series), result.Source == Archive::TSeriesSource::Aggregates, from, to);
+        show += step.WallSeconds();
+        step.Restart();
         chart.render(&pixmap);
+        paint += step.WallSeconds();
     });
     Require(rows > 0, "nothing read");
+    const double n = double(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["rows"] = double(rows);
     state.counters["line_points"] = double(points);
+    state.counters["load_ms"] = load / n * 1e3;
+    state.counters["build_ms"] = build / n * 1e3;
+    state.counters["show_replot_ms"] = show / n * 1e3;
+    state.counters["paint_ms"] = paint / n * 1e3;
     ReportAgainst(state, figure, baseline, plotBaseline, target);
 }
 
