@@ -63,6 +63,31 @@ QDateTime ParseTime(const QVariant &value)
     return t;
 }
 
+// Seconds of "YYYY-MM-DD HH:MM:SS" read digit by digit: a day of cycles
+// parsed by QDateTime::fromString takes most of the read.
+double TimeSeconds(const QVariant &value)
+{
+    const QString text = value.toString();
+    if (text.size() != 19)
+        return SeriesTime(ParseTime(value));
+    const auto number = [&](int at, int digits) {
+        int n = 0;
+        for (int i = at; i < at + digits; ++i) {
+            const int digit = text.at(i).unicode() - u'0';
+            if (digit < 0 || digit > 9)
+                return -1;
+            n = n * 10 + digit;
+        }
+        return n;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (std::min({year, month, day, hour, minute, second}) < 0 || !QDate::isValid(year, month, day))
+        return SeriesTime(ParseTime(value));
+    const qint64 days = QDate(year, month, day).toJulianDay() - QDate(1970, 1, 1).toJulianDay();
+    return double(days * 86400 + hour * 3600 + minute * 60 + second);
+}
+
 QString TimeColumn(const TArchiveDatabase &database, const QString &column)
 {
     return database.Target().Kind() == TArchiveTarget::TKind::PostgreSQL
@@ -188,7 +213,7 @@ TSeriesResult LoadSeries(TArchiveDatabase &database, const TSeriesRequest &reque
         return result;
     }
     while (query.next()) {
-        result.Times.push_back(SeriesTime(ParseTime(query.value(0))));
+        result.Times.push_back(TimeSeconds(query.value(0)));
         if (aggregates)
             result.Flags.push_back(query.value(1).toInt());
         for (size_t i = 0; i < plans.size(); ++i) {

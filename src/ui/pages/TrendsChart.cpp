@@ -71,6 +71,9 @@ TTrendsChart::TTrendsChart(QWidget *parent) : QWidget(parent)
     plot_->axisRect()->setRangeDragAxes(plot_->xAxis, nullptr);
     plot_->axisRect()->setRangeZoomAxes(plot_->xAxis, nullptr);
     plot_->setNoAntialiasingOnDrag(true);
+    // every band under every line: a later series' band never hides an
+    // earlier series or a limit line
+    plot_->addLayer(QStringLiteral("bands"), plot_->layer(QStringLiteral("main")), QCustomPlot::limBelow);
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeFormat(QStringLiteral("dd.MM.yyyy\nHH:mm"));
     ticker->setDateTimeSpec(Qt::UTC); // the meter's clock, kept without a zone
@@ -163,6 +166,7 @@ void TTrendsChart::Show(std::vector<TBuiltSeries> series, bool aggregates, doubl
             for (QCPGraph *g : {shown.Min, shown.Max}) {
                 g->setPen(QPen(band));
                 g->removeFromLegend();
+                g->setLayer(QStringLiteral("bands"));
             }
             SetPoints(shown.Min, s.Min);
             SetPoints(shown.Max, s.Max);
@@ -170,6 +174,9 @@ void TTrendsChart::Show(std::vector<TBuiltSeries> series, bool aggregates, doubl
             fill.setAlpha(160);
             shown.Max->setBrush(fill);
             shown.Max->setChannelFillGraph(shown.Min);
+            // a smoothed fill costs several times the rest of the chart;
+            // its edges are the band's own lines
+            shown.Max->setAntialiasedFill(false);
         }
         shown.Line = plot_->addGraph(plot_->xAxis, axis);
         shown.Line->setName(s.Quantity.Caption);
