@@ -220,6 +220,14 @@ void TTrendsChart::Show(std::vector<TBuiltSeries> series, bool aggregates, doubl
     ResetView();
 }
 
+void TTrendsChart::AppendBreak(double key)
+{
+    for (const TShown &s : shown_)
+        for (QCPGraph *graph : {s.Line, s.Min, s.Max})
+            if (graph)
+                graph->addData(key, std::nan(""));
+}
+
 void TTrendsChart::Append(double key, const std::vector<TLivePoint> &points, double from, double to)
 {
     for (size_t i = 0; i < shown_.size() && i < points.size(); ++i) {

@@ -36,6 +36,8 @@ public:
         double Value = 0;
         int Status = 0;
     };
+    // A break in every series at `key`: no line joins the points either side.
+    void AppendBreak(double key);
     // One point more on each series (in the order shown), the interval moved
     // on to [from, to]: the view follows unless the user zoomed or panned.
     // One replot.

@@ -513,6 +513,10 @@ void TTrendsPage::AppendLive(const TCycleCopy &cycle)
     // maximum the value itself) until the archive's row of its interval is
     // read with the next interval chosen.
     const bool aggregates = data_.Source == Archive::TSeriesSource::Aggregates;
+    // a cycle after a pause (the archive's last row long before this run) is
+    // not joined to it by a line
+    if (!data_.Times.empty() && t - data_.Times.back() > (aggregates ? Archive::kIntervalSeconds : kCycleGapSeconds))
+        chart_->AppendBreak((data_.Times.back() + t) / 2);
     data_.Times.push_back(t);
     if (aggregates)
         data_.Flags.push_back(0);

@@ -127,6 +127,12 @@ TEST_F(TrendsPageTest, ShowsTheLastHourAndGrowsOnePointPerPolledCycle)
     page.Chart()->ResetView();
     EXPECT_EQ(page.Chart()->Plot()->xAxis->range().upper, Archive::SeriesTime(kMidnight.addSecs(8 * 3600 + 1816)));
 
+    // a pause in the polling is a break in the line, not a join
+    feed->CycleRead(synthetic::Cycle(8 * 3600 + 1875, 906.0f));
+    QApplication::processEvents();
+    ASSERT_EQ(LinePoints(), before + 8);
+    EXPECT_TRUE(std::isnan(page.Chart()->Line(0)->data()->at(LinePoints() - 2)->value));
+
     // the read-out names the time and every series' value under the mouse
     const QString readout = page.Chart()->ReadoutAt(Archive::SeriesTime(kMidnight.addSecs(8 * 3600 + 1815)));
     EXPECT_TRUE(readout.startsWith(QStringLiteral("09.12.2025 08:30:15"))) << readout.toStdString();
