@@ -41,7 +41,8 @@ done
 grep -q '^Exec=raruzor-monitor$' "$root/usr/share/applications/raruzor-monitor.desktop" || fail "desktop entry"
 
 for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
-  "$root/usr/bin/$tool" --help | grep -qi usage || fail "$tool --help"
+  # the whole text is read: a grep that stops early would cut the tool off with SIGPIPE
+  "$root/usr/bin/$tool" --help | grep -i usage >/dev/null || fail "$tool --help"
   [ "$("$root/usr/bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version: $("$root/usr/bin/$tool" --version)"
 done
 

@@ -37,5 +37,5 @@ if "$tool" "$work/cut.bin" "$work/old.txt" --text 2>/dev/null; then fail "a cut 
 if "$tool" "$example" 2>/dev/null; then fail "no action accepted"; fi
 if "$tool" "$example" "$work/x" --binary --text 2>/dev/null; then fail "two actions accepted"; fi
 if "$tool" "$work/missing.ccnn" --list 2>/dev/null; then fail "a missing file was listed"; fi
-"$tool" --help | grep -q -- '--binary' || fail "--help lacks --binary"
+"$tool" --help | grep -- '--binary' >/dev/null || fail "--help lacks --binary"
 echo "ccnn-convert: all checks passed"

@@ -43,6 +43,6 @@ grep -q '^Архив не открыт: ' "$work/err.txt"
 expect 2 "$tool" --archive "$work/a.sqlite" --format doc --out "$work/x.doc"
 expect 2 "$tool" --archive "$work/a.sqlite" --format json
 expect 2 "$tool" --archive "$work/a.sqlite" --from 2026-13-01 --format json --out x
-"$tool" --help | grep -q '^Usage: raruzor-report'
+"$tool" --help | grep '^Usage: raruzor-report' >/dev/null
 [ "$("$tool" --version | cut -d' ' -f1)" = raruzor-report ]
 echo ok
