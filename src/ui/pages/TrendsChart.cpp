@@ -71,6 +71,10 @@ TTrendsChart::TTrendsChart(QWidget *parent) : QWidget(parent)
     plot_->axisRect()->setRangeDragAxes(plot_->xAxis, nullptr);
     plot_->axisRect()->setRangeZoomAxes(plot_->xAxis, nullptr);
     plot_->setNoAntialiasingOnDrag(true);
+    connect(plot_, &QCustomPlot::beforeReplot, this, [this] {
+        if (std::exchange(rescalePending_, false) && !userMoved_)
+            RescaleValues();
+    });
     // every band under every line: a later series' band never hides an
     // earlier series or a limit line
     plot_->addLayer(QStringLiteral("bands"), plot_->layer(QStringLiteral("main")), QCustomPlot::limBelow);
@@ -245,7 +249,7 @@ void TTrendsChart::Append(double key, const std::vector<TLivePoint> &points, dou
     to_ = to;
     if (!userMoved_) {
         SetTimeRange(from_, to_);
-        RescaleValues();
+        rescalePending_ = true; // once, before the replot of the batch
     }
     // points of several cycles handled in one pass are drawn once
     Replot(QCustomPlot::rpQueuedReplot);

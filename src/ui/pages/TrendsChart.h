@@ -85,4 +85,5 @@ private:
     double from_ = 0, to_ = 1;
     bool userMoved_ = false;
     bool settingRange_ = false;
+    bool rescalePending_ = false; // live points came since the last replot
 };

@@ -11,6 +11,7 @@
 #include "ui/pages/TrendsCsv.h"
 #include "ui/pages/TrendsSeries.h"
 
+#include <mutex>
 #include <QComboBox>
 #include <QDir>
 #include <QDateTimeEdit>
@@ -83,17 +84,34 @@ public:
         QMetaObject::invokeMethod(
             page_, [page, settings = std::move(settings)] { page->OnSettings(settings); }, Qt::QueuedConnection);
     }
+    // Cycles that come faster than the window takes them wait together for
+    // one wake-up: the window's queue never fills with them.
     void CycleRead(TCycleCopy cycle) override
     {
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            wake = waiting_.empty();
+            waiting_.push_back(std::move(cycle));
+        }
+        if (!wake)
+            return;
         TTrendsPage *page = page_;
         QMetaObject::invokeMethod(
-            page_, [page, cycle = std::move(cycle)]() mutable { page->OnCycle(std::move(cycle)); },
-            Qt::QueuedConnection);
+            page_, [page] { page->DrainFeed(); }, Qt::QueuedConnection);
     }
     void RunEnded() override {}
 
+    std::vector<TCycleCopy> Take()
+    {
+        std::lock_guard lock(mutex_);
+        return std::exchange(waiting_, {});
+    }
+
 private:
     TTrendsPage *page_;
+    std::mutex mutex_;
+    std::vector<TCycleCopy> waiting_;
 };
 
 TTrendsPage::TTrendsPage(QWidget *parent)
@@ -469,6 +487,12 @@ void TTrendsPage::OnSettings(const TSettingsCopy &settings)
     row.Intervals = settings.Intervals;
     if (LiveMeterShown())
         data_.Limits.push_back(std::move(row));
+}
+
+void TTrendsPage::DrainFeed()
+{
+    for (TCycleCopy &cycle : feed_->Take())
+        OnCycle(std::move(cycle));
 }
 
 void TTrendsPage::OnCycle(TCycleCopy cycle)

@@ -98,6 +98,8 @@ private:
     void OnRunStarted(const TMeterIdentity &meter);
     void OnSettings(const TSettingsCopy &settings);
     void OnCycle(TCycleCopy cycle);
+    // The cycles the feed holds, in order.
+    void DrainFeed();
     // The from/to fields show the interval as it is now (it grows while live).
     void ShowInterval();
     void AppendLive(const TCycleCopy &cycle);

@@ -313,6 +313,7 @@ TEST_F(WindowTest, PollingTheSimulatorShowsItsSeriesOnTheTrendsPage)
     })) << page->StatusText().toStdString();
     bool found = false;
     EXPECT_GT(page->Chart()->Line(0)->data()->valueRange(found).upper, 0);
+    QApplication::processEvents(); // the queued replot, which fits the axes to the new points
     // the chart follows the cycles: the last one lies in its time range, its value in the axis's
     const auto *line = page->Chart()->Line(0);
     const double lastKey = line->data()->at(line->data()->size() - 1)->key;
@@ -323,7 +324,6 @@ TEST_F(WindowTest, PollingTheSimulatorShowsItsSeriesOnTheTrendsPage)
     EXPECT_TRUE(std::any_of(edits.begin(), edits.end(), [&](const QDateTimeEdit *edit) {
         return edit->dateTime() == Archive::SeriesDateTime(lastKey).addSecs(1);
     })) << "the interval's end follows the cycles";
-    QApplication::processEvents(); // the queued replot
     if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty())
         window.grab().save(QDir(shots).filePath(QStringLiteral("trends-window.png")));
     window.actRun->trigger();
