@@ -227,7 +227,7 @@ TEST_F(ArchiveGroupTest, PollingWritesCyclesIntoTheArchiveFile)
         EXPECT_TRUE(window.SummaryText().endsWith(QStringLiteral("пусто"))) << "the run keeps its writer";
 
         window.actRun->trigger();
-        ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return window.actRun->data().toInt() == 0; }, 120000));
         ASSERT_TRUE(PumpUntil([&] { return window.SummaryText().contains(QStringLiteral(" по ")); }))
             << window.SummaryText().toStdString();
         QApplication::processEvents(); // the layout makes room for the longer text

@@ -802,7 +802,9 @@ TEST_F(MainWindowTest, VectorDiagramsShowTheSimulatorsPhasors)
     EXPECT_NEAR(degrees(u[1]), -120, 3);
     EXPECT_NEAR(degrees(u[2]), 120, 4);
     for (int k = 0; k < 3; ++k) {
-        EXPECT_NEAR(length(u[k]), 1, 0.06) << k;
+        // nominal, or 87 % in the simulator's dip of a phase (two cycles of 33)
+        EXPECT_GE(length(u[k]), 0.8) << k;
+        EXPECT_LE(length(u[k]), 1.06) << k;
         const double lag = TCalculations::NormalizedDegrees(degrees(u[k]) - degrees(i[k]));
         EXPECT_GT(lag, 10) << k;
         EXPECT_LT(lag, 60) << k;
