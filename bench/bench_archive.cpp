@@ -184,26 +184,6 @@ TCycleRow MakeCycleRow(int i)
     return row;
 }
 
-// The writer's conversion of a cycle copy into a row (ArchiveWriter.cpp).
-TCycleRow RowOf(const TCycleCopy &cycle)
-{
-    TCycleRow row;
-    row.MeterTime = MeterTimeFromDayCount(cycle.MeterDateTime);
-    row.PcTimeUtc = cycle.PcTimeUtc;
-    const auto value = [&](int slot) {
-        const size_t at = size_t(slot - VDSlot::DataFirst);
-        return at < cycle.Data.size() ? cycle.Data[at] : std::numeric_limits<float>::quiet_NaN();
-    };
-    row.Values.reserve(Quantities().size());
-    for (const TQuantity &quantity : Quantities())
-        row.Values.push_back(value(quantity.Slot));
-    row.Spectra.reserve(size_t(SpectraValueCount()));
-    for (const TSpectrum &spectrum : Spectra())
-        for (int i = 0; i < spectrum.Count; ++i)
-            row.Spectra.push_back(value(spectrum.Slot + i));
-    return row;
-}
-
 // A copy of a cycle as the polling thread makes it, the values plausible.
 TCycleCopy MakeCycleCopy()
 {
@@ -524,7 +504,7 @@ void BM_WriteCycle_ArchiveDatabase(benchmark::State &state)
     const TStopwatch watch;
     for (auto _ : state) {
         copy.MeterDateTime = firstDay + double(i++ * kCycleSeconds) / 86400.0;
-        const TCycleRow row = RowOf(copy);
+        const TCycleRow row = CycleRowOf(copy);
         const std::optional<TAggregateRow> aggregate = aggregator.Add(row);
         Require(db.Begin(), db.Error());
         const std::optional<qint64> id = db.MeterId(kMeter, QDateTime::currentDateTimeUtc());

@@ -1,5 +1,11 @@
 #include "archive/ArchiveRows.h"
 
+#include "archive/ArchiveColumns.h"
+#include "engine/CycleSink.h"
+#include "engine/RecordSlots.h"
+
+#include <limits>
+
 #include <cmath>
 
 namespace Archive {
@@ -16,6 +22,25 @@ QDateTime MeterTimeFromDayCount(double days)
 QString TimeText(const QDateTime &time)
 {
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+TCycleRow CycleRowOf(const TCycleCopy &cycle)
+{
+    TCycleRow row;
+    row.MeterTime = MeterTimeFromDayCount(cycle.MeterDateTime);
+    row.PcTimeUtc = cycle.PcTimeUtc;
+    const auto value = [&](int slot) {
+        const size_t at = size_t(slot - VDSlot::DataFirst);
+        return at < cycle.Data.size() ? cycle.Data[at] : std::numeric_limits<float>::quiet_NaN();
+    };
+    row.Values.reserve(Quantities().size());
+    for (const TQuantity &quantity : Quantities())
+        row.Values.push_back(value(quantity.Slot));
+    row.Spectra.reserve(size_t(SpectraValueCount()));
+    for (const TSpectrum &spectrum : Spectra())
+        for (int i = 0; i < spectrum.Count; ++i)
+            row.Spectra.push_back(value(spectrum.Slot + i));
+    return row;
 }
 
 } // namespace Archive

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+struct TCycleCopy;
+
 namespace Archive {
 
 // The meter's clock carries no zone: kept as a QDateTime in Qt::UTC so that
@@ -21,6 +23,10 @@ struct TCycleRow
     std::vector<float> Values;  // Quantities().size()
     std::vector<float> Spectra; // SpectraValueCount()
 };
+
+// The row of a cycle copy handed over by the polling thread; slots the copy
+// does not hold are NaN.
+TCycleRow CycleRowOf(const TCycleCopy &cycle);
 
 // flags of a 10-minute row
 enum TAggregateFlag : int {

@@ -16,25 +16,6 @@ namespace {
 constexpr int kSummaryEveryMs = 60 * 1000;
 constexpr int kRetentionEveryMs = 60 * 60 * 1000;
 
-TCycleRow MakeRow(const TCycleCopy &cycle)
-{
-    TCycleRow row;
-    row.MeterTime = MeterTimeFromDayCount(cycle.MeterDateTime);
-    row.PcTimeUtc = cycle.PcTimeUtc;
-    const auto value = [&](int slot) {
-        const size_t at = size_t(slot - VDSlot::DataFirst);
-        return at < cycle.Data.size() ? cycle.Data[at] : std::numeric_limits<float>::quiet_NaN();
-    };
-    row.Values.reserve(Quantities().size());
-    for (const TQuantity &quantity : Quantities())
-        row.Values.push_back(value(quantity.Slot));
-    row.Spectra.reserve(size_t(SpectraValueCount()));
-    for (const TSpectrum &spectrum : Spectra())
-        for (int i = 0; i < spectrum.Count; ++i)
-            row.Spectra.push_back(value(spectrum.Slot + i));
-    return row;
-}
-
 QString MeterKey(const TMeterIdentity &meter)
 {
     return meter.DeviceType + u'#' + QString::number(meter.FactoryNumber);
@@ -70,7 +51,7 @@ public:
         } else if (auto *cycle = std::get_if<TCycleCopy>(&item)) {
             if (!meter_)
                 return;
-            TCycleRow row = MakeRow(*cycle);
+            TCycleRow row = CycleRowOf(*cycle);
             if (!row.MeterTime.isValid())
                 return;
             if (auto aggregate = aggregator_.Add(row))
