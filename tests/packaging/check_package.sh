@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built Debian package: unpacks it into a temporary root, checks what
-# it holds and depends on, runs every tool's --help and --version from there,
-# starts the program under a virtual X server until its window shows, installs
-# it with apt (as root) and lets lintian look for errors.
+# it holds and depends on, verifies the poller's systemd unit there, runs every
+# tool's --help and --version from there, starts the program under a virtual X
+# server until its window shows, installs it with apt (as root) and lets
+# lintian look for errors.
 # Usage: check_package.sh PACKAGE.deb VERSION
 set -euo pipefail
 deb="$1"
@@ -31,7 +32,9 @@ for file in usr/bin/raruzor-monitor usr/bin/raruzor-poll usr/bin/raruzor-archive
             usr/share/man/man1/tarvel-meter-sim.1.gz usr/share/man/man1/ccnn-convert.1.gz \
             $doc/guide.html $doc/copyright $doc/changelog.gz $doc/report-sample.pdf $doc/report-sample.html \
             $doc/main-page.png $doc/harmonics-page.png $doc/interharmonics-page.png \
-            $doc/power-page.png $doc/signals-page.png $doc/connections.png; do
+            $doc/power-page.png $doc/signals-page.png $doc/connections.png \
+            usr/lib/systemd/system/raruzor-poll@.service usr/lib/sysusers.d/raruzor-monitor.conf \
+            etc/raruzor-monitor/example.ini; do
   [ -s "$root/$file" ] || fail "missing $file"
 done
 # every picture the guide shows is beside it
@@ -39,6 +42,32 @@ for picture in $(grep -o 'src="[^"]*"' "$root/$doc/guide.html" | sed 's/src="\(.
   [ -s "$root/$doc/$picture" ] || fail "the guide shows $picture, which is not installed"
 done
 grep -q '^Exec=raruzor-monitor$' "$root/usr/share/applications/raruzor-monitor.desktop" || fail "desktop entry"
+
+# The poller as a service: the example configuration is a conffile with every
+# key; the account comes from sysusers (or adduser) and nothing is enabled.
+[ "$(dpkg-deb -I "$deb" conffiles)" = /etc/raruzor-monitor/example.ini ] || fail "conffiles: $(dpkg-deb -I "$deb" conffiles)"
+for key in Poll/Connections Poll/Ids Poll/Password Poll/Attempts Poll/StatsEvery Poll/NoOscillograms Poll/LogDir \
+           Archive/Target Archive/Spectra Archive/KeepDays Mqtt/Url Mqtt/Ca Mqtt/Queue; do
+  awk -F= -v section="[${key%/*}]" -v name="${key#*/}" \
+    '/^\[/ { in_section = ($0 == section) } in_section && $1 == name { found = 1 } END { exit !found }' \
+    "$root/etc/raruzor-monitor/example.ini" || fail "example.ini has no $key"
+done
+for script in postinst prerm postrm; do
+  dpkg-deb -I "$deb" "$script" >"$work/$script" || fail "no $script"
+  sh -n "$work/$script" || fail "$script is not a valid shell script"
+done
+grep -q systemd-sysusers "$work/postinst" && grep -q 'adduser raruzor dialout' "$work/postinst" || fail "postinst makes no account"
+! grep -Eq 'systemctl.*[[:space:]](enable|start)([[:space:]]|$)' "$work/postinst" || fail "postinst enables or starts a poller"
+systemd-sysusers --root="$root" --dry-run raruzor-monitor.conf >"$work/sysusers.txt" 2>&1 || { cat "$work/sysusers.txt"; fail "sysusers"; }
+grep -q "Creating user 'raruzor'" "$work/sysusers.txt" || fail "sysusers makes no user raruzor: $(cat "$work/sysusers.txt")"
+grep -Eq '^m raruzor dialout$' "$root/usr/lib/sysusers.d/raruzor-monitor.conf" || fail "raruzor is not put into dialout"
+# systemd-analyze resolves the unit, its commands and its manual page inside
+# the root, so the root gets systemd's own units beside ours (no systemd runs
+# here); any complaint, even an unknown key it would ignore, fails.
+cp -rn /usr/lib/systemd/system/. "$root/usr/lib/systemd/system/"
+MANPATH="$root/usr/share/man" systemd-analyze verify --root="$root" raruzor-poll@example.service >"$work/verify.txt" 2>&1 \
+  || { cat "$work/verify.txt"; fail "systemd-analyze verify"; }
+[ ! -s "$work/verify.txt" ] || { cat "$work/verify.txt"; fail "systemd-analyze verify complains"; }
 
 for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
   # the whole text is read: a grep that stops early would cut the tool off with SIGPIPE
@@ -74,6 +103,8 @@ if [ "$(id -u)" -eq 0 ]; then
   done
   [ -x /usr/bin/raruzor-monitor ] || fail "the program was not installed"
   man -w raruzor-poll >/dev/null || fail "no manual page for raruzor-poll once installed"
+  id -nG raruzor 2>/dev/null | grep -qw dialout || fail "no account raruzor in group dialout once installed"
+  [ -f /etc/raruzor-monitor/example.ini ] || fail "no example configuration once installed"
   if [ "$installed_before" -eq 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq raruzor-monitor >"$work/apt.txt" 2>&1 \
       || { cat "$work/apt.txt"; fail "apt could not remove the package"; }
