@@ -267,7 +267,7 @@ bool TRequestThreadVD::WaitForNewMeterTime(bool first)
             store_.SetDeviceDateTime(meterTime);
             return true;
         }
-        if (!first && commands_->OscillogramCommand() &&
+        if (!first && host_.ReadOscillograms() && commands_->OscillogramCommand() &&
             dateTime->FirmwareVersion() > kLastFirmwareWithoutOscillogram && ReadOscillogram())
             Pause(int(verifier_.RemainingPause(QDateTime::currentDateTimeUtc())));
         else

@@ -72,7 +72,7 @@ QString TPollOptions::Usage()
         .arg(PolledTypeIdents());
 }
 
-bool TPollOptions::Parse(const QStringList &arguments, QString &error)
+bool TPollOptions::Apply(const QStringList &arguments, int first, QString &error)
 {
     auto value = [&](int &i) -> QString {
         if (i + 1 >= arguments.size()) {
@@ -81,8 +81,9 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
         }
         return arguments[++i];
     };
-    for (int i = 1; i < arguments.size() && error.isEmpty(); ++i) {
+    for (int i = first; i < arguments.size() && error.isEmpty(); ++i) {
         const QString &name = arguments[i];
+        given_ << name;
         qint64 number = 0;
         auto numberOf = [&](qint64 low, qint64 high) {
             const QString text = value(i);
@@ -139,12 +140,93 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
             Archive = value(i);
         } else if (name == QLatin1String("--archive-spectra")) {
             ArchiveSpectra = true;
+        } else if (name == QLatin1String("--archive-keep-days")) {
+            ArchiveKeepDays = int(numberOf(0, 100000));
+        } else if (name == QLatin1String("--no-oscillograms")) {
+            NoOscillograms = true;
+        } else if (name == QLatin1String("--connections")) {
+            Connections = value(i);
+        } else if (name == QLatin1String("--ids")) {
+            const QString text = value(i);
+            Ids.clear();
+            for (const QString &part : text.split(u',', Qt::SkipEmptyParts)) {
+                if (!ToInt(part.trimmed(), 0, 2147483647, number)) {
+                    error = QStringLiteral("--ids: %1 is not a connection ID").arg(part.trimmed());
+                    break;
+                }
+                Ids << int(number);
+            }
+        } else if (name == QLatin1String("--log-dir")) {
+            LogDir = value(i);
+        } else if (name == QLatin1String("--mqtt")) {
+            MqttUrl = value(i);
+            if (error.isEmpty() && !MqttUrl.startsWith(QLatin1String("mqtt://")) &&
+                !MqttUrl.startsWith(QLatin1String("mqtts://")))
+                error = QStringLiteral("--mqtt wants mqtt://[user[:password]@]host[:port]/prefix (or mqtts://)");
+        } else if (name == QLatin1String("--mqtt-ca")) {
+            MqttCa = value(i);
+        } else if (name == QLatin1String("--mqtt-queue")) {
+            MqttQueue = int(numberOf(1, 10000000));
+        } else if (name == QLatin1String("--config")) {
+            value(i); // read before the rest
         } else {
             error = QStringLiteral("unknown option %1").arg(name);
         }
     }
-    if (error.isEmpty() && TcpHost.isEmpty() == SerialPort.isEmpty())
-        error = QStringLiteral("give exactly one of --tcp and --serial");
+    return error.isEmpty();
+}
+
+bool TPollOptions::Parse(const QStringList &arguments, QString &error)
+{
+    const qsizetype config = arguments.indexOf(QStringLiteral("--config"));
+    if (config > 0) {
+        if (config + 1 >= arguments.size()) {
+            error = QStringLiteral("--config needs a value");
+            return false;
+        }
+        Config = arguments[config + 1];
+        QList<TConfigOption> fromFile;
+        if (!ReadPollConfig(Config, fromFile, error))
+            return false;
+        // A meter named on the command line is polled alone: the file's list
+        // and what goes with it are left out.
+        const bool single =
+            arguments.contains(QStringLiteral("--tcp")) || arguments.contains(QStringLiteral("--serial"));
+        for (const TConfigOption &option : fromFile) {
+            if (single && (option.Name == QLatin1String("--connections") || option.Name == QLatin1String("--ids") ||
+                           option.Name == QLatin1String("--log-dir")))
+                continue;
+            QStringList one{QString(), option.Name};
+            if (option.Value)
+                one << *option.Value;
+            if (!Apply(one, 1, error)) {
+                error = QStringLiteral("%1: %2").arg(option.Origin, error);
+                return false;
+            }
+        }
+    }
+    if (!Apply(arguments, 1, error))
+        return false;
+
+    const int modes = int(!TcpHost.isEmpty()) + int(!SerialPort.isEmpty()) + int(!Connections.isEmpty());
+    if (modes != 1)
+        error = QStringLiteral("give exactly one of --tcp, --serial and --connections");
+    if (error.isEmpty() && Fleet()) {
+        // what belongs to one meter says nothing of a fleet
+        for (const char *single : {"--device-type", "--device-address", "--factory-number", "--connect-attempts",
+                                   "--cycles", "--csv-every", "--out", "--save-oscillograms", "--log",
+                                   "--write-settings"})
+            if (given_.contains(QLatin1String(single))) {
+                error = QStringLiteral("%1 is for one meter (--tcp, --serial), not --connections").arg(single);
+                break;
+            }
+    } else if (error.isEmpty()) {
+        for (const char *fleet : {"--ids", "--log-dir"})
+            if (given_.contains(QLatin1String(fleet))) {
+                error = QStringLiteral("%1 goes with --connections").arg(fleet);
+                break;
+            }
+    }
     if (error.isEmpty() && !Archive.isEmpty() && !TArchiveTarget::Parse(Archive).IsValid())
         error = QStringLiteral("--archive: ") + TArchiveTarget::Parse(Archive).Error();
     if (error.isEmpty() && !LogFile.isEmpty() && !LogFile.endsWith(QLatin1String(".log")))
