@@ -78,7 +78,8 @@ bool LoadConnections(const TPollOptions &options, std::vector<std::shared_ptr<Tc
     for (TccnConnection *connection : chosen) {
         const TccnCustomDevice *device = connection->CustomDevice();
         if (!device || !IsSupportedDeviceType(device->DeviceType())) {
-            const QString text = QStringLiteral("connection %1 is of no meter the monitor polls").arg(connection->ConID);
+            const QString text =
+                QStringLiteral("connection %1 is of no meter the monitor polls").arg(connection->ConID);
             if (!options.Ids.isEmpty()) {
                 error = QStringLiteral("--ids: ") + text;
                 return false;

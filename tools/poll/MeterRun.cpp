@@ -149,6 +149,9 @@ void TMeterRun::OnStopped()
         return; // a stop told twice
     running_ = false;
     turnLimit_.stop();
+    // The run's thread has said its last word; reaping it closes its port
+    // now, before the next meter on the port opens it.
+    commons_->WaitForThread();
     failedBefore_ += failedNow_;
     failedNow_ = 0;
     const bool fault = !stopAsked_ || runCycles_ == 0;
@@ -169,7 +172,8 @@ QString TMeterRun::Summary() const
                        .arg(failedBefore_ + failedNow_)
                        .arg(restarts_);
     if (sinks_->Archive)
-        text += QStringLiteral(", архив: записано %1, потеряно %2").arg(archive.CyclesWritten).arg(archive.CyclesDropped);
+        text +=
+            QStringLiteral(", архив: записано %1, потеряно %2").arg(archive.CyclesWritten).arg(archive.CyclesDropped);
     return text;
 }
 

@@ -71,7 +71,7 @@ private:
     std::unique_ptr<TMeterSinks> sinks_;
     QTimer turnLimit_;
     bool running_ = false, oneCycle_ = false, stopAsked_ = false;
-    bool lastFault_ = false; // the next start is a restart
+    bool lastFault_ = false;   // the next start is a restart
     quint64 runCycles_ = 0;    // of the run going on
     quint64 cycles_ = 0;       // of all runs
     quint64 failedBefore_ = 0; // failed requests of the runs that ended

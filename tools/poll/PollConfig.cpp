@@ -58,9 +58,9 @@ bool ReadPollConfig(const QString &fileName, QList<TConfigOption> &options, QStr
         const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
                                         [&](const TKey &k) { return key == QLatin1String(k.Key); });
         if (known == std::end(kKeys)) {
-            error = key.contains(u'/') ? QStringLiteral("%1: unknown key %2").arg(fileName, Named(key))
-                                       : QStringLiteral("%1: key %2 outside [Poll], [Archive] or [Mqtt]")
-                                             .arg(fileName, key);
+            error = key.contains(u'/')
+                        ? QStringLiteral("%1: unknown key %2").arg(fileName, Named(key))
+                        : QStringLiteral("%1: key %2 outside [Poll], [Archive] or [Mqtt]").arg(fileName, key);
             return false;
         }
     }

@@ -213,9 +213,9 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
         error = QStringLiteral("give exactly one of --tcp, --serial and --connections");
     if (error.isEmpty() && Fleet()) {
         // what belongs to one meter says nothing of a fleet
-        for (const char *single : {"--device-type", "--device-address", "--factory-number", "--connect-attempts",
-                                   "--cycles", "--csv-every", "--out", "--save-oscillograms", "--log",
-                                   "--write-settings"})
+        for (const char *single :
+             {"--device-type", "--device-address", "--factory-number", "--connect-attempts", "--cycles", "--csv-every",
+              "--out", "--save-oscillograms", "--log", "--write-settings"})
             if (given_.contains(QLatin1String(single))) {
                 error = QStringLiteral("%1 is for one meter (--tcp, --serial), not --connections").arg(single);
                 break;
