@@ -182,4 +182,24 @@ grep -oE '^\[dtM7SQ-600[12]\] (Старт|Стоп) опроса' "$work/service
 [ "$(grep -c '^\[dtM7SQ-6001\] Стоп опроса' "$work/service.out")" -ge 3 ] || fail "6001 had no turns"
 # the file asked for no oscillograms
 ! grep -q ' osc ' "$work/sim1.err" || fail "oscillograms were requested"
-echo "fleet: $(sql "SELECT COUNT(*) FROM cycles") cycles of 22 meters; meter 7 back with $after cycles"
+total="$(sql "SELECT COUNT(*) FROM cycles")"
+
+# the file serves one meter too: its archive and options, the meter from the command line
+code=0
+"$poll" --config "$work/fleet.ini" --tcp "127.0.0.1:${port[1]}" --factory-number 9001 --cycles 3 \
+  --log "$work/single.log" > "$work/single.out" 2>&1 || code=$?
+[ "$code" -eq 0 ] || { cat "$work/single.out"; fail "one meter with the file: exit status $code"; }
+[ "$(sql "SELECT COUNT(*) FROM cycles JOIN meters m ON m.id = meter_id WHERE factory_number = 9001")" -eq 3 ] ||
+  fail "one meter with the file: not in the file's archive"
+! grep -q ' osc ' "$work/sim1.err" || fail "oscillograms were requested by the one meter"
+
+# a meter that never answers: restarted meanwhile, and the service fails
+echo "tcp dtM7SQ 7001 1 127.0.0.1 1" | make_list > "$work/dead.ccnn"
+"$poll" --connections "$work/dead.ccnn" --log-dir "$work/logs" > "$work/dead.out" 2>&1 &
+service=$!
+sleep 2.5
+kill -INT "$service"
+code=0; wait "$service" || code=$?; service=""
+[ "$code" -eq 1 ] || { cat "$work/dead.out"; fail "a meter without a cycle: exit status $code, not 1"; }
+grep -q '^\[dtM7SQ-7001\] Итог: циклов 0, .*перезапусков [1-9]' "$work/dead.out" || { cat "$work/dead.out"; fail "dead meter"; }
+echo "fleet: $total cycles of 22 meters; meter 7 back with $after cycles"

@@ -172,7 +172,9 @@ private:
 
     void OnEnded(TMeterRun &run, bool fault)
     {
-        if (stopping_) {
+        // The signal handler may have stopped the run before the event loop
+        // has taken the signal: no fault, and nothing starts again.
+        if (stopping_ || signalCount.load() > 0) {
             ExitWhenAllStopped();
             return;
         }
