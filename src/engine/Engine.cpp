@@ -67,6 +67,12 @@ void TCommons::SetSaveOscillograms(bool save)
         manager_->SetSaveOscillograms(save);
 }
 
+void TCommons::SetReadOscillograms(bool read)
+{
+    if (manager_)
+        manager_->SetReadOscillograms(read);
+}
+
 void TCommons::SetCycleSink(TCycleSink *sink)
 {
     if (manager_)

@@ -53,6 +53,8 @@ public:
     // The factory number of the device of the last started run.
     int32_t LastDeviceNumber() const;
     void SetSaveOscillograms(bool save);
+    // False: runs started from now on send no oscillogram requests.
+    void SetReadOscillograms(bool read);
     // Who keeps the whole cycles of the runs started from now on (null:
     // nobody); it must outlive them.
     void SetCycleSink(TCycleSink *sink);

@@ -40,6 +40,9 @@ public:
     virtual void FirstOscillogramRead() = 0;
     virtual void LinkStatisticsChanged(const TLinkStatistics &statistics) = 0;
     virtual bool SaveOscillograms() const = 0;
+    // False: the run asks for no oscillograms at all (a server that keeps
+    // only the cycles saves the meter and the link the download).
+    virtual bool ReadOscillograms() const = 0;
     virtual uint8_t OscPeriods() const = 0;
     // Told of each whole cycle; null when nobody keeps them.
     virtual TCycleSink *CycleSink() const = 0;
@@ -93,6 +96,8 @@ public:
 
     bool SaveOscillograms() const override { return saveOscillograms_.load(); }
     void SetSaveOscillograms(bool save) { saveOscillograms_ = save; }
+    bool ReadOscillograms() const override { return readOscillograms_.load(); }
+    void SetReadOscillograms(bool read) { readOscillograms_ = read; }
     uint8_t OscPeriods() const override { return oscPeriods_.load(); }
     void SetOscPeriods(uint8_t periods) { oscPeriods_ = periods; }
     TCycleSink *CycleSink() const override { return cycleSink_.load(); }
@@ -118,6 +123,7 @@ private:
     std::atomic<uint8_t> runState_{rsStopped};
     std::atomic<uint8_t> severity_{svInformation};
     std::atomic<bool> saveOscillograms_{false};
+    std::atomic<bool> readOscillograms_{true};
     std::atomic<uint8_t> oscPeriods_{2};
     std::atomic<int32_t> lastDeviceNumber_{0};
     std::atomic<TCycleSink *> cycleSink_{nullptr};

@@ -105,6 +105,11 @@ TRequestThreadVD::TRequestThreadVD(const TConnectionSettings &settings, TDataSto
 
 TRequestThreadVD::~TRequestThreadVD()
 {
+    ReleaseDriver();
+}
+
+void TRequestThreadVD::ReleaseDriver()
+{
     // the owned objects go in reverse order of their making: executer and
     // commands before the driver that they use; the driver closes its channel
     dataRequests_.reset();
@@ -148,6 +153,13 @@ void TRequestThreadVD::run()
     }
     if (sink_)
         sink_->RunEnded();
+    // The port or socket goes on the thread that made it (a serial port
+    // freed from another thread may crash), and before the run says it has
+    // stopped: another meter on the same port may open it right after.
+    try {
+        ReleaseDriver();
+    } catch (const std::exception &) {
+    }
     host_.SetRunState(rsStopped);
 }
 
@@ -267,7 +279,7 @@ bool TRequestThreadVD::WaitForNewMeterTime(bool first)
             store_.SetDeviceDateTime(meterTime);
             return true;
         }
-        if (!first && commands_->OscillogramCommand() &&
+        if (!first && host_.ReadOscillograms() && commands_->OscillogramCommand() &&
             dateTime->FirmwareVersion() > kLastFirmwareWithoutOscillogram && ReadOscillogram())
             Pause(int(verifier_.RemainingPause(QDateTime::currentDateTimeUtc())));
         else

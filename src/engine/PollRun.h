@@ -42,6 +42,8 @@ protected:
 private:
     void Execute();
     void CreateDriver();
+    // Frees the driver and what uses it; its channel closes.
+    void ReleaseDriver();
     bool OpenChannel();
     // How the data requests of one cycle ended. Only Read is a cycle: the
     // record took a whole data answer.

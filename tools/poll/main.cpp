@@ -1,240 +1,12 @@
 // raruzor-poll: the monitor's polling engine without a window, for
-// unattended recording and automation.
+// unattended recording and automation: one meter, or a fleet as a service.
 
+#include "Fleet.h"
 #include "PollOptions.h"
-
-#include "archive/ArchiveWriter.h"
-#include "catalogue/CatalogueObjects.h"
-#include "catalogue/ConnectionList.h"
-#include "catalogue/ProgramSettingsFile.h"
-#include "engine/Engine.h"
-#include "engine/PollSettings.h"
-#include "engine/PollRun.h"
-#include "engine/MeasurementRecord.h"
-#include "files/Comtrade.h"
-#include "files/CsvSnapshot.h"
+#include "PollOutput.h"
+#include "SinglePoll.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QSocketNotifier>
-#include <QTemporaryFile>
-#include <atomic>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-// Ctrl+C, kill or a closed terminal: the first stops the engine, the second
-// ends the poller at once.
-std::atomic<int> signalCount{0};
-std::atomic<int> lastSignal{0};
-// The engine the first signal stops, and how its run stood at that moment.
-std::atomic<TCommons *> signalledEngine{nullptr};
-std::atomic<bool> runningWhenSignalled{false}; // and so stopped by the handler
-std::atomic<bool> errorWhenSignalled{false};
-// Wakes the event loop for the rest of the work.
-int signalPipe[2] = {-1, -1};
-
-// The stop is asked for here, not on the event loop: with the polling thread
-// and the meter busy on both cores, the main thread may get its turn only
-// after dozens more requests. Asking it is a store to the run state's lock-free
-// atomic and reading the run state and severity are loads of such atomics, so
-// all three may be done in a signal handler.
-void OnSignal(int number)
-{
-    const int savedErrno = errno;
-    lastSignal = number;
-    if (++signalCount == 1) {
-        if (TCommons *commons = signalledEngine.load(); commons && commons->RunState() == rsRunning) {
-            errorWhenSignalled = commons->Severity() != svInformation;
-            runningWhenSignalled = true;
-            commons->StopFromSignalHandler();
-        }
-    }
-    // A full pipe already holds a wake-up: the count tells how many came.
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &wake, 1);
-    errno = savedErrno;
-}
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-
-void Print(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-// Follows the engine's run: prints its status, counts its cycles, saves
-// snapshots and ends the program when the run has stopped.
-class TPoller : public QObject
-{
-public:
-    TPoller(const TPollOptions &options, QString deviceClass) : options_(options), deviceClass_(std::move(deviceClass))
-    {}
-
-    // Queued: a run that cannot start says so while Start() is still on
-    // this thread, before the event loop that is to end runs.
-    void Attach(TCommons *commons)
-    {
-        commons_ = commons;
-        TEngineEvents &events = commons->Events();
-        constexpr auto queued = Qt::QueuedConnection;
-        connect(
-            &events, &TEngineEvents::StatusChanged, this, [](const QString &text) { Print(text); }, queued);
-        connect(
-            &events, &TEngineEvents::LinkStatisticsChanged, this,
-            [this](const TLinkStatistics &statistics) { OnStatistics(statistics); }, queued);
-        connect(
-            &events, &TEngineEvents::RunStateChanged, this,
-            [this] {
-                if (commons_->RunState() == rsStopped) {
-                    // The signal handler's stop may end the run before the
-                    // event loop has taken the signal.
-                    if (runningWhenSignalled.load())
-                        Interrupt(true, errorWhenSignalled.load());
-                    PrintStatistics();
-                    QCoreApplication::exit(ExitCode());
-                }
-            },
-            queued);
-    }
-
-    // The first signal: the engine finishes its exchange, sends nothing more
-    // and stops. The signal handler stopped it already when it was running;
-    // a signal that came before the run started stops it here.
-    void Interrupt(bool stoppedBySignal, bool hadError)
-    {
-        if (!stoppedBySignal) {
-            if (commons_->RunState() != rsRunning)
-                return;
-            hadError = commons_->Severity() != svInformation;
-        }
-        // after the handler's stop: wakes the run's pauses
-        commons_->Stop();
-        // How the run ended is the state it was in when stopped, not what
-        // stopping it reports.
-        errorWhenStopped_ = hadError;
-        stopAsked_ = true;
-    }
-
-    // Failed: the run ended by itself or in an error, no data cycle came
-    // through, or a file asked for was not written.
-    int ExitCode() const
-    {
-        return !stopAsked_ || errorWhenStopped_ || cycles_ == 0 || fileFailed_ ? kExitFailed : kExitOk;
-    }
-
-private:
-    // A data cycle is one the engine counts as read whole: the record also
-    // tells of a change when it is cleared after a failed cycle, and a
-    // snapshot of that would be all zeros.
-    void OnCycle()
-    {
-        ++cycles_;
-        if (options_.CsvEvery > 0 && cycles_ % options_.CsvEvery == 0)
-            SaveCsv();
-        if (options_.Cycles > 0 && cycles_ >= options_.Cycles && commons_->RunState() == rsRunning) {
-            stopAsked_ = true;
-            commons_->Stop();
-        }
-    }
-
-    void OnStatistics(const TLinkStatistics &statistics)
-    {
-        const bool newCycle = statistics.Cycles != statistics_.Cycles;
-        statistics_ = statistics;
-        // the engine has said which and why on the status line
-        fileFailed_ = fileFailed_ || statistics.OscillogramsNotSaved > 0;
-        if (!newCycle)
-            return;
-        OnCycle();
-        if (options_.StatsEvery > 0 && statistics.Cycles % quint64(options_.StatsEvery) == 0)
-            PrintStatistics();
-    }
-
-    void PrintStatistics() const
-    {
-        Print(QStringLiteral("Статистика обмена:"));
-        for (const QString &line : statistics_.Lines())
-            Print(QStringLiteral("  ") + line);
-    }
-
-    void SaveCsv()
-    {
-        const QString folder = options_.OutDir.isEmpty() ? QDir::currentPath() : options_.OutDir;
-        // the outcome's text says why a save failed: no sink, or it would be said twice
-        const TCsvSaveOutcome outcome =
-            SaveCsvSnapshot(folder, commons_->LastDeviceNumber(), commons_->Store()->SnapshotData(), deviceClass_,
-                            QDateTime::currentDateTime());
-        Print(outcome.StatusText());
-        fileFailed_ = fileFailed_ || !outcome.Saved;
-    }
-
-    const TPollOptions &options_;
-    TCommons *commons_ = nullptr;
-    QString deviceClass_;
-    int cycles_ = 0;
-    bool stopAsked_ = false;
-    bool errorWhenStopped_ = false;
-    bool fileFailed_ = false;
-    TLinkStatistics statistics_;
-};
-
-// A folder that takes no files fails the poller before the run rather than
-// at each oscillogram (the run reports those too, and goes on).
-bool OscillogramFolderWritable(const QString &deviceClass, QString &folder, QString &reason)
-{
-    folder = QFileInfo(TFileCOMTRADE({}, {}).GetFileName(deviceClass)).absolutePath();
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("probe-XXXXXX")));
-    if (probe.open())
-        return true;
-    reason = QFileInfo(folder).isDir() ? probe.errorString() : QStringLiteral("не удалось создать папку");
-    return false;
-}
-
-// The second signal: the exchange in progress is not waited for. The log is
-// written line by line and a CSV only on this thread, so the files are
-// whole; the engine's thread is left to the system.
-[[noreturn]] void Abandon(TCommons &commons, int signal)
-{
-    Print(QStringLiteral("Опрос прерван без ожидания конца обмена с прибором."));
-    try {
-        commons.Logger().LogProgramClose();
-    } catch (const std::exception &) {
-        // ending all the same
-    }
-    std::_Exit(128 + signal);
-}
-
-// The monitor's settings file with this one connection chosen (a demo
-// profile, or a prepared laptop). An existing file keeps its other sections.
-int WriteSettings(const QString &fileName, const TccnConnection &connection)
-{
-    TccnConnectionList list;
-    auto copy = connection.Clone();
-    if (!list.AddConnection(*copy))
-        return 2;
-    TProgramIniFile ini(fileName);
-    ini.WriteConnectionList(&list);
-    ini.WriteSelected(copy->ConID);
-    QDir().mkpath(QFileInfo(fileName).absolutePath());
-    if (!ini.UpdateFile()) {
-        std::fprintf(stderr, "raruzor-poll: cannot write %s\n", fileName.toLocal8Bit().constData());
-        return 1;
-    }
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -242,96 +14,26 @@ int main(int argc, char **argv)
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
         std::fputs(TPollOptions::Usage().toLocal8Bit().constData(), stdout);
-        return 0;
+        return kExitOk;
     }
     if (arguments.contains(QStringLiteral("--version")) || arguments.contains(QStringLiteral("-v"))) {
         std::puts("raruzor-poll " MONITOR_VERSION);
-        return 0;
+        return kExitOk;
     }
     TPollOptions options;
     QString error;
-    std::shared_ptr<TccnConnection> connection;
-    if (options.Parse(arguments, error))
-        connection = options.MakeConnection(error);
+    if (!options.Parse(arguments, error)) {
+        std::fprintf(stderr, "raruzor-poll: %s\n\n%s", error.toLocal8Bit().constData(),
+                     TPollOptions::Usage().toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    if (options.Fleet())
+        return RunFleet(options);
+    std::shared_ptr<TccnConnection> connection = options.MakeConnection(error);
     if (!connection) {
         std::fprintf(stderr, "raruzor-poll: %s\n\n%s", error.toLocal8Bit().constData(),
                      TPollOptions::Usage().toLocal8Bit().constData());
-        return 2;
+        return kExitUsage;
     }
-
-    if (!options.WriteSettings.isEmpty())
-        return WriteSettings(options.WriteSettings, *connection);
-
-    const QString deviceClass = connection->CustomDevice()->ClassName();
-    if (QString folder, reason; options.SaveOscillograms && !OscillogramFolderWritable(deviceClass, folder, reason)) {
-        Print(QStringLiteral("Ошибка при сохранении в: %1 (%2)").arg(folder, reason));
-        return kExitFailed;
-    }
-
-    TObjectsFactoryVD factory;
-    TPoller poller(options, deviceClass);
-    auto commons = std::make_unique<TCommons>(&factory, options.LogFile);
-    poller.Attach(commons.get());
-    // Pollers run side by side (one per meter): each keeps a log of its own.
-    if (commons->Logger().OpenOwn())
-        Print(QStringLiteral("Журнал: ") + commons->Logger().FileName());
-    else
-        Print(QStringLiteral("Ведение лог-файла невозможно"));
-    commons->Logger().LogProgramStart();
-
-    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
-        std::perror("raruzor-poll: pipe");
-        return kExitFailed;
-    }
-    QSocketNotifier signalWatch(signalPipe[0], QSocketNotifier::Read);
-    int signalsSeen = 0;
-    QObject::connect(&signalWatch, &QSocketNotifier::activated, [&] {
-        char drained[64];
-        while (::read(signalPipe[0], drained, sizeof drained) > 0) {
-        }
-        const int count = signalCount.load();
-        if (count == signalsSeen)
-            return;
-        signalsSeen = count;
-        if (count > 1)
-            Abandon(*commons, lastSignal.load());
-        poller.Interrupt(runningWhenSignalled.load(), errorWhenSignalled.load());
-    });
-    static_assert(std::atomic<uint8_t>::is_always_lock_free, "the run state must be safe to set in a signal handler");
-    signalledEngine = commons.get();
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(number, OnSignal);
-
-    commons->Settings()->SetConnection(connection);
-    commons->Settings()->Common.Password = options.Password;
-    commons->SetSaveOscillograms(options.SaveOscillograms);
-    // Made before the run and gone after it: it writes what the run handed
-    // over, on a thread of its own, and reports through the status line.
-    std::unique_ptr<TArchiveWriter> archive;
-    if (!options.Archive.isEmpty()) {
-        TArchiveOptions archiveOptions;
-        archiveOptions.Target = TArchiveTarget::Parse(options.Archive);
-        archiveOptions.Spectra = options.ArchiveSpectra;
-        Print(QStringLiteral("Архив: ") + archiveOptions.Target.Display());
-        archive = std::make_unique<TArchiveWriter>(archiveOptions, [&commons](const QString &text, TSeverity severity) {
-            commons->Events().ShowStatus(text, severity);
-            commons->Logger().Log(text);
-        });
-        commons->SetCycleSink(archive.get());
-    }
-    commons->Start();
-    int code = app.exec();
-    commons->WaitForThread();
-    if (archive) {
-        // The last rows and the open 10-minute interval are written here.
-        commons->SetCycleSink(nullptr);
-        const bool written = archive->Flush(5000);
-        if (!written || archive->Counters().CyclesDropped > 0)
-            code = kExitFailed;
-        archive.reset();
-        QCoreApplication::processEvents(); // the archive's last status text
-    }
-    signalledEngine = nullptr;
-    commons->Logger().LogProgramClose();
-    return code;
+    return RunSingle(options, std::move(connection));
 }
