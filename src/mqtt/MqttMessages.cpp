@@ -22,7 +22,8 @@ void AppendString(QByteArray &json, const QString &text)
         case '\t': json += "\\t"; break;
         default:
             if (static_cast<unsigned char>(c) < 0x20)
-                json += QByteArray("\\u00") + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+                json +=
+                    QByteArray("\\u00") + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
             else
                 json += c;
         }
@@ -72,20 +73,34 @@ void AppendFloat(QByteArray &json, float value)
 std::optional<QString> Unit(const QString &group)
 {
     static const std::map<QString, QString> units{
-        {QStringLiteral("Urms"), QStringLiteral("V")},   {QStringLiteral("U1"), QStringLiteral("V")},
-        {QStringLiteral("U0"), QStringLiteral("V")},     {QStringLiteral("U1seq"), QStringLiteral("V")},
-        {QStringLiteral("U2"), QStringLiteral("V")},     {QStringLiteral("dU1"), QStringLiteral("%")},
-        {QStringLiteral("dU"), QStringLiteral("%")},     {QStringLiteral("KU"), QStringLiteral("%")},
-        {QStringLiteral("Irms"), QStringLiteral("A")},   {QStringLiteral("I1"), QStringLiteral("A")},
-        {QStringLiteral("I0"), QStringLiteral("A")},     {QStringLiteral("I1seq"), QStringLiteral("A")},
-        {QStringLiteral("I2"), QStringLiteral("A")},     {QStringLiteral("KI"), QStringLiteral("%")},
-        {QStringLiteral("P"), QStringLiteral("W")},      {QStringLiteral("PSum"), QStringLiteral("W")},
-        {QStringLiteral("Q"), QStringLiteral("var")},    {QStringLiteral("QSum"), QStringLiteral("var")},
-        {QStringLiteral("S"), QStringLiteral("VA")},     {QStringLiteral("SSum"), QStringLiteral("VA")},
-        {QStringLiteral("Km"), QString()},               {QStringLiteral("KmSum"), QString()},
-        {QStringLiteral("F"), QStringLiteral("Hz")},     {QStringLiteral("dF"), QStringLiteral("Hz")},
-        {QStringLiteral("K0U"), QStringLiteral("%")},    {QStringLiteral("K2U"), QStringLiteral("%")},
-        {QStringLiteral("K0I"), QStringLiteral("%")},    {QStringLiteral("K2I"), QStringLiteral("%")},
+        {QStringLiteral("Urms"), QStringLiteral("V")},
+        {QStringLiteral("U1"), QStringLiteral("V")},
+        {QStringLiteral("U0"), QStringLiteral("V")},
+        {QStringLiteral("U1seq"), QStringLiteral("V")},
+        {QStringLiteral("U2"), QStringLiteral("V")},
+        {QStringLiteral("dU1"), QStringLiteral("%")},
+        {QStringLiteral("dU"), QStringLiteral("%")},
+        {QStringLiteral("KU"), QStringLiteral("%")},
+        {QStringLiteral("Irms"), QStringLiteral("A")},
+        {QStringLiteral("I1"), QStringLiteral("A")},
+        {QStringLiteral("I0"), QStringLiteral("A")},
+        {QStringLiteral("I1seq"), QStringLiteral("A")},
+        {QStringLiteral("I2"), QStringLiteral("A")},
+        {QStringLiteral("KI"), QStringLiteral("%")},
+        {QStringLiteral("P"), QStringLiteral("W")},
+        {QStringLiteral("PSum"), QStringLiteral("W")},
+        {QStringLiteral("Q"), QStringLiteral("var")},
+        {QStringLiteral("QSum"), QStringLiteral("var")},
+        {QStringLiteral("S"), QStringLiteral("VA")},
+        {QStringLiteral("SSum"), QStringLiteral("VA")},
+        {QStringLiteral("Km"), QString()},
+        {QStringLiteral("KmSum"), QString()},
+        {QStringLiteral("F"), QStringLiteral("Hz")},
+        {QStringLiteral("dF"), QStringLiteral("Hz")},
+        {QStringLiteral("K0U"), QStringLiteral("%")},
+        {QStringLiteral("K2U"), QStringLiteral("%")},
+        {QStringLiteral("K0I"), QStringLiteral("%")},
+        {QStringLiteral("K2I"), QStringLiteral("%")},
     };
     const auto found = units.find(group);
     if (found == units.end())
@@ -128,9 +143,7 @@ QByteArray AggregateJson(const Archive::TAggregateRow &row)
         if (i > 0)
             json += ',';
         AppendKey(json, quantities[i].Name);
-        const auto at = [](const std::vector<float> &values, size_t i) {
-            return i < values.size() ? values[i] : NAN;
-        };
+        const auto at = [](const std::vector<float> &values, size_t i) { return i < values.size() ? values[i] : NAN; };
         json += "{\"avg\":";
         AppendFloat(json, at(row.Avg, i));
         json += ",\"min\":";

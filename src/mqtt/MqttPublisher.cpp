@@ -129,18 +129,16 @@ public:
             return;
         }
         mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-        mosquitto_connect_callback_set(mosq_, [](mosquitto *, void *self, int rc) {
-            static_cast<TWork *>(self)->OnConnect(rc);
-        });
+        mosquitto_connect_callback_set(
+            mosq_, [](mosquitto *, void *self, int rc) { static_cast<TWork *>(self)->OnConnect(rc); });
         mosquitto_disconnect_callback_set(mosq_, [](mosquitto *, void *self, int rc) {
             const int error = errno;
             static_cast<TWork *>(self)->OnDisconnect(rc, error);
         });
-        mosquitto_publish_callback_set(mosq_, [](mosquitto *, void *self, int mid) {
-            static_cast<TWork *>(self)->OnPublish(mid);
-        });
-        int rc = mosquitto_will_set(mosq_, statusTopic_.constData(), int(kOffline.size()), kOffline.constData(), 1,
-                                    true);
+        mosquitto_publish_callback_set(
+            mosq_, [](mosquitto *, void *self, int mid) { static_cast<TWork *>(self)->OnPublish(mid); });
+        int rc =
+            mosquitto_will_set(mosq_, statusTopic_.constData(), int(kOffline.size()), kOffline.constData(), 1, true);
         if (rc == MOSQ_ERR_SUCCESS && !target_.User().isEmpty())
             rc = mosquitto_username_pw_set(mosq_, target_.User().toUtf8().constData(),
                                            target_.Password().isEmpty() ? nullptr

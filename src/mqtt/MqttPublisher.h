@@ -26,8 +26,8 @@
 struct TMqttOptions
 {
     TMqttTarget Target;
-    QString CaFile;          // mqtts: the CA that signed the broker's certificate; empty: the system's
-    int QueueLimit = 10000;  // cycle and aggregate messages waiting for the broker
+    QString CaFile;         // mqtts: the CA that signed the broker's certificate; empty: the system's
+    int QueueLimit = 10000; // cycle and aggregate messages waiting for the broker
 };
 
 struct TMqttCounters

@@ -116,8 +116,7 @@ public:
     bool WaitSubscribed(int count)
     {
         std::unique_lock lock(mutex_);
-        return connected_ &&
-               changed_.wait_for(lock, std::chrono::seconds(10), [&] { return subscriptions_ >= count; });
+        return connected_ && changed_.wait_for(lock, std::chrono::seconds(10), [&] { return subscriptions_ >= count; });
     }
 
     // What arrived on topics ending with `suffix`, once there are `count` of them (or the time ran out).
@@ -220,8 +219,8 @@ constexpr double kDay = 46000; // 2025-12-09 in the record's day count
 TMqttOptions Options(int port, const QString &credentials = {}, int queueLimit = 10000)
 {
     TMqttOptions options;
-    options.Target = TMqttTarget::Parse(QStringLiteral("mqtt://") + credentials +
-                                        QStringLiteral("127.0.0.1:%1/raruzor").arg(port));
+    options.Target =
+        TMqttTarget::Parse(QStringLiteral("mqtt://") + credentials + QStringLiteral("127.0.0.1:%1/raruzor").arg(port));
     options.QueueLimit = queueLimit;
     return options;
 }
@@ -351,8 +350,8 @@ TEST(MqttPublisher, PublishesCyclesAggregatesStatusAndMeta)
             for (size_t q = 0; q < quantities.size(); ++q) {
                 const float sent = ValueOf(i, q);
                 const float read = RawValue(cycle.Payload, quantities[q].Name);
-                EXPECT_TRUE(SameFloat(read, sent)) << quantities[q].Name.toStdString() << " of cycle " << i << ": "
-                                                   << read << " != " << sent;
+                EXPECT_TRUE(SameFloat(read, sent))
+                    << quantities[q].Name.toStdString() << " of cycle " << i << ": " << read << " != " << sent;
             }
             if (i == 1) {
                 EXPECT_TRUE(json[QStringLiteral("values")][quantities[3].Name].isNull());

@@ -39,11 +39,16 @@ TEST(MqttTarget, ParsesBrokerAddresses)
         const char *Url;
         const char *Says;
     } bad[] = {
-        {"tcp://127.0.0.1/raruzor", "mqtt://"},   {"127.0.0.1:1883", "mqtt://"},
-        {"mqtt:///raruzor", "узел"},              {"mqtt://127.0.0.1", "префикс"},
-        {"mqtt://127.0.0.1/", "префикс"},         {"mqtt://127.0.0.1/a/+/b", "«+»"},
-        {"mqtt://127.0.0.1/a/%23", "«#»"},        {"mqtt://127.0.0.1/a#b", "«#»"},
-        {"mqtt://127.0.0.1:99999/raruzor", "адрес"}, {"mqtt://127.0.0.1:port/raruzor", "адрес"},
+        {"tcp://127.0.0.1/raruzor", "mqtt://"},
+        {"127.0.0.1:1883", "mqtt://"},
+        {"mqtt:///raruzor", "узел"},
+        {"mqtt://127.0.0.1", "префикс"},
+        {"mqtt://127.0.0.1/", "префикс"},
+        {"mqtt://127.0.0.1/a/+/b", "«+»"},
+        {"mqtt://127.0.0.1/a/%23", "«#»"},
+        {"mqtt://127.0.0.1/a#b", "«#»"},
+        {"mqtt://127.0.0.1:99999/raruzor", "адрес"},
+        {"mqtt://127.0.0.1:port/raruzor", "адрес"},
         {"mqtt://:pw@127.0.0.1/raruzor", "пароль"},
     };
     for (const auto &[url, says] : bad) {
