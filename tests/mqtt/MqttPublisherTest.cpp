@@ -452,7 +452,9 @@ TEST(MqttPublisher, KeepsEveryCycleInOrderThroughABrokerOutage)
 
     // The restarted broker kept nothing: status and description came again.
     TSubscriber late(broker.Port());
-    EXPECT_EQ(late.Wait(QStringLiteral("/status"), 1).at(0).Payload, "online");
+    const std::vector<TReceived> status = late.Wait(QStringLiteral("/status"), 1);
+    ASSERT_EQ(status.size(), 1u);
+    EXPECT_EQ(status[0].Payload, "online");
     EXPECT_EQ(late.Wait(QStringLiteral("/meta"), 1).size(), 1u);
 }
 
