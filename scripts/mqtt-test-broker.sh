@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # A throw-away MQTT broker (mosquitto) for the tests, on a free loopback port.
 #
-#   mqtt-test-broker.sh start DIR [USER:PASSWORD]   new broker in DIR; prints its port (also in DIR/port,
+#   mqtt-test-broker.sh start DIR [USER:PASSWORD] [--tls]
+#                                                   new broker in DIR; prints its port (also in DIR/port,
 #                                                   its process id in DIR/pid); with USER:PASSWORD it
-#                                                   takes only that user, else anyone
+#                                                   takes only that user, else anyone; with --tls it
+#                                                   speaks TLS only, with a certificate for 127.0.0.1
+#                                                   signed by a throw-away authority in DIR/ca.pem
 #   mqtt-test-broker.sh stop DIR                    stops the broker and removes DIR
 #   mqtt-test-broker.sh stop-broker DIR             stops the broker, keeps DIR (a "broker away" case)
 #   mqtt-test-broker.sh start-broker DIR            starts it again on the same port
@@ -17,7 +20,7 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 start DIR [USER:PASSWORD] | stop DIR | stop-broker DIR | start-broker DIR" >&2
+  echo "usage: $0 start DIR [USER:PASSWORD] [--tls] | stop DIR | stop-broker DIR | start-broker DIR" >&2
   exit 2
 }
 
@@ -78,10 +81,26 @@ write_config() {
     else
       echo "allow_anonymous true"
     fi
+    if [ -f "$dir/server.pem" ]; then
+      echo "cafile $dir/ca.pem"
+      echo "certfile $dir/server.pem"
+      echo "keyfile $dir/server.key"
+    fi
     if [ "$(id -u)" -eq 0 ]; then
       echo "user root"
     fi
   } >"$dir/mosquitto.conf"
+}
+
+# An authority and a server certificate for 127.0.0.1, valid for a day.
+make_certificates() {
+  openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Test MQTT authority" \
+    -keyout "$dir/ca.key" -out "$dir/ca.pem" >/dev/null 2>&1
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" \
+    -keyout "$dir/server.key" -out "$dir/server.csr" >/dev/null 2>&1
+  printf 'subjectAltName=IP:127.0.0.1\n' >"$dir/server.ext"
+  openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial \
+    -days 1 -extfile "$dir/server.ext" -out "$dir/server.pem" >/dev/null 2>&1
 }
 
 # Starts the broker on the port in its configuration; fails when it does not listen within 10 s.
@@ -121,11 +140,15 @@ start() {
   [ -e "$dir" ] && { broker_stop; rm -rf "$dir"; }
   mkdir -p "$dir"
   trap 'broker_stop; rm -rf "$dir"' EXIT
-  if [ $# -ge 1 ] && [ -n "$1" ]; then
-    local user="${1%%:*}" password="${1#*:}"
-    mosquitto_passwd -c -b "$dir/passwords" "$user" "$password" >/dev/null
-    chmod 600 "$dir/passwords"
-  fi
+  local arg
+  for arg in "$@"; do
+    if [ "$arg" = "--tls" ]; then
+      make_certificates
+    elif [ -n "$arg" ]; then
+      mosquitto_passwd -c -b "$dir/passwords" "${arg%%:*}" "${arg#*:}" >/dev/null
+      chmod 600 "$dir/passwords"
+    fi
+  done
 
   local port="" tries
   for tries in 1 2 3 4 5; do

@@ -53,7 +53,7 @@ QString ReasonText(int rc, int error)
     case MOSQ_ERR_CONN_LOST: return QStringLiteral("соединение потеряно");
     case MOSQ_ERR_NO_CONN: return QStringLiteral("нет соединения");
     case MOSQ_ERR_EAI: return QStringLiteral("имя узла не найдено");
-    case MOSQ_ERR_TLS: return QStringLiteral("ошибка TLS");
+    case MOSQ_ERR_TLS: return QStringLiteral("ошибка TLS; проверьте сертификат брокера и файл CA");
     case MOSQ_ERR_KEEPALIVE: return QStringLiteral("брокер не отвечает");
     case MOSQ_ERR_PROTOCOL: return QStringLiteral("ошибка протокола");
     default: return QString::fromUtf8(mosquitto_strerror(rc));

@@ -31,12 +31,10 @@ namespace {
 class TTestBroker
 {
 public:
-    explicit TTestBroker(const QString &credentials = {}) : dir_(tmp_.filePath(QStringLiteral("broker")))
+    // `options`: USER:PASSWORD, --tls
+    explicit TTestBroker(const QStringList &options = {}) : dir_(tmp_.filePath(QStringLiteral("broker")))
     {
-        QStringList args{QStringLiteral("start"), dir_};
-        if (!credentials.isEmpty())
-            args << credentials;
-        if (Run(args)) {
+        if (Run(QStringList{QStringLiteral("start"), dir_} + options)) {
             QFile file(dir_ + QStringLiteral("/port"));
             if (file.open(QIODevice::ReadOnly))
                 port_ = file.readAll().trimmed().toInt();
@@ -45,6 +43,7 @@ public:
     ~TTestBroker() { Run({QStringLiteral("stop"), dir_}); }
 
     int Port() const { return port_; }
+    QString Dir() const { return dir_; }
     bool Stop() const { return Run({QStringLiteral("stop-broker"), dir_}); }
     bool Start() const { return Run({QStringLiteral("start-broker"), dir_}); }
 
@@ -493,7 +492,7 @@ TEST(MqttPublisher, AQueueShorterThanTheOutageDropsTheOldest)
 // ones (percent-encoded in the URL) are let in.
 TEST(MqttPublisher, ABrokerThatRefusesTheCredentialsIsReportedOnce)
 {
-    TTestBroker broker(QStringLiteral("monitor:s@cr:et"));
+    TTestBroker broker({QStringLiteral("monitor:s@cr:et")});
     ASSERT_GT(broker.Port(), 0);
     TReports reports;
     TMqttPublisher refused(Options(broker.Port(), QStringLiteral("monitor:wrong@")), kMeter, reports.Sink());
@@ -511,4 +510,34 @@ TEST(MqttPublisher, ABrokerThatRefusesTheCredentialsIsReportedOnce)
     TMqttPublisher allowed(Options(broker.Port(), QStringLiteral("monitor:s%40cr%3Aet@")), kMeter, {});
     EXPECT_TRUE(WaitUntil([&] { return allowed.Counters().Connected; }));
     EXPECT_FALSE(allowed.Counters().Refused);
+}
+
+// mqtts: the broker's certificate is checked against the CA file given; without
+// it, against the system's authorities, which never signed the test's.
+TEST(MqttPublisher, PublishesOverTlsToABrokerSignedByTheGivenAuthority)
+{
+    TTestBroker broker({QStringLiteral("--tls")});
+    ASSERT_GT(broker.Port(), 0);
+    TMqttOptions options;
+    options.Target = TMqttTarget::Parse(QStringLiteral("mqtts://127.0.0.1:%1/raruzor").arg(broker.Port()));
+    options.CaFile = broker.Dir() + QStringLiteral("/ca.pem");
+    TReports reports;
+    {
+        TMqttPublisher publisher(options, kMeter, reports.Sink());
+        publisher.RunStarted(kMeter);
+        publisher.SettingsRead(Settings());
+        publisher.CycleRead(Cycle(0));
+        ASSERT_TRUE(publisher.Flush(10000)) << reports.All();
+        EXPECT_TRUE(publisher.Counters().Connected);
+        EXPECT_GE(publisher.Counters().Published, 3u);
+    }
+
+    options.CaFile.clear();
+    TReports untrusted;
+    TMqttPublisher publisher(options, kMeter, untrusted.Sink());
+    publisher.CycleRead(Cycle(0));
+    EXPECT_FALSE(publisher.Flush(2000));
+    EXPECT_FALSE(publisher.Counters().Connected);
+    EXPECT_EQ(untrusted.With(QStringLiteral("MQTT: нет связи с брокером mqtts://127.0.0.1:")).size(), 1u)
+        << untrusted.All();
 }
