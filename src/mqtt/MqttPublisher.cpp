@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -219,11 +220,16 @@ public:
         Poll(kPollMs);
     }
 
-    // The orderly end: "offline", what waits gets up to kEndWaitMs, then a
-    // clean disconnect (the will is not published after one).
+    // The orderly end: "offline" before anything else, what waits gets up to
+    // kEndWaitMs, then a clean disconnect. When "offline" did not get through,
+    // the connection is dropped without one and the broker publishes the
+    // last will, which says the same.
     void Finish()
     {
-        SetState(TKind::Status, kOffline);
+        stopping_ = true; // no more attempts, no outage told
+        status_ = kOffline;
+        std::erase_if(waiting_, [](const TMessage &message) { return message.Kind == TKind::Status; });
+        waiting_.push_front({TKind::Status, kOffline});
         if (!mosq_)
             return;
         if (!attempted_)
@@ -236,8 +242,11 @@ public:
         }
         if (Waiting() > 0)
             Report(QStringLiteral("MQTT: не отправлено сообщений: %1").arg(Waiting()), svWarning);
-        if (connected_) {
-            stopping_ = true;
+        const auto isStatus = [](const TMessage &message) { return message.Kind == TKind::Status; };
+        const bool offlineSent = std::none_of(waiting_.begin(), waiting_.end(), isStatus) &&
+                                 std::none_of(inFlight_.begin(), inFlight_.end(),
+                                              [&](const auto &flying) { return isStatus(flying.second); });
+        if (connected_ && offlineSent) {
             mosquitto_disconnect(mosq_);
             for (int i = 0; i < 20 && mosquitto_socket(mosq_) >= 0; ++i)
                 Poll(25);

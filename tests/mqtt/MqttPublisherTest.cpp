@@ -429,6 +429,8 @@ TEST(MqttPublisher, KeepsEveryCycleInOrderThroughABrokerOutage)
     for (int i = 0; i < 3; ++i)
         publisher.CycleRead(Cycle(i));
     ASSERT_TRUE(publisher.Flush(10000)) << reports.All();
+    // the broker acknowledges before it delivers: delivered before it goes
+    ASSERT_EQ(subscriber.Wait(QStringLiteral("/cycle"), 3).size(), 3u);
 
     ASSERT_TRUE(Outage(broker, subscriber, [&] {
         ASSERT_TRUE(WaitUntil([&] { return !publisher.Counters().Connected; }));
