@@ -9,8 +9,10 @@
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "engine/PollRun.h"
+#include "mqtt/MqttTarget.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QSocketNotifier>
@@ -265,6 +267,8 @@ int RunFleet(const TPollOptions &options)
     }
     if (!options.Archive.isEmpty())
         PrepareArchive(options);
+    if (!options.MqttUrl.isEmpty())
+        Print(QStringLiteral("MQTT: ") + TMqttTarget::Parse(options.MqttUrl).Display());
 
     TObjectsFactoryVD factory;
     std::vector<std::unique_ptr<TMeterRun>> runs;
@@ -305,15 +309,18 @@ int RunFleet(const TPollOptions &options)
 
     bool ok = true;
     stopCount = 0; // the engines go with this function
-    for (auto &run : runs) {
+    for (auto &run : runs)
         run->Commons().WaitForThread();
-        // the last rows and the open 10-minute interval are written here
-        ok = run->FlushSinks(10000) && ok;
-    }
+    // The last rows, the open 10-minute intervals and the last messages: all
+    // meters within one time-out, so that a server or broker that is away
+    // does not hold the stop once per meter.
+    const QDeadlineTimer deadline(10000);
+    for (auto &run : runs)
+        ok = run->FlushSinks(int(deadline.remainingTime())) && ok;
     QCoreApplication::processEvents(); // the last status texts
     for (auto &run : runs) {
         run->PrintSummary();
-        ok = ok && run->Cycles() > 0 && run->ArchiveCounters().CyclesDropped == 0;
+        ok = ok && run->Cycles() > 0 && !run->SinksLost();
     }
     return ok ? kExitOk : kExitFailed;
 }

@@ -174,6 +174,12 @@ QString TMeterRun::Summary() const
     if (sinks_->Archive)
         text +=
             QStringLiteral(", архив: записано %1, потеряно %2").arg(archive.CyclesWritten).arg(archive.CyclesDropped);
+    if (sinks_->Mqtt) {
+        const TMqttCounters mqtt = sinks_->MqttCounters();
+        text += QStringLiteral(", MQTT: отправлено %1, потеряно %2").arg(mqtt.Published).arg(mqtt.Dropped);
+        if (mqtt.Refused)
+            text += QStringLiteral(", брокер отказал в доступе");
+    }
     return text;
 }
 

@@ -59,7 +59,8 @@ public:
     void Say(const QString &text) const;
     // After the last run: all handed to the keepers written; false when not.
     bool FlushSinks(int timeoutMs);
-    TArchiveCounters ArchiveCounters() const { return sinks_->ArchiveCounters(); }
+    // Cycles lost to a keeper, or a broker that refused us.
+    bool SinksLost() const { return sinks_->Lost(); }
 
 private:
     void OnStatistics(const TLinkStatistics &statistics);

@@ -5,6 +5,7 @@
 
 #include "archive/ArchiveWriter.h"
 #include "archive/CycleSinks.h"
+#include "mqtt/MqttPublisher.h"
 
 #include <functional>
 #include <memory>
@@ -14,13 +15,19 @@ struct TPollOptions;
 struct TMeterSinks
 {
     std::unique_ptr<TArchiveWriter> Archive; // null without --archive
+    std::unique_ptr<TMqttPublisher> Mqtt;    // null without --mqtt
     TCycleSinks Fan;
 
     // What the engine is given: null when nobody keeps the cycles.
     TCycleSink *Sink() { return Fan.Empty() ? nullptr : &Fan; }
-    // All handed over so far written (true when there is nothing to write).
+    // All handed over so far written and published (true when there is
+    // nothing to keep); both are waited for within the one time-out.
     bool Flush(int timeoutMs);
+    // Cycles lost to the archive or messages to the broker, or a broker that
+    // refused us: the run did not keep all it read.
+    bool Lost() const;
     TArchiveCounters ArchiveCounters() const;
+    TMqttCounters MqttCounters() const;
 };
 
 // report: a keeper's status text, called on the keeper's own thread.

@@ -1,6 +1,7 @@
 #include "PollOptions.h"
 
 #include "archive/ArchiveTarget.h"
+#include "mqtt/MqttTarget.h"
 
 #include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
@@ -183,9 +184,8 @@ bool TPollOptions::Apply(const QStringList &arguments, int first, QString &error
             LogDir = value(i);
         } else if (name == QLatin1String("--mqtt")) {
             MqttUrl = value(i);
-            if (error.isEmpty() && !MqttUrl.startsWith(QLatin1String("mqtt://")) &&
-                !MqttUrl.startsWith(QLatin1String("mqtts://")))
-                error = QStringLiteral("--mqtt wants mqtt://[user[:password]@]host[:port]/prefix (or mqtts://)");
+            if (const TMqttTarget target = TMqttTarget::Parse(MqttUrl); error.isEmpty() && !target.IsValid())
+                error = QStringLiteral("--mqtt: ") + target.Error();
         } else if (name == QLatin1String("--mqtt-ca")) {
             MqttCa = value(i);
         } else if (name == QLatin1String("--mqtt-queue")) {

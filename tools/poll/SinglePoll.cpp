@@ -283,6 +283,8 @@ int RunSingle(const TPollOptions &options, std::shared_ptr<TccnConnection> conne
     // over, on threads of their own, and report through the status line.
     if (!options.Archive.isEmpty())
         Print(QStringLiteral("Архив: ") + TArchiveTarget::Parse(options.Archive).Display());
+    if (!options.MqttUrl.isEmpty())
+        Print(QStringLiteral("MQTT: ") + TMqttTarget::Parse(options.MqttUrl).Display());
     const TccnCustomDevice *device = connection->CustomDevice();
     TMeterIdentity meter;
     meter.DeviceType = options.DeviceType;
@@ -301,7 +303,7 @@ int RunSingle(const TPollOptions &options, std::shared_ptr<TccnConnection> conne
         // The last rows and the open 10-minute interval are written here.
         commons->SetCycleSink(nullptr);
         const bool written = sinks->Flush(5000);
-        if (!written || sinks->ArchiveCounters().CyclesDropped > 0)
+        if (!written || sinks->Lost())
             code = kExitFailed;
         sinks.reset();
         QCoreApplication::processEvents(); // the keepers' last status texts
