@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # A throw-away MQTT broker (mosquitto) for the tests, on a free loopback port.
 #
-#   mqtt-test-broker.sh start DIR [USER:PASSWORD] [--tls]
+#   mqtt-test-broker.sh start DIR [USER:PASSWORD] [--tls] [--persist]
 #                                                   new broker in DIR; prints its port (also in DIR/port,
 #                                                   its process id in DIR/pid); with USER:PASSWORD it
 #                                                   takes only that user, else anyone; with --tls it
 #                                                   speaks TLS only, with a certificate for 127.0.0.1
-#                                                   signed by a throw-away authority in DIR/ca.pem
+#                                                   signed by a throw-away authority in DIR/ca.pem;
+#                                                   with --persist it keeps its sessions (and what
+#                                                   waits for them) across stop-broker/start-broker
 #   mqtt-test-broker.sh stop DIR                    stops the broker and removes DIR
 #   mqtt-test-broker.sh stop-broker DIR             stops the broker, keeps DIR (a "broker away" case)
 #   mqtt-test-broker.sh start-broker DIR            starts it again on the same port
 #
-# TCP on 127.0.0.1 only, no persistence: a restarted broker has forgotten its
-# retained messages and sessions. As root, mosquitto would switch to the
+# TCP on 127.0.0.1 only, by default no persistence: a restarted broker has
+# forgotten its retained messages and sessions. As root, mosquitto would switch to the
 # `mosquitto` user: the configuration keeps it root instead, so that it can
 # read DIR whoever owns it.
 #
@@ -20,7 +22,7 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 start DIR [USER:PASSWORD] [--tls] | stop DIR | stop-broker DIR | start-broker DIR" >&2
+  echo "usage: $0 start DIR [USER:PASSWORD] [--tls] [--persist] | stop DIR | stop-broker DIR | start-broker DIR" >&2
   exit 2
 }
 
@@ -70,7 +72,14 @@ write_config() {
   local port="$1"
   {
     echo "listener $port 127.0.0.1"
-    echo "persistence false"
+    if [ -f "$dir/persist" ]; then
+      # a subscriber's session outlives a restart, with no limit on what waits for it
+      echo "persistence true"
+      echo "persistence_location $dir/"
+      echo "max_queued_messages 0"
+    else
+      echo "persistence false"
+    fi
     echo "log_dest file $dir/broker.log"
     echo "log_type error"
     echo "log_type warning"
@@ -144,6 +153,8 @@ start() {
   for arg in "$@"; do
     if [ "$arg" = "--tls" ]; then
       make_certificates
+    elif [ "$arg" = "--persist" ]; then
+      touch "$dir/persist"
     elif [ -n "$arg" ]; then
       mosquitto_passwd -c -b "$dir/passwords" "${arg%%:*}" "${arg#*:}" >/dev/null
       chmod 600 "$dir/passwords"
