@@ -72,6 +72,8 @@ write_config() {
   local port="$1"
   {
     echo "listener $port 127.0.0.1"
+    # a message to a subscriber leaves at once, as a live-data broker should be set up
+    echo "set_tcp_nodelay true"
     if [ -f "$dir/persist" ]; then
       # a subscriber's session outlives a restart, with no limit on what waits for it
       echo "persistence true"

@@ -130,6 +130,9 @@ public:
             return;
         }
         mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        // A cycle and an aggregate leave together: the second must not wait
+        // for the first one's acknowledgement.
+        mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
         mosquitto_connect_callback_set(
             mosq_, [](mosquitto *, void *self, int rc) { static_cast<TWork *>(self)->OnConnect(rc); });
         mosquitto_disconnect_callback_set(mosq_, [](mosquitto *, void *self, int rc) {
