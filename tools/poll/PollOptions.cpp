@@ -86,11 +86,12 @@ QString TPollOptions::Usage()
                "Exit status:\n"
                "  0       the run was stopped (Ctrl+C or --cycles) with no error standing, at least\n"
                "          one data cycle came through and every CSV or oscillogram file was written\n"
-               "          (and every cycle recorded in the archive); a fleet: stopped by a signal,\n"
-               "          every meter had a cycle and nothing was lost to the archive\n"
+               "          (and every cycle recorded in the archive and sent to the broker); a fleet:\n"
+               "          stopped by a signal, every meter had a cycle and nothing was lost\n"
                "  1       the run ended by itself or with an error standing, no data cycle came\n"
-               "          through, a CSV or oscillogram file could not be written, or cycles\n"
-               "          were lost to the archive; a fleet: a meter without a cycle, or cycles lost\n"
+               "          through, a CSV or oscillogram file could not be written, cycles were lost\n"
+               "          to the archive or the broker, or the broker refused the credentials; a\n"
+               "          fleet: a meter without a cycle, or cycles lost\n"
                "  2       a wrong command line or INI file, an unreadable connection list, an unknown ID\n"
                "  128+N   a second signal N ended the poller without waiting for the meters\n")
         .arg(PolledTypeIdents());
