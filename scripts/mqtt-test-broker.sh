@@ -41,28 +41,7 @@ if [ ! -x "$broker" ]; then
   exit 1
 fi
 
-# A port nobody listens on now; `start` tries again with another one when the
-# broker cannot bind it.
-free_port() {
-  if command -v python3 >/dev/null 2>&1; then
-    python3 -c 'import socket
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])
-s.close()'
-  else
-    local p
-    for _ in $(seq 1 200); do
-      p=$((20000 + RANDOM % 40000))
-      if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-        echo "$p"
-        return
-      fi
-    done
-    echo "mqtt-test-broker: no free port found" >&2
-    return 1
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/free-port.sh"
 
 listening() {
   (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null

@@ -63,28 +63,7 @@ cluster_of() {
   if [ -f "$1/cluster" ]; then cat "$1/cluster"; else echo "$1"; fi
 }
 
-# A port nobody listens on now. The window until the server binds it is short, and
-# `start` tries again with another port when the server cannot bind.
-free_port() {
-  if command -v python3 >/dev/null 2>&1; then
-    python3 -c 'import socket
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])
-s.close()'
-  else
-    local p
-    for _ in $(seq 1 200); do
-      p=$((20000 + RANDOM % 40000))
-      if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-        echo "$p"
-        return
-      fi
-    done
-    echo "pg-test-server: no free port found" >&2
-    return 1
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/free-port.sh"
 
 # Starts the cluster on port $2; fails when the server does not come up (a taken port, say).
 pg_start() {
