@@ -274,7 +274,9 @@ bool TRequestThreadVD::WaitForNewMeterTime(bool first)
             ReportAnswerWithoutData(*dateTime);
             return false;
         }
-        const QDateTime meterTime = dateTime->DateTime();
+        // Meter time has no zone (as TMeterClock): in UTC the interval
+        // arithmetic keeps clear of DST and of a zone look-up per request.
+        const QDateTime meterTime = dateTime->DateTime(Qt::UTC);
         if (verifier_.AcceptMeterTime(meterTime)) {
             store_.SetDeviceDateTime(meterTime);
             return true;
