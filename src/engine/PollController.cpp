@@ -2,8 +2,34 @@
 
 #include "common/ProgramLog.h"
 
+#include <QDeadlineTimer>
+
 #include <algorithm>
-#include <chrono>
+#include <climits>
+
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free);
+
+// Sleeps while `word` holds `expected`, at most `ns` nanoseconds; wakes
+// early on FutexWakeAll or a signal (the caller looks again).
+void FutexWait(std::atomic<uint32_t> &word, uint32_t expected, qint64 ns)
+{
+    const timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    ::syscall(SYS_futex, reinterpret_cast<uint32_t *>(&word), FUTEX_WAIT_PRIVATE, expected, &timeout, nullptr, 0);
+}
+
+void FutexWakeAll(std::atomic<uint32_t> &word)
+{
+    ::syscall(SYS_futex, reinterpret_cast<uint32_t *>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+}
+
+} // namespace
 
 TRequestThreadManager::TRequestThreadManager(const TPollParts &parts) : parts_(parts) {}
 
@@ -61,17 +87,25 @@ void TRequestThreadManager::StopFromSignalHandler()
 
 void TRequestThreadManager::WakeWaiters()
 {
-    // Taken so that a waiter between its test and its wait cannot miss this.
-    {
-        std::lock_guard lock(stateMutex_);
-    }
-    stateChanged_.notify_all();
+    // A waiter that read the count before this change finds it moved on and
+    // does not sleep; one asleep on it is woken.
+    stateChanges_.fetch_add(1, std::memory_order_seq_cst);
+    FutexWakeAll(stateChanges_);
 }
 
 bool TRequestThreadManager::WaitForStop(int ms)
 {
-    std::unique_lock lock(stateMutex_);
-    return stateChanged_.wait_for(lock, std::chrono::milliseconds(std::max(0, ms)), [this] { return StopRequested(); });
+    const QDeadlineTimer deadline(std::max(0, ms));
+    for (;;) {
+        // the count first: a change after this look ends the sleep below
+        const uint32_t seen = stateChanges_.load(std::memory_order_seq_cst);
+        if (StopRequested())
+            return true;
+        const qint64 left = deadline.remainingTimeNSecs();
+        if (left <= 0)
+            return false;
+        FutexWait(stateChanges_, seen, left);
+    }
 }
 
 void TRequestThreadManager::SetRunState(TRunState state)

@@ -11,7 +11,6 @@
 #include <QThread>
 #include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -127,9 +126,10 @@ private:
     std::atomic<uint8_t> oscPeriods_{2};
     std::atomic<int32_t> lastDeviceNumber_{0};
     std::atomic<TCycleSink *> cycleSink_{nullptr};
-    // Wakes a polling thread that waits in WaitForStop when the state moves.
-    std::mutex stateMutex_;
-    std::condition_variable stateChanged_;
+    // Moves on with every change of the run state; a polling thread in
+    // WaitForStop sleeps on it (a futex: a timed-out pause is one system
+    // call, where a condition variable's takes a second to release its mutex).
+    std::atomic<uint32_t> stateChanges_{0};
     mutable std::mutex statusMutex_;
     QString statusText_;
     // The thread of the last run; reaped at the next start or at the end.
