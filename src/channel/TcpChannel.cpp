@@ -143,8 +143,7 @@ bool TPCAEthernetTCP::IsSettingsChanged(const TPCASettings &settings) const
 
 void TPCAEthernetTCP::DropSocket()
 {
-    received_.clear();
-    receivedFirst_ = 0;
+    receivedFirst_ = receivedEnd_ = 0;
     if (socket_) {
         if (socket_->state() == QAbstractSocket::ConnectedState)
             socket_->disconnectFromHost();
@@ -188,8 +187,7 @@ int TPCAEthernetTCP::ApplySettings(const TPCASettings &settings)
 
 void TPCAEthernetTCP::Purge()
 {
-    received_.clear();
-    receivedFirst_ = 0;
+    receivedFirst_ = receivedEnd_ = 0;
     if (!socket_)
         return;
     // A frame stuck half-way in the send queue would reach the meter later
@@ -257,8 +255,8 @@ int TPCAEthernetTCP::Read(void *buffer, quint32 capacity, int timeoutMs, quint32
     // (and a closed or missing link) go the usual way.
     if (buffer == nullptr || capacity == 0)
         return TPCACustom::Read(buffer, capacity, timeoutMs, bytesRead);
-    if (receivedFirst_ < received_.size()) {
-        const std::size_t n = std::min<std::size_t>(capacity, received_.size() - receivedFirst_);
+    if (receivedFirst_ < receivedEnd_) {
+        const std::size_t n = std::min<std::size_t>(capacity, receivedEnd_ - receivedFirst_);
         std::memcpy(buffer, received_.data() + receivedFirst_, n);
         receivedFirst_ += n;
         bytesRead = static_cast<quint32>(n);
@@ -279,17 +277,18 @@ int TPCAEthernetTCP::Read(void *buffer, quint32 capacity, int timeoutMs, quint32
         if (ready < 0 && errno != EINTR)
             break;
         if (ready > 0) {
-            received_.resize(std::max<std::size_t>(kReceiveSize, capacity));
+            // grown, never shrunk: no zero-filling of the buffer per read
+            if (received_.size() < std::max<std::size_t>(kReceiveSize, capacity))
+                received_.resize(std::max<std::size_t>(kReceiveSize, capacity));
             const ssize_t n = ::recv(fd, received_.data(), received_.size(), MSG_DONTWAIT);
             if (n > 0) {
-                received_.resize(static_cast<std::size_t>(n));
-                receivedFirst_ = std::min<std::size_t>(capacity, received_.size());
+                receivedEnd_ = static_cast<std::size_t>(n);
+                receivedFirst_ = std::min<std::size_t>(capacity, receivedEnd_);
                 std::memcpy(buffer, received_.data(), receivedFirst_);
                 bytesRead = static_cast<quint32>(receivedFirst_);
                 return 0;
             }
-            received_.clear();
-            receivedFirst_ = 0;
+            receivedFirst_ = receivedEnd_ = 0;
             if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
                 // the peer closed the connection, or it broke
                 socket_->abort();

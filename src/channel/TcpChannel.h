@@ -65,7 +65,9 @@ private:
     bool hasSocket_ = false;
     std::unique_ptr<QTcpSocket> socket_;
     // What one receive took beyond the read that asked: an answer comes in
-    // one piece, its header and data are read apart.
+    // one piece, its header and data are read apart. Bytes [first, end) of
+    // the buffer are still to be read.
     std::vector<char> received_;
     std::size_t receivedFirst_ = 0;
+    std::size_t receivedEnd_ = 0;
 };
