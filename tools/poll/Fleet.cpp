@@ -3,6 +3,7 @@
 #include "MeterRun.h"
 #include "PollOptions.h"
 #include "PollOutput.h"
+#include "SignalWatch.h"
 
 #include "archive/ArchiveDatabase.h"
 #include "catalogue/CatalogueDevices.h"
@@ -15,40 +16,24 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSet>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
-// The first signal stops every engine (from the handler: with 20 polling
-// threads busy the main thread may get its turn late), the second ends the
-// service at once.
-std::atomic<int> signalCount{0};
-std::atomic<int> lastSignal{0};
-// Set before the handler is installed and kept until the end.
+// The engines a signal stops (from the handler: with 20 polling threads busy
+// the main thread may get its turn late). Set before the handler is
+// installed and kept until the end.
 TCommons *const *stopList = nullptr;
 std::atomic<size_t> stopCount{0};
-int signalPipe[2] = {-1, -1};
 
-void OnSignal(int number)
+void StopAllFromSignalHandler()
 {
-    const int savedErrno = errno;
-    lastSignal = number;
-    if (++signalCount == 1)
-        for (size_t i = 0; i < stopCount.load(); ++i)
-            stopList[i]->StopFromSignalHandler();
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &wake, 1);
-    errno = savedErrno;
+    for (size_t i = 0; i < stopCount.load(); ++i)
+        stopList[i]->StopFromSignalHandler();
 }
 
 // The chosen connections of the list, or false with the reason.
@@ -176,7 +161,7 @@ private:
     {
         // The signal handler may have stopped the run before the event loop
         // has taken the signal: no fault, and nothing starts again.
-        if (stopping_ || signalCount.load() > 0) {
+        if (stopping_ || TSignalWatch::Signalled()) {
             ExitWhenAllStopped();
             return;
         }
@@ -278,30 +263,18 @@ int RunFleet(const TPollOptions &options)
     for (auto &run : runs)
         engines.push_back(&run->Commons());
 
-    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
-        std::perror("raruzor-poll: pipe");
-        return kExitFailed;
-    }
     TSupervisor supervisor(runs);
-    QSocketNotifier signalWatch(signalPipe[0], QSocketNotifier::Read);
-    int signalsSeen = 0;
-    QObject::connect(&signalWatch, &QSocketNotifier::activated, [&] {
-        char drained[64];
-        while (::read(signalPipe[0], drained, sizeof drained) > 0) {
-        }
-        const int count = signalCount.load();
-        if (count == signalsSeen)
-            return;
-        signalsSeen = count;
-        if (count > 1)
-            Abandon(runs, lastSignal.load());
-        Print(QStringLiteral("Остановка опроса всех приборов"));
-        supervisor.StopAll();
-    });
+    TSignalWatch signalWatch(
+        StopAllFromSignalHandler,
+        [&] {
+            Print(QStringLiteral("Остановка опроса всех приборов"));
+            supervisor.StopAll();
+        },
+        [&](int signal) { Abandon(runs, signal); });
     stopList = engines.data();
     stopCount = engines.size();
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(number, OnSignal);
+    if (!signalWatch.Install())
+        return kExitFailed;
 
     Print(QStringLiteral("Приборов: %1").arg(runs.size()));
     supervisor.Start();

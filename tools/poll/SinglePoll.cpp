@@ -5,6 +5,7 @@
 #include "MeterSinks.h"
 #include "PollOptions.h"
 #include "PollOutput.h"
+#include "SignalWatch.h"
 
 #include "archive/ArchiveWriter.h"
 #include "catalogue/CatalogueDevices.h"
@@ -21,50 +22,30 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTemporaryFile>
 #include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
-// Ctrl+C, kill or a closed terminal: the first stops the engine, the second
-// ends the poller at once.
-std::atomic<int> signalCount{0};
-std::atomic<int> lastSignal{0};
-// The engine the first signal stops, and how its run stood at that moment.
+// The engine a signal stops, and how its run stood at that moment.
 std::atomic<TCommons *> signalledEngine{nullptr};
 std::atomic<bool> runningWhenSignalled{false}; // and so stopped by the handler
 std::atomic<bool> errorWhenSignalled{false};
-// Wakes the event loop for the rest of the work.
-int signalPipe[2] = {-1, -1};
 
-// The stop is asked for here, not on the event loop: with the polling thread
-// and the meter busy on both cores, the main thread may get its turn only
-// after dozens more requests. Asking it is a store to the run state's lock-free
-// atomic and reading the run state and severity are loads of such atomics, so
-// all three may be done in a signal handler.
-void OnSignal(int number)
+// Called in the signal handler: with the polling thread and the meter busy on
+// both cores, the main thread may get its turn only after dozens more
+// requests. Asking the stop is a store to the run state's lock-free atomic and
+// reading the run state and severity are loads of such atomics, so all three
+// may be done there.
+void StopFromSignalHandler()
 {
-    const int savedErrno = errno;
-    lastSignal = number;
-    if (++signalCount == 1) {
-        if (TCommons *commons = signalledEngine.load(); commons && commons->RunState() == rsRunning) {
-            errorWhenSignalled = commons->Severity() != svInformation;
-            runningWhenSignalled = true;
-            commons->StopFromSignalHandler();
-        }
+    if (TCommons *commons = signalledEngine.load(); commons && commons->RunState() == rsRunning) {
+        errorWhenSignalled = commons->Severity() != svInformation;
+        runningWhenSignalled = true;
+        commons->StopFromSignalHandler();
     }
-    // A full pipe already holds a wake-up: the count tells how many came.
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &wake, 1);
-    errno = savedErrno;
 }
 
 // Follows the engine's run: prints its status, counts its cycles, saves
@@ -252,28 +233,13 @@ int RunSingle(const TPollOptions &options, std::shared_ptr<TccnConnection> conne
         Print(QStringLiteral("Ведение лог-файла невозможно"));
     commons->Logger().LogProgramStart();
 
-    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
-        std::perror("raruzor-poll: pipe");
-        return kExitFailed;
-    }
-    QSocketNotifier signalWatch(signalPipe[0], QSocketNotifier::Read);
-    int signalsSeen = 0;
-    QObject::connect(&signalWatch, &QSocketNotifier::activated, [&] {
-        char drained[64];
-        while (::read(signalPipe[0], drained, sizeof drained) > 0) {
-        }
-        const int count = signalCount.load();
-        if (count == signalsSeen)
-            return;
-        signalsSeen = count;
-        if (count > 1)
-            Abandon(*commons, lastSignal.load());
-        poller.Interrupt(runningWhenSignalled.load(), errorWhenSignalled.load());
-    });
+    TSignalWatch signalWatch(
+        StopFromSignalHandler, [&] { poller.Interrupt(runningWhenSignalled.load(), errorWhenSignalled.load()); },
+        [&](int signal) { Abandon(*commons, signal); });
     static_assert(std::atomic<uint8_t>::is_always_lock_free, "the run state must be safe to set in a signal handler");
     signalledEngine = commons.get();
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(number, OnSignal);
+    if (!signalWatch.Install())
+        return kExitFailed;
 
     commons->Settings()->SetConnection(connection);
     commons->Settings()->Common.Password = options.Password;
