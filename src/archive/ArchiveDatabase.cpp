@@ -542,11 +542,7 @@ TSummary TArchiveDatabase::Summary()
         return IsPostgres() ? QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(QLatin1String(column))
                             : QString::fromLatin1(column);
     };
-    const auto parse = [](const QVariant &value) {
-        QDateTime t = QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        t.setTimeSpec(Qt::UTC);
-        return t;
-    };
+    const auto parse = [](const QVariant &value) { return TimeFromText(value.toString()); };
     QSqlQuery meters = Select(QStringLiteral("SELECT id, device_type, factory_number, device_address, %1, %2 "
                                              "FROM meters ORDER BY id")
                                   .arg(time("first_seen_utc"), time("last_seen_utc")));

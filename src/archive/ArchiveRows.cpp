@@ -24,6 +24,26 @@ QString TimeText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+QDateTime TimeFromText(const QString &text)
+{
+    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    time.setTimeSpec(Qt::UTC);
+    return time;
+}
+
+QDateTime TimeFromArgument(const QString &text)
+{
+    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    if (!time.isValid()) {
+        const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+        if (day.isValid())
+            time = day.startOfDay(Qt::UTC);
+    }
+    if (time.isValid())
+        time.setTimeSpec(Qt::UTC);
+    return time;
+}
+
 TCycleRow CycleRowOf(const TCycleCopy &cycle)
 {
     TCycleRow row;

@@ -15,6 +15,11 @@ namespace Archive {
 // no daylight-saving rule ever moves it; written as "YYYY-MM-DD HH:MM:SS".
 QDateTime MeterTimeFromDayCount(double days);
 QString TimeText(const QDateTime &time);
+// The written form back; invalid when the text is not in it.
+QDateTime TimeFromText(const QString &text);
+// A time on the tools' command lines: "YYYY-MM-DDTHH:MM:SS", or
+// "YYYY-MM-DD" for the start of that day; invalid otherwise.
+QDateTime TimeFromArgument(const QString &text);
 
 struct TCycleRow
 {

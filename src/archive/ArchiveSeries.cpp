@@ -58,9 +58,7 @@ double BlobValue(const QVariant &blob, const THarmonic &h)
 
 QDateTime ParseTime(const QVariant &value)
 {
-    QDateTime t = QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    t.setTimeSpec(Qt::UTC);
-    return t;
+    return TimeFromText(value.toString());
 }
 
 // Seconds of "YYYY-MM-DD HH:MM:SS" read digit by digit: a day of cycles

@@ -1,24 +1,7 @@
 #include "ReportOptions.h"
 
+#include "archive/ArchiveRows.h"
 #include "archive/ArchiveTarget.h"
-
-namespace {
-
-// Meter time carries no zone: kept as UTC so that no daylight-saving rule moves it.
-QDateTime ParseTime(const QString &text)
-{
-    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    if (!time.isValid()) {
-        const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (day.isValid())
-            time = day.startOfDay(Qt::UTC);
-    }
-    if (time.isValid())
-        time.setTimeSpec(Qt::UTC);
-    return time;
-}
-
-} // namespace
 
 QString TReportOptions::Usage()
 {
@@ -75,7 +58,7 @@ bool TReportOptions::Parse(const QStringList &arguments, QString &error)
             Request.FactoryNumber = number;
         } else if (name == QLatin1String("--from") || name == QLatin1String("--to")) {
             const QString text = value(i);
-            const QDateTime time = ParseTime(text);
+            const QDateTime time = Archive::TimeFromArgument(text);
             if (error.isEmpty() && !time.isValid())
                 error = QStringLiteral("%1 wants YYYY-MM-DDTHH:MM:SS or YYYY-MM-DD, not %2").arg(name, text);
             (name == QLatin1String("--from") ? Request.From : Request.To) = time;
