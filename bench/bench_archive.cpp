@@ -25,6 +25,7 @@
 // their medians. Files live in one temporary folder; SQLite as the archive sets it up (WAL,
 // synchronous=NORMAL), the baselines the same.
 
+#include "BaselineFigures.h"
 #include "archive/ArchiveColumns.h"
 #include "archive/ArchiveDatabase.h"
 #include "archive/ArchiveRows.h"
@@ -57,6 +58,7 @@
 #include <vector>
 
 using namespace Archive;
+using namespace benchsupport;
 
 namespace {
 
@@ -87,59 +89,10 @@ void Require(bool ok, const QString &what)
         throw std::runtime_error(what.toStdString());
 }
 
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// Wall time and this thread's CPU time since it was made (or restarted).
-class TStopwatch
-{
-public:
-    TStopwatch() { Restart(); }
-    void Restart()
-    {
-        wall_ = std::chrono::steady_clock::now();
-        cpu_ = ThreadCpuSeconds();
-    }
-    double WallSeconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count();
-    }
-    double CpuSeconds() const { return ThreadCpuSeconds() - cpu_; }
-
-private:
-    std::chrono::steady_clock::time_point wall_;
-    double cpu_ = 0;
-};
-
-// One figure in both clocks, in the unit the benchmark reports.
-struct TFigure
-{
-    double Wall = 0;
-    double Cpu = 0;
-    benchmark::IterationCount Iterations = 0;
-};
-
-// Baseline figures by name, for the ratios of the benchmarks after them.
-std::map<std::string, std::vector<TFigure>> &Baselines()
-{
-    static std::map<std::string, std::vector<TFigure>> figures;
-    return figures;
-}
-
 void ReportBaseline(benchmark::State &state, const std::string &name, TFigure figure)
 {
     figure.Iterations = state.iterations();
     Baselines()[name].push_back(figure);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // x_baseline compares CPU times (the machine is shared: the wall time of
@@ -150,18 +103,10 @@ enum class TTarget { None, Wall, Cpu };
 void ReportAgainst(benchmark::State &state, const std::string &baseline, TFigure figure, TTarget kind = TTarget::None,
                    double target = 0)
 {
-    const std::vector<TFigure> &figures = Baselines()[baseline];
-    if (!figures.empty()) {
-        // the library's trial runs with fewer iterations (a cold start) left out
-        benchmark::IterationCount most = 0;
-        for (const TFigure &f : figures)
-            most = std::max(most, f.Iterations);
-        std::vector<double> wall, cpu;
-        for (const TFigure &f : figures)
-            if (f.Iterations == most)
-                wall.push_back(f.Wall), cpu.push_back(f.Cpu);
-        state.counters["x_baseline"] = figure.Cpu / Median(cpu);
-        state.counters["x_baseline_wall"] = figure.Wall / Median(wall);
+    double wall = 0, cpu = 0;
+    if (BaselineMedian(baseline, wall, cpu)) {
+        state.counters["x_baseline"] = figure.Cpu / cpu;
+        state.counters["x_baseline_wall"] = figure.Wall / wall;
     }
     if (kind != TTarget::None)
         state.counters["of_target"] = (kind == TTarget::Wall ? figure.Wall : figure.Cpu) / target;

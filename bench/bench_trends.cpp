@@ -23,6 +23,7 @@
 //     CPU per cycle next to the same cycles reaching the shown page.
 // The machine is shared: compare runs with --benchmark_repetitions=3.
 
+#include "BaselineFigures.h"
 #include "archive/ArchiveColumns.h"
 #include "archive/ArchiveDatabase.h"
 #include "archive/ArchiveSeries.h"
@@ -53,6 +54,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace benchsupport;
+
 namespace {
 
 constexpr int kWidth = 1000, kHeight = 500;
@@ -66,52 +69,6 @@ void Require(bool ok, const std::string &what)
 {
     if (!ok)
         throw std::runtime_error(what);
-}
-
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-class TStopwatch
-{
-public:
-    TStopwatch() { Restart(); }
-    void Restart()
-    {
-        wall_ = std::chrono::steady_clock::now();
-        cpu_ = ThreadCpuSeconds();
-    }
-    double WallSeconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count();
-    }
-    double CpuSeconds() const { return ThreadCpuSeconds() - cpu_; }
-
-private:
-    std::chrono::steady_clock::time_point wall_;
-    double cpu_ = 0;
-};
-
-struct TFigure
-{
-    double Wall = 0;
-    double Cpu = 0;
-    benchmark::IterationCount Iterations = 0;
-};
-
-std::map<std::string, std::vector<TFigure>> &Baselines()
-{
-    static std::map<std::string, std::vector<TFigure>> figures;
-    return figures;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Runs the loop, `one` being an iteration, and returns the mean figure of one.
@@ -128,25 +85,6 @@ TFigure Measure(benchmark::State &state, F &&one)
 void ReportBaseline(const std::string &name, TFigure figure)
 {
     Baselines()[name].push_back(figure);
-}
-
-// The median of a baseline's repetitions with the most iterations (the
-// library's trial run, a cold start, left out).
-bool BaselineMedian(const std::string &name, double &wall, double &cpu)
-{
-    const std::vector<TFigure> &figures = Baselines()[name];
-    if (figures.empty())
-        return false;
-    benchmark::IterationCount most = 0;
-    for (const TFigure &f : figures)
-        most = std::max(most, f.Iterations);
-    std::vector<double> walls, cpus;
-    for (const TFigure &f : figures)
-        if (f.Iterations == most)
-            walls.push_back(f.Wall), cpus.push_back(f.Cpu);
-    wall = Median(walls);
-    cpu = Median(cpus);
-    return true;
 }
 
 void ReportAgainst(benchmark::State &state, TFigure figure, const std::string &baseline,
