@@ -1,3 +1,4 @@
+#include "support/WindowTestFixture.h"
 #include "support/PumpEvents.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ProgramSettingsFile.h"
@@ -35,25 +36,18 @@ namespace {
 
 using testsupport::PumpUntil;
 
-class ArchiveGroupTest : public ::testing::Test
+class ArchiveGroupTest : public testsupport::TWindowTest
 {
 protected:
     void SetUp() override
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(ProgramDataFolder()).removeRecursively();
+        TWindowTest::SetUp();
         QFile::remove(TArchiveSettings::DefaultFile());
-        SetMessageDialogHook([this](const QString &text, QMessageBox::Icon) {
-            messages << text;
-            return QMessageBox::Ok;
-        });
     }
     void TearDown() override
     {
-        SetMessageDialogHook(nullptr);
-        QDir(ProgramDataFolder()).removeRecursively();
         QFile::remove(TArchiveSettings::DefaultFile());
-        QStandardPaths::setTestModeEnabled(false);
+        TWindowTest::TearDown();
     }
 
     static QString LogText()
@@ -61,8 +55,6 @@ protected:
         QFile file(ProgramDataFolder() + TMonitorR5Logger::DefaultFileName());
         return file.open(QIODevice::ReadOnly) ? Cp1251::Decode(file.readAll()) : QString();
     }
-
-    QStringList messages;
 };
 
 class TestWindow : public TMainVondForm

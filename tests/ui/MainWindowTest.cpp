@@ -1,3 +1,4 @@
+#include "support/WindowTestFixture.h"
 #include "support/PumpEvents.h"
 #include "common/Cp1251.h"
 #include "common/ProgramLog.h"
@@ -62,25 +63,9 @@
 namespace {
 
 // Runs each test with its own per-user folders and a recording message box.
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public testsupport::TWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(ProgramDataFolder()).removeRecursively();
-        SetMessageDialogHook([this](const QString &text, QMessageBox::Icon) {
-            messages << text;
-            return QMessageBox::Ok;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageDialogHook(nullptr);
-        QDir(ProgramDataFolder()).removeRecursively();
-        QStandardPaths::setTestModeEnabled(false);
-    }
-
     static QString LogPath() { return ProgramDataFolder() + TMonitorR5Logger::DefaultFileName(); }
 
     static QStringList LogTexts()
@@ -93,8 +78,6 @@ protected:
             texts << line.mid(26);
         return texts;
     }
-
-    QStringList messages;
 };
 
 // The window with its protected parts open to the tests.

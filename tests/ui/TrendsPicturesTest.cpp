@@ -10,6 +10,7 @@
 #include "catalogue/ProgramSettingsFile.h"
 #include "common/UserFolders.h"
 #include "report/SyntheticArchive.h"
+#include "support/WindowTestFixture.h"
 #include "support/PumpEvents.h"
 #include "ui/ArchiveGroup.h"
 #include "ui/MessageBoxes.h"
@@ -78,26 +79,8 @@ void WriteWeek(const QString &path)
     ASSERT_TRUE(db.Commit());
 }
 
-class TrendsPicturesTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(ProgramDataFolder()).removeRecursively();
-        SetMessageDialogHook([this](const QString &text, QMessageBox::Icon) {
-            messages << text;
-            return QMessageBox::Ok;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageDialogHook(nullptr);
-        QDir(ProgramDataFolder()).removeRecursively();
-        QStandardPaths::setTestModeEnabled(false);
-    }
-    QStringList messages;
-};
+class TrendsPicturesTest : public testsupport::TWindowTest
+{};
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "common/UserFolders.h"
 #include "engine/Engine.h"
 #include "protocol/SimProcess.h"
+#include "support/WindowTestFixture.h"
 #include "support/LoopbackConnection.h"
 #include "support/PumpEvents.h"
 #include "ui/ArchiveGroup.h"
@@ -35,27 +36,8 @@ using testsupport::PumpUntil;
 
 namespace {
 
-class QualityReportTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(ProgramDataFolder()).removeRecursively();
-        SetMessageDialogHook([this](const QString &text, QMessageBox::Icon) {
-            messages << text;
-            return QMessageBox::Ok;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageDialogHook(nullptr);
-        SetFileDialogHook(nullptr);
-        QDir(ProgramDataFolder()).removeRecursively();
-        QStandardPaths::setTestModeEnabled(false);
-    }
-    QStringList messages;
-};
+class QualityReportTest : public testsupport::TWindowTest
+{};
 
 class TestWindow : public TMainVondForm
 {

@@ -10,6 +10,7 @@
 #include "engine/Engine.h"
 #include "files/CsvSnapshot.h"
 #include "protocol/SimProcess.h"
+#include "support/WindowTestFixture.h"
 #include "support/LoopbackConnection.h"
 #include "support/PumpEvents.h"
 #include "ui/ArchiveGroup.h"
@@ -247,26 +248,8 @@ TEST_F(TrendsPageTest, ExportsTheShownIntervalAsCsvAndSavesTheImage)
 
 namespace {
 
-class WindowTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(ProgramDataFolder()).removeRecursively();
-        SetMessageDialogHook([this](const QString &text, QMessageBox::Icon) {
-            messages << text;
-            return QMessageBox::Ok;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageDialogHook(nullptr);
-        QDir(ProgramDataFolder()).removeRecursively();
-        QStandardPaths::setTestModeEnabled(false);
-    }
-    QStringList messages;
-};
+class WindowTest : public testsupport::TWindowTest
+{};
 
 class TestWindow : public TMainVondForm
 {
