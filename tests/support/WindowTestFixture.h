@@ -4,7 +4,11 @@
 // emptied before and after, message boxes recorded instead of shown, and no
 // file dialog hook left behind.
 
+#include "catalogue/ConnectionList.h"
+#include "catalogue/ProgramSettingsFile.h"
 #include "common/UserFolders.h"
+#include "support/LoopbackConnection.h"
+#include "ui/ArchiveGroup.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBoxes.h"
 
@@ -33,6 +37,23 @@ protected:
         SetFileDialogHook(nullptr);
         QDir(ProgramDataFolder()).removeRecursively();
         QStandardPaths::setTestModeEnabled(false);
+    }
+
+    // The settings file of a window that polls the simulator at `port` (as
+    // meter 4242) and records into the archive file `archive`.
+    static bool WriteSettingsPollingInto(quint16 port, const QString &archive)
+    {
+        TProgramIniFile ini;
+        TccnConnectionList list;
+        auto connection = LoopbackConnection(port, 4242);
+        if (!list.AddConnection(*connection))
+            return false;
+        ini.WriteConnectionList(&list);
+        ini.WriteSelected(connection->ConID);
+        TArchiveSettings settings;
+        settings.Target = archive;
+        settings.Write(ini);
+        return ini.UpdateFile();
     }
 
     QStringList messages;

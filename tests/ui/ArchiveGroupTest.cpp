@@ -194,18 +194,7 @@ TEST_F(ArchiveGroupTest, PollingWritesCyclesIntoTheArchiveFile)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString file = folder.filePath(QStringLiteral("polled.sqlite"));
-    {
-        TProgramIniFile ini;
-        TccnConnectionList list;
-        auto connection = testsupport::LoopbackConnection(sim.Port(), 4242);
-        ASSERT_TRUE(list.AddConnection(*connection));
-        ini.WriteConnectionList(&list);
-        ini.WriteSelected(connection->ConID);
-        TArchiveSettings settings;
-        settings.Target = file;
-        settings.Write(ini);
-        ASSERT_TRUE(ini.UpdateFile());
-    }
+    ASSERT_TRUE(WriteSettingsPollingInto(sim.Port(), file));
     {
         TestWindow window;
         window.Initialize();

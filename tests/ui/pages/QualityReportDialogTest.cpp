@@ -69,18 +69,7 @@ TEST_F(QualityReportTest, ThePolledExcursionIsJudgedShownAndSaved)
     ASSERT_TRUE(sim.Started());
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    {
-        TProgramIniFile ini;
-        TccnConnectionList list;
-        auto connection = testsupport::LoopbackConnection(sim.Port(), 4242);
-        ASSERT_TRUE(list.AddConnection(*connection));
-        ini.WriteConnectionList(&list);
-        ini.WriteSelected(connection->ConID);
-        TArchiveSettings settings;
-        settings.Target = folder.filePath(QStringLiteral("polled.sqlite"));
-        settings.Write(ini);
-        ASSERT_TRUE(ini.UpdateFile());
-    }
+    ASSERT_TRUE(WriteSettingsPollingInto(sim.Port(), folder.filePath(QStringLiteral("polled.sqlite"))));
     TestWindow window;
     window.Initialize();
     window.show();

@@ -265,18 +265,7 @@ TEST_F(WindowTest, PollingTheSimulatorShowsItsSeriesOnTheTrendsPage)
     testsim::TSimProcess sim({"--fast-clock", "--clock-step", "3"});
     ASSERT_TRUE(sim.Started());
     QTemporaryDir folder;
-    {
-        TProgramIniFile ini;
-        TccnConnectionList list;
-        auto connection = testsupport::LoopbackConnection(sim.Port(), 4242);
-        ASSERT_TRUE(list.AddConnection(*connection));
-        ini.WriteConnectionList(&list);
-        ini.WriteSelected(connection->ConID);
-        TArchiveSettings settings;
-        settings.Target = folder.filePath(QStringLiteral("polled.sqlite"));
-        settings.Write(ini);
-        ASSERT_TRUE(ini.UpdateFile());
-    }
+    ASSERT_TRUE(WriteSettingsPollingInto(sim.Port(), folder.filePath(QStringLiteral("polled.sqlite"))));
     TestWindow window;
     window.Initialize();
     window.show();
