@@ -9,6 +9,7 @@
 #include "files/Comtrade.h"
 #include "protocol/SimProcess.h"
 #include "support/LoopbackConnection.h"
+#include "support/WindowTestFixture.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBoxes.h"
 
@@ -60,32 +61,28 @@ double Y(const QCPGraph *series, int point)
     return (series->data()->constBegin() + point)->value;
 }
 
-class SignalsFormsFrameTest : public ::testing::Test
+class SignalsFormsFrameTest : public testsupport::TWindowTest
 {
 protected:
     void SetUp() override
     {
+        TWindowTest::SetUp();
         savedLocale_ = QLocale();
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         commons = std::make_unique<TCommons>(&factory, dir.filePath(QStringLiteral("poll.log")));
         frame = std::make_unique<TSignalsFormsFrame>();
         frame->ConnectEngine(*commons);
         frame->resize(830, 560);
-        SetMessageDialogHook([this](const QString &text, QMessageBox::Icon) {
-            messages << text;
-            return QMessageBox::Ok;
-        });
     }
     void TearDown() override
     {
-        SetMessageDialogHook(nullptr);
-        SetFileDialogHook(nullptr);
         commons->Stop();
         EXPECT_TRUE(commons->WaitForThread(30000));
         frame->DisconnectEngine();
         frame.reset();
         commons.reset();
         QLocale::setDefault(savedLocale_);
+        TWindowTest::TearDown();
     }
 
     // Stores an oscillogram as the polling thread does; the page hears of it.
@@ -106,7 +103,6 @@ protected:
     TObjectsFactoryVD factory;
     std::unique_ptr<TCommons> commons;
     std::unique_ptr<TSignalsFormsFrame> frame;
-    QStringList messages;
 
 private:
     QLocale savedLocale_;
