@@ -144,7 +144,7 @@ QString TR5DateTimeInfoCommand::CommandLine() const
     return QStringLiteral("Команда: Запрос даты/времени прибора");
 }
 
-QDateTime TR5DateTimeInfoCommand::DateTime(Qt::TimeSpec spec) const
+QDateTime TR5DateTimeInfoCommand::DateTime(Qt::TimeSpec zone) const
 {
     const auto &a = DateTimeAnswer;
     const QDate date(2000 + a[2], a[1], a[0]);
@@ -157,7 +157,7 @@ QDateTime TR5DateTimeInfoCommand::DateTime(Qt::TimeSpec spec) const
                                      .arg(a[3])
                                      .arg(a[4])
                                      .arg(a[5]));
-    return QDateTime(date, time, spec);
+    return QDateTime(date, time, zone);
 }
 
 int TR5DateTimeInfoCommand::FirmwareVersion() const

@@ -140,9 +140,9 @@ public:
 
     // The meter clock (bytes 0-5: day, month, year - 2000, hour, minute,
     // second); raises ER5InvalidDateTime when it is no valid date and time.
-    // The fields are taken as they are in the given spec: local time costs a
+    // The fields are read as local time or as UTC: local time costs a
     // time-zone look-up (a stat of the zone file) on every call, UTC none.
-    QDateTime DateTime(Qt::TimeSpec spec = Qt::LocalTime) const;
+    QDateTime DateTime(Qt::TimeSpec zone = Qt::LocalTime) const;
     // From bytes 30-34 (b0..b4): "22.18" -> 2218 (b0 b1 b3 b4 when b2 is a
     // point), else b1 b2 b3; 409 when that is no number or above 65535.
     int FirmwareVersion() const;
