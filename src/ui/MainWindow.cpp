@@ -3,6 +3,7 @@
 #include "archive/ArchiveWriter.h"
 #include "archive/CycleSinks.h"
 #include "ui/ArchiveGroup.h"
+#include "ui/CoalescedRefresh.h"
 #include "engine/PollSettings.h"
 #include "engine/Engine.h"
 #include "engine/MeasurementRecord.h"
@@ -113,11 +114,16 @@ void TMainForm::CreateEngine()
 
 // Queued even though the engine lives on this thread: a record cleared by
 // the window tells its changes after the click is handled, as a polled one
-// does.
+// does. The refreshes that draw the record as it stands are queued once for
+// all the changes told while one waits (taken where they are told).
 void TMainForm::ConnectEngine()
 {
     TEngineEvents &events = commons_->Events();
     constexpr auto queued = Qt::QueuedConnection;
+    auto coalesce = [&](auto signal, std::function<void()> refresh) {
+        connect(&events, signal, new TCoalescedRefresh(this, std::move(refresh)), &TCoalescedRefresh::Request,
+                Qt::DirectConnection);
+    };
     connect(
         &events, &TEngineEvents::RunStateChanged, this, [this] { OnPollStateChanged(); }, queued);
     connect(
@@ -131,12 +137,9 @@ void TMainForm::ConnectEngine()
             RefreshNominals();
         },
         queued);
-    connect(
-        &events, &TEngineEvents::DataChanged, this, [this] { RefreshData(); }, queued);
-    connect(
-        &events, &TEngineEvents::OscillogramChanged, this, [this] { RefreshOscillogram(); }, queued);
-    connect(
-        &events, &TEngineEvents::DeviceTimeChanged, this, [this] { RefreshDeviceTime(); }, queued);
+    coalesce(&TEngineEvents::DataChanged, [this] { RefreshData(); });
+    coalesce(&TEngineEvents::OscillogramChanged, [this] { RefreshOscillogram(); });
+    coalesce(&TEngineEvents::DeviceTimeChanged, [this] { RefreshDeviceTime(); });
     connect(
         &events, &TEngineEvents::LinkStatisticsChanged, this,
         [this](const TLinkStatistics &statistics) { linkStatisticsPanel->Show(statistics); }, queued);
