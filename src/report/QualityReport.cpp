@@ -3,6 +3,7 @@
 #include "archive/ArchiveColumns.h"
 #include "archive/ArchiveDatabase.h"
 #include "archive/ArchiveRows.h"
+#include "archive/ArchiveText.h"
 #include "engine/RecordSlots.h"
 
 #include <QSqlError>
@@ -119,8 +120,8 @@ public:
             return std::nullopt;
         std::vector<TMeterInfo> meters;
         while (query.next())
-            meters.push_back({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toInt(),
-                              query.value(3).toInt()});
+            meters.push_back({query.value(0).toLongLong(), Archive::PrintableText(query.value(1).toString()),
+                              query.value(2).toInt(), query.value(3).toInt()});
         if (Failed(query))
             return std::nullopt;
         if (meters.empty()) {

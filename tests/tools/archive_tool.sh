@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The archive tool on an archive the poller wrote from the simulator: info,
 # both exports, check; files that are no archive refused and left as they
-# were; a failed export leaving the old CSV in place.
+# were; a failed export leaving the old CSV in place; an archive edited by
+# hand into formulas and escape sequences; the archive named by an INI file.
 set -euo pipefail
 trap 'echo "failed at line $LINENO: $BASH_COMMAND"' ERR
 tool="$1"; poll="$2"; sim="$3"
@@ -84,4 +85,47 @@ grep -q "^Ошибка при сохранении в: $work/locked/c.csv (" "$w
 cmp "$work/locked/c.csv" "$work/old.csv"
 [ "$(ls -A "$work/locked")" = c.csv ]
 chmod 755 "$work/locked"
+# An archive edited by hand: a formula in a time, a number and a count, an
+# escape sequence in the device type. The export leaves those rows out and
+# says how many; no cell can start a formula, no control byte gets through;
+# info prints the device type without its control bytes.
+cp "$work/a.sqlite" "$work/bad.sqlite"
+sqlite3 "$work/bad.sqlite" <<'SQL'
+UPDATE meters SET device_type = 'dt' || char(27) || ']0;x' || char(7) || char(27) || '[2J=HYPERLINK("x")';
+UPDATE cycles SET meter_time = '=HYPERLINK("x")' WHERE rowid = (SELECT MIN(rowid) FROM cycles);
+UPDATE cycles SET pc_time_utc = '@SUM(1)' || char(27) WHERE rowid = (SELECT MIN(rowid) + 1 FROM cycles);
+UPDATE cycles SET Urms_a = '+1+cmd' WHERE rowid = (SELECT MIN(rowid) + 2 FROM cycles);
+UPDATE aggregates_10min SET values_count = '=1+1' WHERE rowid = (SELECT MIN(rowid) FROM aggregates_10min);
+SQL
+"$tool" export "$work/bad.sqlite" --meter 1 --csv "$work/bad.csv" > /dev/null 2> "$work/err"
+[ "$(wc -l < "$work/bad.csv")" -eq 18 ]
+grep -q '^Пропущено строк, время или число в которых не читается: 3$' "$work/err"
+"$tool" export "$work/bad.sqlite" --meter 1 --aggregates --csv "$work/bad_g.csv" > /dev/null 2> "$work/err"
+[ "$(wc -l < "$work/bad_g.csv")" -eq "$rows" ]
+grep -q ': 1$' "$work/err"
+[ -z "$(cat "$work/bad.csv" "$work/bad_g.csv" | tr -d '\r' | tr ';' '\n' | grep -E '^[=+@]|^-[^0-9]|[[:cntrl:]]')" ]
+"$tool" info "$work/bad.sqlite" > "$work/bad_info.txt"
+[ -z "$(grep '[[:cntrl:]]' "$work/bad_info.txt")" ]
+grep -qF 'Счетчик 1: dt]0;x[2J=HYPERLINK("x"), заводской номер 4321' "$work/bad_info.txt"
+
+# The archive from an INI file, the poller's own: its other keys are left
+# alone; an archive on the command line comes first. A file that cannot be
+# read or names no archive is a wrong command line, its password unsaid.
+printf '[Poll]\nConnections=meters.csv\n[Archive]\nTarget=%s\nKeepDays=30\n' "$work/a.sqlite" > "$work/poll.ini"
+"$tool" info --config "$work/poll.ini" | cmp - "$work/info.txt"
+printf '[Archive]\nTarget=%s\n' "$work/missing.sqlite" > "$work/other.ini"
+"$tool" info "$work/a.sqlite" --config "$work/other.ini" | cmp - "$work/info.txt"
+"$tool" export --config "$work/poll.ini" --meter 1 --csv "$work/ini.csv" > /dev/null
+cmp "$work/ini.csv" "$work/c.csv"
+printf '[Poll]\nIds=1\n' > "$work/nokey.ini"
+printf '[Archive]\nTarget=postgresql://u:s3cret@/db\n' > "$work/badurl.ini"
+cp "$work/poll.ini" "$work/locked.ini"; chmod 000 "$work/locked.ini"
+for ini in absent nokey badurl locked; do
+  status=0
+  "${as_user[@]}" "$tool" check --config "$work/$ini.ini" > /dev/null 2> "$work/err" || status=$?
+  [ "$status" -eq 2 ] || { echo "--config $ini: exit $status"; exit 1; }
+  head -n 1 "$work/err" | grep -q "^raruzor-archive: $work/$ini.ini: "
+  [ -z "$(grep s3cret "$work/err")" ]
+done
+status=0; "$tool" info 2> /dev/null || status=$?; [ "$status" -eq 2 ]
 echo "archive tool: all checks passed"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # raruzor-report on an archive the poller wrote from the simulator: each
 # format written, the verdict said; no data, no archive and a wrong command
-# line refused with their exit codes.
+# line refused with their exit codes; a device type edited into markup and
+# escape sequences; the archive named by an INI file.
 set -euo pipefail
 trap 'echo "failed at line $LINENO: $BASH_COMMAND"' ERR
 tool="$1"; poll="$2"; sim="$3"
@@ -43,6 +44,25 @@ grep -q '^Архив не открыт: ' "$work/err.txt"
 expect 2 "$tool" --archive "$work/a.sqlite" --format doc --out "$work/x.doc"
 expect 2 "$tool" --archive "$work/a.sqlite" --format json
 expect 2 "$tool" --archive "$work/a.sqlite" --from 2026-13-01 --format json --out x
+# A device type edited by hand: escaped in HTML, its control bytes gone
+sqlite3 "$work/a.sqlite" "UPDATE meters SET device_type = '<b>dt' || char(27) || '[2J'"
+"$tool" --archive "$work/a.sqlite" --from "$day" --to "${day}T23:59:59" --format html --out "$work/m.html" > /dev/null
+grep -qF '&lt;b&gt;dt[2J' "$work/m.html"
+[ -z "$(grep -F '<b>dt' "$work/m.html")$(grep $'\e' "$work/m.html")" ]
+
+# The archive from the poller's INI file; --archive comes first; a file that
+# cannot be read or names no archive: exit 2, the password unsaid
+printf '[Poll]\nIds=1\n[Archive]\nTarget=%s\nSpectra=true\n' "$work/a.sqlite" > "$work/poll.ini"
+printf '[Archive]\nTarget=postgresql://u:s3cret@/db\n' > "$work/badurl.ini"
+"$tool" --config "$work/poll.ini" --from "$day" --format json --out "$work/c1.json" > /dev/null
+"$tool" --config "$work/badurl.ini" --archive "$work/a.sqlite" --from "$day" --format json --out "$work/c2.json" > /dev/null
+"$tool" --archive "$work/a.sqlite" --from "$day" --format json --out "$work/c3.json" > /dev/null
+cmp "$work/c1.json" "$work/c3.json"; cmp "$work/c2.json" "$work/c3.json"
+for ini in absent badurl; do
+  expect 2 "$tool" --config "$work/$ini.ini" --format json --out "$work/x.json"
+  grep -q "^raruzor-report: $work/$ini.ini: " "$work/err.txt"
+  [ -z "$(grep s3cret "$work/err.txt")" ]
+done
 "$tool" --help | grep '^Usage: raruzor-report' >/dev/null
 [ "$("$tool" --version | cut -d' ' -f1)" = raruzor-report ]
 echo ok

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QSaveFile>
 #include <QSqlError>
+#include <optional>
 #include <vector>
 
 using namespace Archive;
@@ -42,17 +43,31 @@ std::vector<TColumn> Columns(bool aggregates)
 }
 
 // The snapshot's cells: numbers in its 15-digit form with the system's
-// decimal mark, an empty cell for a value the meter did not give.
-QString Cell(const QVariant &value, TCellKind kind, QChar decimalSeparator)
+// decimal mark, times in the archive's form, an empty cell for a value the
+// meter did not give. Each cell is written anew from the number or time read
+// back, never the archive's text as it is: an edited archive could otherwise
+// put a formula into the spreadsheet that opens the file. Nothing when the
+// value is not of the column's kind.
+std::optional<QString> Cell(const QVariant &value, TCellKind kind, QChar decimalSeparator)
 {
     if (value.isNull())
-        return {};
+        return QString();
+    bool ok = false;
     switch (kind) {
-    case TCellKind::Integer: return QString::number(value.toLongLong());
-    case TCellKind::Real: return TCsvFile::FormatFloat(value.toDouble(), decimalSeparator);
-    case TCellKind::Text: break;
+    case TCellKind::Integer:
+        if (const qlonglong number = value.toLongLong(&ok); ok)
+            return QString::number(number);
+        break;
+    case TCellKind::Real:
+        if (const double number = value.toDouble(&ok); ok)
+            return TCsvFile::FormatFloat(number, decimalSeparator);
+        break;
+    case TCellKind::Text:
+        if (const QDateTime time = TimeFromText(value.toString()); time.isValid())
+            return TimeText(time);
+        break;
     }
-    return value.toString();
+    return std::nullopt;
 }
 
 } // namespace
@@ -128,8 +143,16 @@ TExportOutcome ExportCsv(TArchiveDatabase &database, const TArchiveExport &what)
     bool ok = writeLine(line + QStringLiteral("\r\n"));
     while (ok && rows.next()) {
         line.clear();
-        for (size_t i = 0; i < columns.size(); ++i)
-            line += Cell(rows.value(int(i)), columns[i].Kind, decimalSeparator) + u';';
+        bool readable = true;
+        for (size_t i = 0; i < columns.size() && readable; ++i) {
+            const std::optional<QString> cell = Cell(rows.value(int(i)), columns[i].Kind, decimalSeparator);
+            readable = cell.has_value();
+            line += cell.value_or(QString()) + u';';
+        }
+        if (!readable) {
+            ++outcome.Skipped;
+            continue;
+        }
         ok = writeLine(line + QStringLiteral("\r\n"));
         ++outcome.Rows;
     }

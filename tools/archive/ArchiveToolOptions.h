@@ -12,7 +12,8 @@ struct TArchiveToolOptions
     enum class TCommand { None, Info, Export, Check };
 
     TCommand Command = TCommand::None;
-    QString Archive; // a path or a postgresql:// URL
+    QString Archive;    // a path or a postgresql:// URL
+    QString ConfigFile; // an INI file naming the archive when Archive is not given
     qint64 MeterId = 0;
     QDateTime From, To; // meter time, [From, To); invalid: open
     bool Aggregates = false;

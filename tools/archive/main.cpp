@@ -6,6 +6,7 @@
 #include "ArchiveToolOptions.h"
 
 #include "archive/ArchiveDatabase.h"
+#include "archive/ArchiveText.h"
 #include "files/CsvSnapshot.h"
 
 #include <QCoreApplication>
@@ -18,9 +19,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// Whatever is printed may quote the archive: its control characters never
+// reach the terminal.
 void Print(FILE *stream, const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputs(Archive::PrintableText(text, true).toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
@@ -48,7 +51,7 @@ int Info(TArchiveDatabase &database)
         Print(stdout,
               QStringLiteral("Счетчик %1: %2, заводской номер %3, адрес %4, впервые %5 UTC, последний раз %6 UTC")
                   .arg(meter.Id)
-                  .arg(meter.DeviceType)
+                  .arg(Archive::PrintableText(meter.DeviceType))
                   .arg(meter.FactoryNumber)
                   .arg(meter.DeviceAddress)
                   .arg(Time(meter.FirstSeenUtc), Time(meter.LastSeenUtc)));
@@ -70,6 +73,9 @@ int Export(TArchiveDatabase &database, const TArchiveToolOptions &options)
         Print(stderr, QStringLiteral("%1%2 (%3)").arg(SaveFailedLead(), path, outcome.Error));
         return kExitFailed;
     }
+    if (outcome.Skipped > 0)
+        Print(stderr,
+              QStringLiteral("Пропущено строк, время или число в которых не читается: %1").arg(outcome.Skipped));
     Print(stdout, QStringLiteral("%1%2 (строк: %3)").arg(SavedFileLead(), path).arg(outcome.Rows));
     return kExitOk;
 }

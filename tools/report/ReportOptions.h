@@ -10,7 +10,8 @@
 
 struct TReportOptions
 {
-    QString Archive; // a path or a postgresql:// URL
+    QString Archive;    // a path or a postgresql:// URL
+    QString ConfigFile; // an INI file naming the archive when Archive is not given
     Report::TReportRequest Request;
     Report::TFormat Format = Report::TFormat::Html;
     QString OutFile;

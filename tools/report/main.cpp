@@ -5,6 +5,7 @@
 #include "ReportOptions.h"
 
 #include "archive/ArchiveDatabase.h"
+#include "archive/ArchiveText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,9 +19,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// Errors may quote the archive: its control characters never reach the
+// terminal.
 void Print(FILE *stream, const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputs(Archive::PrintableText(text, true).toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
