@@ -4,9 +4,14 @@
 // connection belongs to its thread). The same statements serve SQLite and
 // PostgreSQL; only the column types differ. Opening refuses what is not an
 // archive, or is one of a newer version, without changing it.
+//
+// On a server every statement has a time-out: the server cancels it after
+// the target's statement_timeout, and a server that does not answer at all
+// has the connection cut a little later, so that no call waits for ever.
 
 #include "archive/ArchiveRows.h"
 #include "archive/ArchiveTarget.h"
+#include "archive/StatementWatchdog.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -68,6 +73,11 @@ public:
     QString Error() const { return error_; }
     const TArchiveTarget &Target() const { return target_; }
 
+    // From any thread: cuts the server connection, so that a statement that
+    // hangs returns at once with an error (its transaction is lost). Nothing
+    // on a file.
+    void Interrupt();
+
     bool Begin();
     bool Commit();
     void Rollback();
@@ -95,6 +105,10 @@ public:
     int SchemaVersion();
 
 private:
+    struct TServerSocket;
+
+    // Watches the statements run while it lives (a server only).
+    TWatchedStatement Watch();
     bool Fail(const QString &what, const QSqlError &error);
     bool Fail(const QString &what, const QSqlQuery &query);
     bool Exec(const QString &statement);
@@ -113,6 +127,8 @@ private:
 
     TArchiveTarget target_;
     QString connectionName_;
+    std::shared_ptr<TServerSocket> socket_;
+    std::shared_ptr<TStatementWatchdog> watchdog_;
     QString error_;
     std::unique_ptr<QSqlQuery> insertCycle_, insertCycleSpectra_, insertAggregate_, upsertMeter_;
     // On a file: the cycle inserts, without and with spectra, on the

@@ -245,16 +245,6 @@ TSeriesResult LoadSeries(TArchiveDatabase &database, const TSeriesRequest &reque
 
 // --- the loading thread ---
 
-namespace {
-
-bool SameTarget(const TArchiveTarget &a, const TArchiveTarget &b)
-{
-    return a.Kind() == b.Kind() && a.Path() == b.Path() && a.Host() == b.Host() && a.Port() == b.Port() &&
-           a.User() == b.User() && a.Password() == b.Password() && a.Database() == b.Database();
-}
-
-} // namespace
-
 class TArchiveSeriesLoader::TWorker : public QObject
 {
 public:
@@ -263,7 +253,7 @@ public:
     // On the loading thread: the connection, opened for this target.
     TArchiveDatabase *Database(const TArchiveTarget &target, QString &error)
     {
-        if (!database_ || !SameTarget(database_->Target(), target) || !database_->IsOpen()) {
+        if (!database_ || database_->Target() != target || !database_->IsOpen()) {
             database_ = std::make_unique<TArchiveDatabase>(target);
             if (!database_->Open(TArchiveDatabase::TMode::Read)) {
                 error = database_->Error();

@@ -5,6 +5,7 @@
 #include "engine/RecordSlots.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <limits>
 #include <deque>
 #include <map>
@@ -139,6 +140,7 @@ public:
     bool HasPending() const { return !pending_.empty(); }
     quint64 WaitingCycles() const { return waitingCycles_; }
     quint64 TakeDroppedInEpisode() { return std::exchange(droppedInEpisode_, 0); }
+    void CountDropped(quint64 dropped) { droppedInEpisode_ += dropped; }
 
 private:
     void Queue(TAggregateRow &&row)
@@ -168,11 +170,18 @@ TArchiveWriter::TArchiveWriter(TArchiveOptions options, TReport report, TSummary
 
 TArchiveWriter::~TArchiveWriter()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
     wake_.notify_all();
+    // A statement that hangs on a server must not hold the end: its
+    // connection is cut, and the thread gives up what waits and says so.
+    const auto wait = std::chrono::milliseconds(flushTimedOut_ ? 0 : options_.StopWaitMs);
+    if (!idle_.wait_for(lock, wait, [&] { return ended_; })) {
+        lock.unlock();
+        work_->Db().Interrupt();
+    } else {
+        lock.unlock();
+    }
     thread_.join();
 }
 
@@ -180,6 +189,20 @@ void TArchiveWriter::Hand(TItem item)
 {
     {
         std::lock_guard lock(mutex_);
+        // The bound holds while the thread is held in a write too: past it the
+        // oldest cycle not yet taken goes.
+        const quint64 bound = quint64(std::max(1, options_.QueueCycles));
+        if (std::holds_alternative<TCycleCopy>(item) && incomingCycles_ + counters_.CyclesWaiting >= bound &&
+            incomingCycles_ > 0) {
+            const auto oldest = std::find_if(incoming_.begin(), incoming_.end(),
+                                             [](const TItem &i) { return std::holds_alternative<TCycleCopy>(i); });
+            incoming_.erase(oldest);
+            --incomingCycles_;
+            ++droppedAtHand_;
+            ++counters_.CyclesDropped;
+            ++taken_; // given up: a flush no longer waits for it
+        }
+        incomingCycles_ += std::holds_alternative<TCycleCopy>(item) ? 1 : 0;
         incoming_.push_back(std::move(item));
         ++handed_;
     }
@@ -217,9 +240,10 @@ bool TArchiveWriter::Flush(int timeoutMs)
     std::unique_lock lock(mutex_);
     const quint64 target = handed_;
     wake_.notify_one();
-    return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return counters_.Failing || (taken_ >= target && written_);
-    }) && !counters_.Failing;
+    const bool done = idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return counters_.Failing || (taken_ >= target && written_); });
+    flushTimedOut_ = !done;
+    return done && !counters_.Failing;
 }
 
 void TArchiveWriter::Loop()
@@ -249,12 +273,15 @@ void TArchiveWriter::Loop()
 
     for (bool stop = false; !stop;) {
         std::vector<TItem> items;
+        quint64 droppedAtHand = 0;
         {
             std::unique_lock lock(mutex_);
             // the first pass opens the target at once: the window shows its
             // size, or its fault, without waiting for a cycle
             wake_.wait_for(lock, std::chrono::seconds(1), [&] { return !incoming_.empty() || stopping_ || !tried; });
             items.swap(incoming_);
+            incomingCycles_ = 0;
+            droppedAtHand = std::exchange(droppedAtHand_, 0);
             stop = stopping_;
         }
         bool runEnded = false;
@@ -263,7 +290,13 @@ void TArchiveWriter::Loop()
             work_->Take(std::move(item));
         }
         const quint64 dropped = work_->DropPastQueue();
-        if (dropped > 0 && !dropping) {
+        work_->CountDropped(droppedAtHand);
+        {
+            // what the hand-off counts against the bound while this pass writes
+            std::lock_guard lock(mutex_);
+            counters_.CyclesWaiting = work_->WaitingCycles();
+        }
+        if (dropped + droppedAtHand > 0 && !dropping) {
             report_(QStringLiteral("Очередь архива полна: старые циклы не будут записаны"), svWarning);
             dropping = true;
         }
@@ -318,4 +351,9 @@ void TArchiveWriter::Loop()
         idle_.notify_all();
     }
     work_->Db().Close();
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    idle_.notify_all();
 }

@@ -5,7 +5,10 @@
 // writes both, committing at least once a second. A target that cannot be
 // written (file read-only or full, server down) costs no polling: rows wait
 // in a bounded queue, the target is tried again every few seconds, and the
-// fault is reported once per episode.
+// fault is reported once per episode. The queue is bounded from the hand-off
+// on, so a server that hangs in a statement costs no more memory than one
+// that is away; a stop cuts such a statement off and says what was not
+// written.
 
 #include "archive/ArchiveDatabase.h"
 #include "archive/ArchiveTarget.h"
@@ -29,6 +32,9 @@ struct TArchiveOptions
     int QueueCycles = 1200; // an hour of cycles waits for a target that is away
     int RetryFileMs = 2000; // a file that failed is tried again after this
     int RetryServerMs = 10000;
+    // How long the end waits for a write in progress before it cuts the
+    // server connection (none after a Flush that timed out).
+    int StopWaitMs = 2000;
 };
 
 struct TArchiveCounters
@@ -62,7 +68,7 @@ public:
 
     TArchiveCounters Counters() const;
     // Waits until all handed over so far is written; false when the time ran
-    // out or the target is failing.
+    // out or the target is failing. After a time-out the end waits no more.
     bool Flush(int timeoutMs);
 
     const TArchiveOptions &Options() const { return options_; }
@@ -85,7 +91,11 @@ private:
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::vector<TItem> incoming_;
+    quint64 incomingCycles_ = 0;
+    quint64 droppedAtHand_ = 0; // not yet told by the thread
     bool stopping_ = false;
+    bool ended_ = false;
+    bool flushTimedOut_ = false;
     TArchiveCounters counters_;
     quint64 handed_ = 0, taken_ = 0; // items handed over, items the thread has taken
     bool written_ = true;            // nothing taken waits to be written
