@@ -4,8 +4,6 @@
 #include "common/Contracts.h"
 #include "common/UserFolders.h"
 
-#include <QDir>
-
 namespace {
 
 const QString kConnections = QStringLiteral("Подключения");
@@ -16,7 +14,7 @@ QString PreparedDefaultName()
 {
     const QString folder = ProgramDataFolder();
     if (!folder.isEmpty())
-        QDir().mkpath(folder);
+        MakeOwnerOnlyFolder(folder);
     return folder + TProgramIniFile::DefaultFileName();
 }
 
@@ -27,9 +25,13 @@ QString TProgramIniFile::DefaultFileName()
     return ProgramFileBaseName() + QStringLiteral(".ini");
 }
 
-TProgramIniFile::TProgramIniFile() : TMemIniFile(PreparedDefaultName()) {}
+TProgramIniFile::TProgramIniFile() : TProgramIniFile(PreparedDefaultName()) {}
 
-TProgramIniFile::TProgramIniFile(const QString &fileName) : TMemIniFile(fileName) {}
+// the archive's URL may hold its password
+TProgramIniFile::TProgramIniFile(const QString &fileName) : TMemIniFile(fileName)
+{
+    SetOwnerOnly(true);
+}
 
 void TProgramIniFile::ReadConnectionList(TccnConnectionList *list) const
 {

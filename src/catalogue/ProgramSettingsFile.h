@@ -3,7 +3,8 @@
 // The program's settings file, kept between runs in
 // <local app data>/VD/<program>/<executable>.ini: the saved connections and
 // the chosen one here; the window adds its placement (ui/WindowPlacement.h).
-// The poller writes the same file for the window to start with.
+// The poller writes the same file for the window to start with. The file is
+// kept readable by its user alone: it may hold the archive's password.
 
 #include "common/IniFile.h"
 
@@ -12,7 +13,8 @@ class TccnConnectionList;
 class TProgramIniFile : public TMemIniFile
 {
 public:
-    // The program's own file; its folder is created when missing.
+    // The program's own file; its folder is created when missing (for the
+    // user alone).
     TProgramIniFile();
     explicit TProgramIniFile(const QString &fileName);
 

@@ -3,6 +3,7 @@
 #include "common/Cp1251.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 TMemIniFile::TMemIniFile(const QString &fileName) : fileName_(fileName)
@@ -170,8 +171,17 @@ bool TMemIniFile::UpdateFile(QString *reason) const
     const QByteArray bytes = ToBytes();
     // unbuffered: a write error surfaces at write(), before commit() could
     // rename a cut file into place; an uncommitted file is discarded
-    const bool written =
-        file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit();
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    if (written && ownerOnly_) {
+        // the temporary file that takes the place of the old one, before it holds anything
+        constexpr QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                                             QFile::WriteUser | QFile::ExeUser;
+        const QFileInfo old(fileName_);
+        written = file.setPermissions(old.exists()
+                                          ? old.permissions() & owner
+                                          : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+    written = written && file.write(bytes) == bytes.size() && file.commit();
     if (!written && reason)
         *reason = file.errorString();
     return written;

@@ -4,7 +4,8 @@
 // lines, names compared without regard to case. Nothing reaches the disk
 // until UpdateFile, which replaces the file in one step (a temporary file
 // renamed into place), so a failed write never costs the previous file.
-// Text is Windows-1251 with CR LF line ends.
+// Text is Windows-1251 with CR LF line ends. A file that may hold passwords
+// is kept readable by its user alone (SetOwnerOnly).
 
 #include <QByteArray>
 #include <QString>
@@ -19,6 +20,10 @@ public:
     virtual ~TMemIniFile() = default;
 
     const QString &FileName() const { return fileName_; }
+    // UpdateFile makes a new file readable and writable by the user alone
+    // (0600) and takes the rights of the group and of others from one that
+    // exists; the folder is not touched.
+    void SetOwnerOnly(bool ownerOnly) { ownerOnly_ = ownerOnly; }
 
     bool SectionExists(const QString &section) const;
     bool ValueExists(const QString &section, const QString &key) const;
@@ -51,5 +56,6 @@ private:
     static int FindKey(const TSection &section, const QString &key);
 
     QString fileName_;
+    bool ownerOnly_ = false;
     std::vector<TSection> sections_;
 };

@@ -1,6 +1,7 @@
 #include "common/UserFolders.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -54,4 +55,19 @@ QString ProgramDataFolder()
 QString ProgramDocumentsFolder()
 {
     return GetProgramSubFolder(GetDocumentsFolder(), ProgramTitle());
+}
+
+bool MakeOwnerOnlyFolder(const QString &folder)
+{
+    QStringList missing;
+    for (QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); !QFileInfo(path).exists();
+         path = QFileInfo(path).path()) {
+        missing.prepend(path);
+        if (QFileInfo(path).isRoot())
+            break;
+    }
+    QDir dir;
+    for (const QString &path : missing)
+        dir.mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return QFileInfo(folder).isDir();
 }

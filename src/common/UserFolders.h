@@ -27,3 +27,8 @@ QString GetProgramSubFolder(const QString &base, const QString &programName);
 // relative path, as the callers expect).
 QString ProgramDataFolder();
 QString ProgramDocumentsFolder();
+
+// Creates the folder and its missing parents, each readable by the user
+// alone (files that may hold passwords go there); folders that exist are
+// left as they are. False when the folder is not there afterwards.
+bool MakeOwnerOnlyFolder(const QString &folder);

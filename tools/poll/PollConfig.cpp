@@ -4,30 +4,41 @@
 
 #include "PollOptions.h"
 
+#include "common/UrlPassword.h"
+
 #include <QFileInfo>
 #include <QSettings>
 
 namespace {
+
+// How a value may be named in an error text.
+enum class TShown {
+    Value,
+    Nothing, // a password
+    Url,     // a URL that may hold a password: shown without it
+};
 
 struct TKey
 {
     const char *Key;    // "Section/Key"
     const char *Option; // its command-line option
     bool Switch;        // true/false: the option without a value, or nothing
+    TShown Shown = TShown::Value;
 };
 
 constexpr TKey kKeys[] = {
     {"Poll/Connections", "--connections", false},
     {"Poll/Ids", "--ids", false},
-    {"Poll/Password", "--password", false},
+    {"Poll/Password", "--password", false, TShown::Nothing},
+    {"Poll/PasswordFile", "--password-file", false},
     {"Poll/Attempts", "--attempts", false},
     {"Poll/StatsEvery", "--stats-every", false},
     {"Poll/NoOscillograms", "--no-oscillograms", true},
     {"Poll/LogDir", "--log-dir", false},
-    {"Archive/Target", "--archive", false},
+    {"Archive/Target", "--archive", false, TShown::Url},
     {"Archive/Spectra", "--archive-spectra", true},
     {"Archive/KeepDays", "--archive-keep-days", false},
-    {"Mqtt/Url", "--mqtt", false},
+    {"Mqtt/Url", "--mqtt", false, TShown::Url},
     {"Mqtt/Ca", "--mqtt-ca", false},
     {"Mqtt/Queue", "--mqtt-queue", false},
 };
@@ -73,7 +84,9 @@ bool ReadPollConfig(const QString &fileName, QList<TConfigOption> &options, QStr
         const QVariant raw = ini.value(key);
         const QString value =
             (raw.typeId() == QMetaType::QStringList ? raw.toStringList().join(u',') : raw.toString()).trimmed();
-        const QString origin = QStringLiteral("%1: %2=%3").arg(fileName, Named(key), value);
+        QString origin = QStringLiteral("%1: %2").arg(fileName, Named(key));
+        if (k.Shown != TShown::Nothing)
+            origin += u'=' + (k.Shown == TShown::Url ? HideUrlPassword(value) : value);
         if (value.isEmpty())
             continue; // the default
         if (!k.Switch) {

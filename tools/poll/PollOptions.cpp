@@ -3,11 +3,15 @@
 #include "archive/ArchiveTarget.h"
 #include "mqtt/MqttTarget.h"
 
+#include "common/UrlPassword.h"
+
 #include "catalogue/AcceptedConnections.h"
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/CatalogueTypes.h"
 #include "catalogue/ConnectionList.h"
 #include "engine/PollRun.h"
+
+#include <QFile>
 
 namespace {
 
@@ -26,6 +30,34 @@ QString PolledTypeIdents()
         idents << DeviceTypeIdents().at(type);
     idents.sort();
     return idents.join(QStringLiteral(", "));
+}
+
+// An error text about a URL with the URL's password hidden: the URL parser's
+// texts quote the URL, and parts of it.
+QString WithoutPassword(QString text, const QString &url)
+{
+    const QString trimmed = url.trimmed();
+    const TUrlPassword parts = TUrlPassword::Split(trimmed);
+    if (parts.Password.isEmpty())
+        return text;
+    text.replace(trimmed, HideUrlPassword(trimmed));
+    text.replace(parts.Password, QStringLiteral("***"));
+    return text;
+}
+
+// The first line of the file, without its line end.
+bool ReadPasswordFile(const QString &fileName, QString &password, QString &error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("--password-file: cannot read %1 (%2)").arg(fileName, file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromUtf8(line);
+    return true;
 }
 
 } // namespace
@@ -63,7 +95,9 @@ QString TPollOptions::Usage()
                "  --log-dir DIR           one log per meter, raruzor-poll-<type>-<number>.log\n"
                "                          (default: the program log's folder)\n\n"
                "Both:\n"
-               "  --password TEXT         first-level password (none)\n"
+               "  --password TEXT         first-level password (none); other users see a command line:\n"
+               "                          for a service use --password-file or the INI file\n"
+               "  --password-file FILE    the password is the first line of FILE\n"
                "  --attempts N            attempts per command (3; a fleet: the list's own unless given)\n"
                "  --stats-every K         one meter: the link statistics every K cycles; a fleet: a\n"
                "                          summary line per meter every K of its cycles (always at the end)\n"
@@ -143,6 +177,8 @@ bool TPollOptions::Apply(const QStringList &arguments, int first, QString &error
             FactoryNumber = qint32(numberOf(0, 2147483647));
         } else if (name == QLatin1String("--password")) {
             Password = value(i);
+        } else if (name == QLatin1String("--password-file")) {
+            PasswordFile = value(i);
         } else if (name == QLatin1String("--attempts")) {
             Attempts = int(numberOf(1, 1000));
         } else if (name == QLatin1String("--connect-attempts")) {
@@ -186,7 +222,7 @@ bool TPollOptions::Apply(const QStringList &arguments, int first, QString &error
         } else if (name == QLatin1String("--mqtt")) {
             MqttUrl = value(i);
             if (const TMqttTarget target = TMqttTarget::Parse(MqttUrl); error.isEmpty() && !target.IsValid())
-                error = QStringLiteral("--mqtt: ") + target.Error();
+                error = QStringLiteral("--mqtt: ") + WithoutPassword(target.Error(), MqttUrl);
         } else if (name == QLatin1String("--mqtt-ca")) {
             MqttCa = value(i);
         } else if (name == QLatin1String("--mqtt-queue")) {
@@ -251,8 +287,12 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
                 break;
             }
     }
+    if (error.isEmpty() && Given(QStringLiteral("--password")) && Given(QStringLiteral("--password-file")))
+        error = QStringLiteral("give one of --password and --password-file");
+    if (error.isEmpty() && !PasswordFile.isEmpty())
+        ReadPasswordFile(PasswordFile, Password, error);
     if (error.isEmpty() && !Archive.isEmpty() && !TArchiveTarget::Parse(Archive).IsValid())
-        error = QStringLiteral("--archive: ") + TArchiveTarget::Parse(Archive).Error();
+        error = QStringLiteral("--archive: ") + WithoutPassword(TArchiveTarget::Parse(Archive).Error(), Archive);
     if (error.isEmpty() && !LogFile.isEmpty() && !LogFile.endsWith(QLatin1String(".log")))
         error = QStringLiteral("--log wants a file name ending in .log");
     return error.isEmpty();

@@ -21,6 +21,7 @@ struct TPollOptions
     quint16 DeviceAddress = 1;
     qint32 FactoryNumber = 1;
     QString Password;
+    QString PasswordFile; // its first line is the password: kept off the command line
     int Attempts = 3;
     int ConnectAttempts = 1;
     int Cycles = 0; // 0: until Ctrl+C

@@ -12,6 +12,7 @@
 #include "catalogue/CatalogueObjects.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ProgramSettingsFile.h"
+#include "common/UserFolders.h"
 #include "engine/Engine.h"
 #include "engine/PollSettings.h"
 #include "engine/PollRun.h"
@@ -201,7 +202,8 @@ int WriteSettings(const QString &fileName, const TccnConnection &connection)
     TProgramIniFile ini(fileName);
     ini.WriteConnectionList(&list);
     ini.WriteSelected(copy->ConID);
-    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    // the file is the user's alone, and so is a folder made for it
+    MakeOwnerOnlyFolder(QFileInfo(fileName).absolutePath());
     if (!ini.UpdateFile()) {
         std::fprintf(stderr, "raruzor-poll: cannot write %s\n", fileName.toLocal8Bit().constData());
         return 1;
