@@ -1,9 +1,11 @@
 #include "ui/ArchiveGroup.h"
 
 #include "common/IniFile.h"
+#include "common/UrlPassword.h"
 #include "common/UserFolders.h"
 #include "ui/FileDialog.h"
 #include "ui/FilePathLabel.h"
+#include "ui/PasswordEdit.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -23,6 +25,16 @@ namespace {
 
 const QString kSection = QStringLiteral("Archive");
 constexpr int kMaxKeepDays = 3650;
+
+bool IsServer(const QString &target)
+{
+    return TArchiveTarget::Parse(target).Kind() == TArchiveTarget::TKind::PostgreSQL;
+}
+
+QString DecodedPassword(const QString &written)
+{
+    return QUrl::fromPercentEncoding(written.toUtf8());
+}
 
 QString MeterTimeText(const QDateTime &time)
 {
@@ -122,9 +134,17 @@ TArchiveGroupBox::TArchiveGroupBox(QWidget *parent) : QGroupBox(QStringLiteral("
     edtTarget_ = new QLineEdit(this);
     edtTarget_->setObjectName(QStringLiteral("edtArchiveTarget"));
     edtTarget_->setPlaceholderText(QStringLiteral("по умолчанию: archive.sqlite в папке документов программы"));
-    edtTarget_->setToolTip(
-        QStringLiteral("Путь к файлу SQLite или адрес postgresql://пользователь:пароль@узел:порт/база"));
+    edtTarget_->setToolTip(QStringLiteral("Путь к файлу SQLite или адрес postgresql://пользователь@узел:порт/база; "
+                                          "пароль сервера — в поле «Пароль»"));
     where->addWidget(edtTarget_, 1);
+    where->addWidget(new QLabel(QStringLiteral("Пароль:"), this));
+    edtPassword_ = new QLineEdit(this);
+    edtPassword_->setObjectName(QStringLiteral("edtArchivePassword"));
+    MaskAsPassword(edtPassword_);
+    edtPassword_->setToolTip(QStringLiteral("Пароль сервера архива (для файла SQLite не нужен)"));
+    edtPassword_->setFixedWidth(100);
+    edtPassword_->setEnabled(false); // a file has none
+    where->addWidget(edtPassword_);
     btnFile_ = new QPushButton(QStringLiteral("Файл…"), this);
     btnFile_->setObjectName(QStringLiteral("btnArchiveFile"));
     where->addWidget(btnFile_);
@@ -151,7 +171,13 @@ TArchiveGroupBox::TArchiveGroupBox(QWidget *parent) : QGroupBox(QStringLiteral("
     connect(chkSpectra_, &QCheckBox::toggled, this, &TArchiveGroupBox::TellIfChanged);
     // left, not every key: each change of settings makes a new writer
     connect(spnKeepDays_, &QSpinBox::editingFinished, this, &TArchiveGroupBox::TellIfChanged);
-    connect(edtTarget_, &QLineEdit::editingFinished, this, &TArchiveGroupBox::TellIfChanged);
+    connect(edtTarget_, &QLineEdit::editingFinished, this, [this] {
+        MovePasswordOut();
+        TellIfChanged();
+    });
+    connect(edtTarget_, &QLineEdit::textChanged, this,
+            [this](const QString &text) { edtPassword_->setEnabled(IsServer(text)); });
+    connect(edtPassword_, &QLineEdit::editingFinished, this, &TArchiveGroupBox::TellIfChanged);
     connect(btnFile_, &QPushButton::clicked, this, &TArchiveGroupBox::PickFile);
     connect(btnOpenFolder_, &QPushButton::clicked, this, &TArchiveGroupBox::OpenFolder);
     ShowTarget();
@@ -161,7 +187,7 @@ TArchiveSettings TArchiveGroupBox::Settings() const
 {
     TArchiveSettings settings;
     settings.Enabled = chkArchive_->isChecked();
-    settings.Target = edtTarget_->text().trimmed();
+    settings.Target = TargetText();
     settings.KeepDays = spnKeepDays_->value();
     settings.Spectra = chkSpectra_->isChecked();
     return settings;
@@ -169,14 +195,46 @@ TArchiveSettings TArchiveGroupBox::Settings() const
 
 void TArchiveGroupBox::SetSettings(const TArchiveSettings &settings)
 {
-    const QSignalBlocker blockArchive(chkArchive_), blockSpectra(chkSpectra_), blockDays(spnKeepDays_),
-        blockTarget(edtTarget_);
+    const QSignalBlocker blockArchive(chkArchive_), blockSpectra(chkSpectra_), blockDays(spnKeepDays_);
     chkArchive_->setChecked(settings.Enabled);
     chkSpectra_->setChecked(settings.Spectra);
     spnKeepDays_->setValue(settings.KeepDays);
-    edtTarget_->setText(settings.Target);
+    ShowTargetText(settings.Target);
     told_ = Settings();
     ShowTarget();
+}
+
+QString TArchiveGroupBox::TargetText() const
+{
+    const QString shown = edtTarget_->text().trimmed();
+    const QString password = edtPassword_->text();
+    TUrlPassword parts = TUrlPassword::Split(shown);
+    // a password still in the URL was typed there last
+    if (password.isEmpty() || !IsServer(shown) || parts.HasPassword)
+        return shown;
+    parts.HasPassword = true;
+    parts.Password = password == DecodedPassword(passwordWritten_)
+                         ? passwordWritten_
+                         : QString::fromLatin1(QUrl::toPercentEncoding(password));
+    return parts.Joined();
+}
+
+void TArchiveGroupBox::ShowTargetText(const QString &target)
+{
+    const QSignalBlocker blockTarget(edtTarget_), blockPassword(edtPassword_);
+    const TUrlPassword parts = TUrlPassword::Split(target);
+    const bool server = IsServer(target);
+    passwordWritten_ = server ? parts.Password : QString();
+    edtTarget_->setText(server ? parts.WithoutPassword() : target);
+    edtPassword_->setText(DecodedPassword(passwordWritten_));
+    edtPassword_->setEnabled(server);
+}
+
+void TArchiveGroupBox::MovePasswordOut()
+{
+    const QString shown = edtTarget_->text().trimmed();
+    if (IsServer(shown) && TUrlPassword::Split(shown).HasPassword)
+        ShowTargetText(shown);
 }
 
 void TArchiveGroupBox::TellIfChanged()
@@ -220,7 +278,7 @@ void TArchiveGroupBox::PickFile()
     if (!ExecuteFileDialog(fdmSave, QStringLiteral("Файл архива"), proposed, QStringLiteral("Архив|*.sqlite"), false,
                            false, false, chosen, this))
         return;
-    edtTarget_->setText(chosen);
+    ShowTargetText(chosen);
     TellIfChanged();
 }
 

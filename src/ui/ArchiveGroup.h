@@ -18,7 +18,8 @@ class TFilePathLabel;
 class TMemIniFile;
 
 // The archive's settings as the [Archive] section keeps them. The URL's
-// password is kept too: it is the user's setting (logs show Display()).
+// password is kept too: it is the user's setting (logs show Display(), the
+// group shows it masked, and the settings file is the user's alone).
 struct TArchiveSettings
 {
     bool Enabled = true;
@@ -63,6 +64,12 @@ signals:
 private:
     void ShowTarget();
     void TellIfChanged();
+    // The URL as the two fields give it.
+    QString TargetText() const;
+    // Shows the target's URL without its password, and the password masked.
+    void ShowTargetText(const QString &target);
+    // A password typed into the URL goes to its own field.
+    void MovePasswordOut();
     void PickFile();
     void OpenFolder();
 
@@ -70,6 +77,8 @@ private:
     QSpinBox *spnKeepDays_ = nullptr;
     QCheckBox *chkSpectra_ = nullptr;
     QLineEdit *edtTarget_ = nullptr;
+    QLineEdit *edtPassword_ = nullptr;
+    QString passwordWritten_; // as the URL had it (percent-encoded): given back unchanged
     QPushButton *btnFile_ = nullptr;
     QPushButton *btnOpenFolder_ = nullptr;
     TFilePathLabel *lblTarget_ = nullptr;

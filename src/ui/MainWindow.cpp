@@ -9,6 +9,7 @@
 #include "engine/MeasurementRecord.h"
 #include "engine/RecordSlots.h"
 #include "ui/FilePathLabel.h"
+#include "ui/PasswordEdit.h"
 #include "ui/connections/ConnectionSettingsFrame.h"
 #include "ui/widgets/ValueWithUnitFrame.h"
 #include "ui/pages/HarmonicsPage.h"
@@ -43,25 +44,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <QProxyStyle>
-
 #include <algorithm>
-
-namespace {
-
-class TPasswordStarStyle : public QProxyStyle
-{
-public:
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override
-    {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return u'*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
-} // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent), cycleSinks_(std::make_unique<TCycleSinks>())
 {
@@ -377,11 +360,7 @@ void TMainForm::BuildInterfacePage()
     edtPasswordFirstLevel = new QLineEdit(gbRequestThreadManagement);
     edtPasswordFirstLevel->setObjectName(QStringLiteral("edtPasswordFirstLevel"));
     edtPasswordFirstLevel->setMaxLength(8);
-    edtPasswordFirstLevel->setEchoMode(QLineEdit::Password);
-    // masked with "*", not the style's bullets
-    auto *mask = new TPasswordStarStyle;
-    mask->setParent(edtPasswordFirstLevel);
-    edtPasswordFirstLevel->setStyle(mask);
+    MaskAsPassword(edtPasswordFirstLevel);
     edtPasswordFirstLevel->setFixedWidth(120);
     passwordRow->addWidget(edtPasswordFirstLevel);
     passwordRow->addStretch(1);
