@@ -9,10 +9,14 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <linux/tcp.h>
 #include <map>
+#include <optional>
 #include <mosquitto.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +28,16 @@ constexpr qint64 kLastRetryMs = 60 * 1000;
 constexpr qint64 kRefusedRetryMs = 60 * 1000; // credentials rarely change in a minute
 constexpr qint64 kEndWaitMs = 2000;
 constexpr int kPollMs = 1000; // the library's keep-alive needs a call now and then
+
+// The publisher subscribes to nothing: a broker sends it CONNACK, a PUBACK per
+// message and a PINGRESP per keep-alive, a few bytes each (a few dozen with
+// TLS). The library reads a packet of any announced length (up to 256 MB)
+// into memory and has no limit of its own, so a connection that brings more
+// than this is cut. The allowance covers a TLS handshake with a long chain.
+constexpr quint64 kIncomingAllowance = 256 * 1024;
+constexpr quint64 kIncomingPerPacket = 64;  // an acknowledgement, in a TLS record
+constexpr quint64 kIncomingPerMinute = 256; // keep-alive answers
+constexpr int kReceiveBuffer = 32 * 1024;
 
 const QByteArray kOnline = QByteArrayLiteral("online");
 const QByteArray kOffline = QByteArrayLiteral("offline");
@@ -73,6 +87,115 @@ QString ConnackText(int rc)
     default: return QString::fromUtf8(mosquitto_connack_string(rc));
     }
 }
+
+// Bytes received on a TCP socket so far, by the kernel's count (TLS records
+// and all); nullopt when it cannot tell.
+std::optional<quint64> ReceivedBytes(int sock)
+{
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (getsockopt(sock, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        size < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
+        return std::nullopt;
+    return info.tcpi_bytes_received;
+}
+
+// The connection is reset when the library closes the socket: a broker that
+// floods must not wait on a closed window for the orphaned connection's end.
+void ResetOnClose(int sock)
+{
+    const linger reset{1, 0};
+    setsockopt(sock, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
+// Both ends of a connected socket: tells it from a later one that got the
+// same descriptor.
+QByteArray Ends(int sock)
+{
+    sockaddr_storage ends[2]{};
+    socklen_t sizes[2] = {sizeof ends[0], sizeof ends[1]};
+    if (getsockname(sock, reinterpret_cast<sockaddr *>(&ends[0]), &sizes[0]) != 0 ||
+        getpeername(sock, reinterpret_cast<sockaddr *>(&ends[1]), &sizes[1]) != 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(ends), sizeof ends);
+}
+
+// The library reads a packet to its end in one call while bytes keep coming,
+// however long the broker said it is: a thread beside the reading one shuts
+// the socket down when a read goes past what the broker may send, and the
+// library's read ends with a lost connection.
+class TReadGuard
+{
+public:
+    TReadGuard() : thread_([this] { Watch(); }) {}
+    ~TReadGuard()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    TReadGuard(const TReadGuard &) = delete;
+    TReadGuard &operator=(const TReadGuard &) = delete;
+
+    void Begin(int sock, quint64 limit)
+    {
+        const QByteArray ends = Ends(sock);
+        {
+            std::lock_guard lock(mutex_);
+            sock_ = sock;
+            ends_ = ends;
+            limit_ = limit;
+            tripped_ = 0;
+        }
+        wake_.notify_all();
+    }
+    void End()
+    {
+        std::lock_guard lock(mutex_);
+        sock_ = -1;
+    }
+    // The bytes received when it shut the socket down in the last read; 0
+    // when it did not.
+    quint64 Tripped() const
+    {
+        std::lock_guard lock(mutex_);
+        return tripped_;
+    }
+
+private:
+    void Watch()
+    {
+        std::unique_lock lock(mutex_);
+        while (!stop_) {
+            if (sock_ < 0 || tripped_ != 0) {
+                wake_.wait(lock);
+                continue;
+            }
+            // a read of a few acknowledgements is over long before this
+            wake_.wait_for(lock, std::chrono::milliseconds(5));
+            if (sock_ < 0 || tripped_ != 0)
+                continue;
+            const std::optional<quint64> received = ReceivedBytes(sock_);
+            if (received && *received > limit_ && !ends_.isEmpty() && Ends(sock_) == ends_) {
+                ResetOnClose(sock_);
+                shutdown(sock_, SHUT_RDWR);
+                tripped_ = *received;
+            }
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    int sock_ = -1;
+    QByteArray ends_;
+    quint64 limit_ = 0, tripped_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -309,13 +432,23 @@ private:
     void Attempt()
     {
         attempted_ = true;
+        cut_ = false;
+        packetsIn_ = 0;
+        socketSinceMs_ = clock_.elapsed();
         const int rc = everAttempted_ ? mosquitto_reconnect_async(mosq_)
                                       : mosquitto_connect_async(mosq_, target_.Host().toUtf8().constData(),
                                                                 target_.Port(), kKeepAliveSeconds);
         const int error = errno;
         everAttempted_ = true;
-        if (rc != MOSQ_ERR_SUCCESS)
+        if (rc != MOSQ_ERR_SUCCESS) {
             Failed(ReasonText(rc, error));
+            return;
+        }
+        // a short receive window: a broker that floods gets little ahead of
+        // the guard (the answers a publisher gets are tiny)
+        const int sock = mosquitto_socket(mosq_);
+        if (sock >= 0)
+            setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
     }
 
     // The broker is away (or refused): tell once per episode, try again later.
@@ -334,6 +467,7 @@ private:
 
     void OnConnect(int rc)
     {
+        ++packetsIn_;
         if (rc != 0) {
             if (rc == 4 || rc == 5) {
                 if (!refused_)
@@ -371,11 +505,30 @@ private:
         connected_ = false;
         if (stopping_)
             return;
+        if (const quint64 tripped = guard_.Tripped(); tripped != 0 && !cut_) {
+            cut_ = true;
+            cutAtBytes_ = tripped;
+        }
+        if (cut_) {
+            // said once until a connection works again; tried as seldom as
+            // a refusal
+            if (!flooded_)
+                Report(QStringLiteral("MQTT: брокер %1 прислал больше, чем бывает в ответ публикатору "
+                                      "(%2 КиБ), соединение разорвано; попытки раз в минуту")
+                           .arg(target_.Display())
+                           .arg(cutAtBytes_ / 1024),
+                       svError);
+            flooded_ = true;
+            nextAttemptMs_ = clock_.elapsed() + kRefusedRetryMs;
+            return;
+        }
         Failed(rc == MOSQ_ERR_CONN_REFUSED ? QStringLiteral("брокер отказал") : ReasonText(rc, error));
     }
 
     void OnPublish(int mid)
     {
+        ++packetsIn_;
+        flooded_ = false;
         const auto found = inFlight_.find(mid);
         if (found == inFlight_.end())
             return;
@@ -438,12 +591,39 @@ private:
         }
         if (sock < 0)
             return;
-        if (fds[1].revents & (POLLIN | POLLERR | POLLHUP))
+        if ((fds[1].revents & (POLLIN | POLLERR | POLLHUP)) && !Cut(sock)) {
+            guard_.Begin(sock, Expected());
             mosquitto_loop_read(mosq_, 1);
+            guard_.End();
+        }
         if (mosquitto_socket(mosq_) >= 0 && (fds[1].revents & POLLOUT))
             mosquitto_loop_write(mosq_, 1);
         if (mosquitto_socket(mosq_) >= 0)
             mosquitto_loop_misc(mosq_);
+    }
+
+    // The most the broker may have sent on this socket so far.
+    quint64 Expected() const
+    {
+        const quint64 minutes = quint64(clock_.elapsed() - socketSinceMs_) / 60000 + 1;
+        return kIncomingAllowance + packetsIn_ * kIncomingPerPacket + minutes * kIncomingPerMinute;
+    }
+
+    // Cuts a connection that brought more than the broker's answers take;
+    // true when it did.
+    bool Cut(int sock)
+    {
+        const std::optional<quint64> received = ReceivedBytes(sock);
+        if (!received || *received <= Expected())
+            return false;
+        cut_ = true;
+        cutAtBytes_ = *received;
+        ResetOnClose(sock);
+        // DISCONNECT goes at once and the library closes the socket, which
+        // frees what it had read
+        if (mosquitto_disconnect(mosq_) != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq_) >= 0)
+            mosquitto_loop_write(mosq_, 1);
+        return true;
     }
 
     TMqttPublisher &owner_;
@@ -464,6 +644,11 @@ private:
     bool attempted_ = false, everAttempted_ = false, everConnected_ = false;
     bool connected_ = false, refused_ = false, away_ = false, dropping_ = false, stopping_ = false;
     quint64 published_ = 0, dropped_ = 0, droppedInEpisode_ = 0;
+    // what the broker may send on this socket
+    qint64 socketSinceMs_ = 0;
+    quint64 packetsIn_ = 0, cutAtBytes_ = 0;
+    bool cut_ = false, flooded_ = false;
+    TReadGuard guard_;
 };
 
 TMqttPublisher::TMqttPublisher(TMqttOptions options, TMeterIdentity meter, TReport report)

@@ -1,7 +1,9 @@
 #pragma once
 
 // Where the cycles are published: mqtt://[user[:password]@]host[:port]/PREFIX
-// or mqtts://... for TLS. PREFIX is the first levels of every topic.
+// or mqtts://... for TLS. PREFIX is the first levels of every topic. A URL
+// that names a user but no password takes the password from the environment
+// variable RARUZOR_MQTT_PASSWORD, so that it need not be on the command line.
 
 #include <QString>
 
@@ -10,8 +12,10 @@ class TMqttTarget
 public:
     static constexpr int kPlainPort = 1883;
     static constexpr int kTlsPort = 8883;
+    static constexpr const char *kPasswordVariable = "RARUZOR_MQTT_PASSWORD";
 
-    // An empty text names no broker (not valid, no error).
+    // An empty text names no broker (not valid, no error). The error texts
+    // never hold the URL, which may hold a password.
     static TMqttTarget Parse(const QString &text);
 
     bool IsValid() const { return !host_.isEmpty() && error_.isEmpty(); }
@@ -25,8 +29,15 @@ public:
     QString Password() const { return password_; }
     QString Prefix() const { return prefix_; }
 
-    // For logs: the URL with the password left out.
+    // For logs: the URL with the password as "***".
     QString Display() const;
+
+    // Why a CA file does not go with this target ("" when it does, or when
+    // no CA file is given): it is for mqtts:// only.
+    QString CaFileError(const QString &caFile) const;
+    // A warning for the start ("" when none): credentials in clear text over
+    // mqtt:// to a broker that is not on this computer.
+    QString ClearTextWarning() const;
 
 private:
     QString error_;

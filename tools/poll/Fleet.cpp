@@ -252,8 +252,12 @@ int RunFleet(const TPollOptions &options)
     }
     if (!options.Archive.isEmpty())
         PrepareArchive(options);
-    if (!options.MqttUrl.isEmpty())
-        Print(QStringLiteral("MQTT: ") + TMqttTarget::Parse(options.MqttUrl).Display());
+    if (!options.MqttUrl.isEmpty()) {
+        const TMqttTarget mqtt = TMqttTarget::Parse(options.MqttUrl);
+        Print(QStringLiteral("MQTT: ") + mqtt.Display());
+        if (const QString warning = mqtt.ClearTextWarning(); !warning.isEmpty())
+            Print(warning);
+    }
 
     TObjectsFactoryVD factory;
     std::vector<std::unique_ptr<TMeterRun>> runs;

@@ -293,6 +293,9 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
         ReadPasswordFile(PasswordFile, Password, error);
     if (error.isEmpty() && !Archive.isEmpty() && !TArchiveTarget::Parse(Archive).IsValid())
         error = QStringLiteral("--archive: ") + WithoutPassword(TArchiveTarget::Parse(Archive).Error(), Archive);
+    if (error.isEmpty() && !MqttCa.isEmpty())
+        if (const QString ca = TMqttTarget::Parse(MqttUrl).CaFileError(MqttCa); !ca.isEmpty())
+            error = QStringLiteral("--mqtt-ca: ") + ca;
     if (error.isEmpty() && !LogFile.isEmpty() && !LogFile.endsWith(QLatin1String(".log")))
         error = QStringLiteral("--log wants a file name ending in .log");
     return error.isEmpty();

@@ -251,8 +251,12 @@ int RunSingle(const TPollOptions &options, std::shared_ptr<TccnConnection> conne
     // over, on threads of their own, and report through the status line.
     if (!options.Archive.isEmpty())
         Print(QStringLiteral("Архив: ") + TArchiveTarget::Parse(options.Archive).Display());
-    if (!options.MqttUrl.isEmpty())
-        Print(QStringLiteral("MQTT: ") + TMqttTarget::Parse(options.MqttUrl).Display());
+    if (!options.MqttUrl.isEmpty()) {
+        const TMqttTarget mqtt = TMqttTarget::Parse(options.MqttUrl);
+        Print(QStringLiteral("MQTT: ") + mqtt.Display());
+        if (const QString warning = mqtt.ClearTextWarning(); !warning.isEmpty())
+            Print(warning);
+    }
     const TccnCustomDevice *device = connection->CustomDevice();
     TMeterIdentity meter;
     meter.DeviceType = options.DeviceType;
