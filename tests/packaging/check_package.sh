@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built Debian package: unpacks it into a temporary root, checks what
-# it holds and depends on, verifies the poller's systemd unit there, runs every
-# tool's --help and --version from there, starts the program under a virtual X
-# server until its window shows, installs it with apt (as root) and lets
+# it holds and depends on, verifies the poller's systemd unit there and rates
+# its sandbox, runs every tool's --help and --version from there, starts the
+# program under a virtual X server until its window shows, installs it with apt
+# (as root; a poller instance enabled then is gone after a purge) and lets
 # lintian look for errors.
 # Usage: check_package.sh PACKAGE.deb VERSION
 set -euo pipefail
@@ -68,6 +69,15 @@ cp -rn /usr/lib/systemd/system/. "$root/usr/lib/systemd/system/"
 MANPATH="$root/usr/share/man" systemd-analyze verify --root="$root" raruzor-poll@example.service >"$work/verify.txt" 2>&1 \
   || { cat "$work/verify.txt"; fail "systemd-analyze verify"; }
 [ ! -s "$work/verify.txt" ] || { cat "$work/verify.txt"; fail "systemd-analyze verify complains"; }
+# The sandbox, as systemd rates it from the unit file alone: 0 is shut
+# tight, 10 wide open. Serial ports and the network keep it above 1.
+systemd-analyze security --offline=yes --root="$root" raruzor-poll@example.service >"$work/security.txt" 2>&1 \
+  || { cat "$work/security.txt"; fail "systemd-analyze security"; }
+exposure="$(sed -n 's/^.*Overall exposure level for raruzor-poll@example.service: \([0-9.]*\).*$/\1/p' "$work/security.txt")"
+[ -n "$exposure" ] || { cat "$work/security.txt"; fail "systemd-analyze security gives no exposure"; }
+awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' || { grep '✗' "$work/security.txt"; fail "the unit's exposure is $exposure, more than 2.0"; }
+grep -q '^LoadCredential=config:/etc/raruzor-monitor/%i.ini$' "$root/usr/lib/systemd/system/raruzor-poll@.service" \
+  || fail "the unit does not hand the INI over as a credential"
 
 for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
   # the whole text is read: a grep that stops early would cut the tool off with SIGPIPE
@@ -106,8 +116,19 @@ if [ "$(id -u)" -eq 0 ]; then
   id -nG raruzor 2>/dev/null | grep -qw dialout || fail "no account raruzor in group dialout once installed"
   [ -f /etc/raruzor-monitor/example.ini ] || fail "no example configuration once installed"
   if [ "$installed_before" -eq 0 ]; then
+    # An enabled instance (systemctl works on the files when systemd does not
+    # run) outlives a removal, as its INI would, and goes with a purge.
+    instance=raruzor-poll@check-package.service
+    trap 'rm -f /etc/systemd/system/*.wants/'"$instance"'; rm -rf "$work"' EXIT
+    systemctl enable "$instance" >"$work/enable.txt" 2>&1 || { cat "$work/enable.txt"; fail "systemctl enable $instance"; }
+    link=/etc/systemd/system/multi-user.target.wants/$instance
+    [ -L "$link" ] || fail "systemctl enable made no $link"
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq raruzor-monitor >"$work/apt.txt" 2>&1 \
       || { cat "$work/apt.txt"; fail "apt could not remove the package"; }
+    [ -L "$link" ] || fail "removing the package disabled $instance"
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq raruzor-monitor >"$work/apt.txt" 2>&1 \
+      || { cat "$work/apt.txt"; fail "apt could not purge the package"; }
+    [ ! -e "$link" ] && [ ! -L "$link" ] || fail "$instance is still enabled after a purge"
   fi
 fi
 
