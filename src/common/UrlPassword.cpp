@@ -1,5 +1,6 @@
 #include "common/UrlPassword.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 TUrlPassword TUrlPassword::Split(const QString &url)
@@ -59,5 +60,7 @@ QString HideUrlPassword(const QString &url)
     TUrlPassword parts = TUrlPassword::Split(url);
     if (parts.HasPassword)
         parts.Password = QStringLiteral("***");
-    return parts.Joined();
+    // A client key's passphrase may come in the query of an archive URL.
+    static const QRegularExpression passphrase(QStringLiteral("([?&]sslpassword=)[^&#]*"));
+    return parts.Joined().replace(passphrase, QStringLiteral("\\1***"));
 }

@@ -17,6 +17,8 @@ TEST(UrlPassword, HiddenAndJoinedAgainAsWritten)
         {"postgresql://u@h/db", "postgresql://u@h/db", nullptr},
         {"postgresql://h:5432/db?a=b@c", "postgresql://h:5432/db?a=b@c", nullptr},
         {"/var/lib/archive.sqlite", "/var/lib/archive.sqlite", nullptr},
+        {"postgresql://u@h/db?sslkey=k&sslpassword=s3&x=1", "postgresql://u@h/db?sslkey=k&sslpassword=***&x=1",
+         nullptr},
     };
     for (const auto &c : cases) {
         const QString url = QString::fromUtf8(c.Url);
