@@ -50,11 +50,11 @@ public:
             if (meter_)
                 pending_.push_back({meter_, std::move(*settings)});
         } else if (auto *cycle = std::get_if<TCycleCopy>(&item)) {
-            if (!meter_)
+            TCycleRow row = meter_ ? CycleRowOf(*cycle) : TCycleRow{};
+            if (!row.MeterTime.isValid()) {
+                ++unfiled_;
                 return;
-            TCycleRow row = CycleRowOf(*cycle);
-            if (!row.MeterTime.isValid())
-                return;
+            }
             if (auto aggregate = aggregator_.Add(row))
                 Queue(std::move(*aggregate));
             pending_.push_back({meter_, std::move(row)});
@@ -140,6 +140,9 @@ public:
     bool HasPending() const { return !pending_.empty(); }
     quint64 WaitingCycles() const { return waitingCycles_; }
     quint64 TakeDroppedInEpisode() { return std::exchange(droppedInEpisode_, 0); }
+    // Cycles taken that no row can hold: no meter time (or no meter) to file
+    // them under.
+    quint64 TakeUnfiled() { return std::exchange(unfiled_, 0); }
     void CountDropped(quint64 dropped) { droppedInEpisode_ += dropped; }
 
 private:
@@ -156,6 +159,7 @@ private:
     std::deque<TPending> pending_;
     quint64 waitingCycles_ = 0;
     quint64 droppedInEpisode_ = 0;
+    quint64 unfiled_ = 0;
     std::map<qint64, QDateTime> lastMeterTime_;
 };
 
@@ -170,6 +174,13 @@ TArchiveWriter::TArchiveWriter(TArchiveOptions options, TReport report, TSummary
 
 TArchiveWriter::~TArchiveWriter()
 {
+    End();
+}
+
+void TArchiveWriter::End()
+{
+    if (!thread_.joinable())
+        return;
     std::unique_lock lock(mutex_);
     stopping_ = true;
     wake_.notify_all();
@@ -232,7 +243,9 @@ void TArchiveWriter::RunEnded()
 TArchiveCounters TArchiveWriter::Counters() const
 {
     std::lock_guard lock(mutex_);
-    return counters_;
+    TArchiveCounters counters = counters_;
+    counters.CyclesWaiting += incomingCycles_;
+    return counters;
 }
 
 bool TArchiveWriter::Flush(int timeoutMs)
@@ -254,6 +267,7 @@ void TArchiveWriter::Loop()
     bool failing = false;
     bool tried = false;
     bool dropping = false; // told once per episode
+    bool toldUnfiled = false;
     QElapsedTimer sinceTry, sinceSummary, sinceRetention;
     sinceTry.start();
 
@@ -280,7 +294,8 @@ void TArchiveWriter::Loop()
             // size, or its fault, without waiting for a cycle
             wake_.wait_for(lock, std::chrono::seconds(1), [&] { return !incoming_.empty() || stopping_ || !tried; });
             items.swap(incoming_);
-            incomingCycles_ = 0;
+            // still waiting, now on this thread
+            counters_.CyclesWaiting += std::exchange(incomingCycles_, 0);
             droppedAtHand = std::exchange(droppedAtHand_, 0);
             stop = stopping_;
         }
@@ -291,10 +306,16 @@ void TArchiveWriter::Loop()
         }
         const quint64 dropped = work_->DropPastQueue();
         work_->CountDropped(droppedAtHand);
+        const quint64 unfiled = work_->TakeUnfiled();
         {
             // what the hand-off counts against the bound while this pass writes
             std::lock_guard lock(mutex_);
             counters_.CyclesWaiting = work_->WaitingCycles();
+            counters_.CyclesDropped += dropped + unfiled;
+        }
+        if (unfiled > 0 && !toldUnfiled) {
+            report_(QStringLiteral("Циклы без времени прибора в архив не записываются"), svWarning);
+            toldUnfiled = true;
         }
         if (dropped + droppedAtHand > 0 && !dropping) {
             report_(QStringLiteral("Очередь архива полна: старые циклы не будут записаны"), svWarning);
@@ -344,9 +365,10 @@ void TArchiveWriter::Loop()
             taken_ += items.size();
             written_ = !work_->HasPending();
             counters_.CyclesWritten += written;
-            counters_.CyclesDropped += dropped;
             counters_.CyclesWaiting = work_->WaitingCycles();
             counters_.Failing = failing;
+            if (stop)
+                counters_.CyclesLeft += std::exchange(counters_.CyclesWaiting, 0);
         }
         idle_.notify_all();
     }

@@ -37,12 +37,18 @@ struct TArchiveOptions
     int StopWaitMs = 2000;
 };
 
+// Every cycle handed over is in exactly one of the four counts.
 struct TArchiveCounters
 {
     quint64 CyclesWritten = 0;
-    quint64 CyclesDropped = 0; // past the queue while the target was away
-    quint64 CyclesWaiting = 0;
-    bool Failing = false; // an episode of write faults is on
+    // Past the queue while the target was away, or with no meter time to
+    // file them under.
+    quint64 CyclesDropped = 0;
+    quint64 CyclesWaiting = 0; // handed over, not yet written
+    quint64 CyclesLeft = 0;    // still waiting when the writer ended
+    bool Failing = false;      // an episode of write faults is on
+
+    quint64 CyclesLost() const { return CyclesDropped + CyclesLeft; }
 };
 
 class TArchiveWriter : public TCycleSink
@@ -55,8 +61,12 @@ public:
     using TSummaryReport = std::function<void(const Archive::TSummary &summary)>;
 
     TArchiveWriter(TArchiveOptions options, TReport report, TSummaryReport summary = {});
-    // Writes what waits if the target is open, then ends the thread.
     ~TArchiveWriter() override;
+
+    // Writes what waits if the target is open, then ends the thread; what
+    // could not be written is reported and counted as left. The counters
+    // stay. Nothing may be handed over after it.
+    void End();
 
     TArchiveWriter(const TArchiveWriter &) = delete;
     TArchiveWriter &operator=(const TArchiveWriter &) = delete;

@@ -7,8 +7,37 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 #include <sys/file.h>
+
+namespace {
+
+// Why the file could not be made or written, in the user's words; the
+// system's own text when none of the usual causes is seen.
+QString WhyNotOpened(const QString &fileName, const QString &systemText)
+{
+    const QFileInfo file(fileName);
+    const QString folder = file.absolutePath();
+    QFileInfo nearest(folder); // the nearest of its folders that is there
+    while (!nearest.exists() && !nearest.isRoot())
+        nearest = QFileInfo(nearest.absolutePath());
+    if (!nearest.isDir())
+        return QStringLiteral("%1 — не папка").arg(nearest.absoluteFilePath());
+    if (nearest.absoluteFilePath() != QFileInfo(folder).absoluteFilePath())
+        return nearest.isWritable() ? QStringLiteral("не удалось создать папку %1").arg(folder)
+                                    : QStringLiteral("не удалось создать папку %1: нет прав на запись в %2")
+                                          .arg(folder, nearest.absoluteFilePath());
+    if (file.isDir())
+        return QStringLiteral("на месте файла папка");
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("нет прав на запись в файл");
+    if (!file.exists() && !nearest.isWritable())
+        return QStringLiteral("нет прав на запись в папку %1").arg(folder);
+    return systemText;
+}
+
+} // namespace
 
 TFileLogger::TFileLogger(const QString &fileName) : fileName_(fileName)
 {
@@ -22,16 +51,24 @@ TFileLogger::~TFileLogger()
 
 bool TFileLogger::Open(bool exclusive)
 {
+    error_.clear();
+    held_ = false;
     file_.setFileName(fileName_);
-    if (!exclusive) {
-        opened_ = file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        return opened_;
-    }
-    // Not truncated before the lock is ours. The lock goes with the process,
-    // so one that died leaves nothing in the way.
-    if (!file_.open(QIODevice::ReadWrite))
+    // A service's log folder is missing until its first run made it: a run by
+    // hand makes it too, where it may.
+    QDir().mkpath(QFileInfo(fileName_).absolutePath());
+    // Exclusive: not truncated before the lock is ours. The lock goes with
+    // the process, so one that died leaves nothing in the way.
+    if (!file_.open(exclusive ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error_ = WhyNotOpened(fileName_, file_.errorString());
         return false;
-    if (::flock(file_.handle(), LOCK_EX | LOCK_NB) != 0 || !file_.resize(0)) {
+    }
+    held_ = exclusive && ::flock(file_.handle(), LOCK_EX | LOCK_NB) != 0;
+    if (held_)
+        error_ = QStringLiteral("файл ведёт другой процесс");
+    else if (exclusive && !file_.resize(0))
+        error_ = file_.errorString();
+    if (!error_.isEmpty()) {
         file_.close();
         return false;
     }
@@ -95,14 +132,23 @@ bool TMonitorR5Logger::OpenOwn()
         return true;
     QString name = file_->FileName();
     name.chop(4); // ".log"
-    file_ = std::make_unique<TFileLogger>(name + QStringLiteral("-%1.log").arg(QCoreApplication::applicationPid()));
-    return file_->Open(true);
+    auto own = std::make_unique<TFileLogger>(name + QStringLiteral("-%1.log").arg(QCoreApplication::applicationPid()));
+    const bool opened = own->Open(true);
+    if (opened || file_->Held())
+        file_ = std::move(own);
+    return opened;
 }
 
 bool TMonitorR5Logger::Opened() const
 {
     std::lock_guard lock(mutex_);
     return file_->Opened();
+}
+
+QString TMonitorR5Logger::OpenError() const
+{
+    std::lock_guard lock(mutex_);
+    return QStringLiteral("Ведение лог-файла невозможно: %1 (%2)").arg(file_->FileName(), file_->Error());
 }
 
 QString TMonitorR5Logger::FileName() const

@@ -19,7 +19,8 @@ public:
     TFileLogger(const TFileLogger &) = delete;
     TFileLogger &operator=(const TFileLogger &) = delete;
 
-    // Creates the file anew (an old one is truncated); false on any failure.
+    // Creates the file anew (an old one is truncated), and its folder when
+    // that is missing; false on any failure, with Error() saying why.
     // Exclusive: only while no other process holds the file so opened, and
     // held until it is closed; the holder's log is left untouched.
     bool Open(bool exclusive = false);
@@ -30,11 +31,17 @@ public:
 
     bool Opened() const { return opened_; }
     const QString &FileName() const { return fileName_; }
+    // Why the last Open failed, for the user; empty after one that worked.
+    const QString &Error() const { return error_; }
+    // The last exclusive Open failed only because another process holds the file.
+    bool Held() const { return held_; }
 
 private:
     QString fileName_;
     QFile file_;
     bool opened_ = false;
+    bool held_ = false;
+    QString error_;
 };
 
 class TMonitorR5Logger
@@ -49,9 +56,14 @@ public:
 
     bool Open();
     // Opens the log for this process alone: while another process holds it,
-    // this one logs to "<name>-<process id>.log" beside it instead.
+    // or this one cannot write it, this one logs to "<name>-<process id>.log"
+    // beside it instead. When that fails too, the log named and its error are
+    // the first's unless another process held it.
     bool OpenOwn();
     bool Opened() const;
+    // "Ведение лог-файла невозможно: <file> (<why>)" after an Open or
+    // OpenOwn that failed.
+    QString OpenError() const;
 
     // Single entry: "[dd.mm.yyyy hh:mm:ss.zzz] " + text.
     void Log(const QString &text);

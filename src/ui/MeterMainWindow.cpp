@@ -46,7 +46,7 @@ void TMainVondForm::CreateEngine()
 {
     commons_ = std::make_unique<TCommons>(&factory_);
     if (!commons_->Logger().Open())
-        ShowInfo(QStringLiteral("Ведение лог-файла невозможно"), this);
+        ShowInfo(commons_->Logger().OpenError(), this);
     commons_->Logger().LogProgramStart();
     TMainForm::CreateEngine();
 }

@@ -28,7 +28,7 @@ constexpr double kMinute = 1.0 / 1440;
 } // namespace
 
 // Cycles older than KeepDays before the meter's latest go; its 10-minute
-// rows stay.
+// rows stay. A cycle with no meter time is counted as lost.
 TEST(ArchiveWriter, KeepsCyclesForKeepDaysAndAggregatesForever)
 {
     QTemporaryDir dir;
@@ -40,8 +40,11 @@ TEST(ArchiveWriter, KeepsCyclesForKeepDaysAndAggregatesForever)
         writer.RunStarted({QStringLiteral("dtM7SQ"), 7, 1});
         for (double day : {0.0, 0.9, 2.5, 3.0})
             writer.CycleRead(Cycle(kDay + day, 230));
+        writer.CycleRead(Cycle(0, 230));
         writer.RunEnded();
         ASSERT_TRUE(writer.Flush(10000));
+        EXPECT_EQ(writer.Counters().CyclesWritten, 4u);
+        EXPECT_EQ(writer.Counters().CyclesLost(), 1u);
     }
     TArchiveDatabase db(options.Target);
     ASSERT_TRUE(db.Open(TArchiveDatabase::TMode::Read));
@@ -56,7 +59,8 @@ TEST(ArchiveWriter, KeepsCyclesForKeepDaysAndAggregatesForever)
 }
 
 // A target that never comes: the queue keeps the newest cycles up to its
-// bound, counts the rest and says so once.
+// bound, counts the rest and says so once; at the end what waits is told and
+// counted as lost too.
 TEST(ArchiveWriter, AFullQueueDropsTheOldestCyclesAndSaysSoOnce)
 {
     std::mutex mutex;
@@ -76,7 +80,13 @@ TEST(ArchiveWriter, AFullQueueDropsTheOldestCyclesAndSaysSoOnce)
         QThread::msleep(20);
     EXPECT_EQ(writer.Counters().CyclesDropped, 15u);
     EXPECT_EQ(writer.Counters().CyclesWaiting, 10u);
+    writer.End();
+    const TArchiveCounters ended = writer.Counters();
+    EXPECT_EQ(ended.CyclesWaiting, 0u);
+    EXPECT_EQ(ended.CyclesLeft, 10u);
+    EXPECT_EQ(ended.CyclesLost(), 25u);
     std::lock_guard lock(mutex);
+    EXPECT_TRUE(texts.contains(QStringLiteral("Архив не записан: циклов 10"))) << texts.join(u'|').toStdString();
     EXPECT_EQ(texts.filter(QStringLiteral("Очередь архива полна")).size(), 1) << texts.join(u'|').toStdString();
     EXPECT_EQ(texts.filter(QStringLiteral("Ошибка записи архива")).size(), 1);
 }

@@ -74,11 +74,23 @@ TEST(ProgramLog, EachStartReplacesThePreviousLog)
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("run 1")));
 }
 
-TEST(ProgramLog, UnopenableLogDropsEntriesSilentlyAndBadNamesBreakTheContract)
+// A missing folder is made, as a service's first run makes its own; a log
+// that cannot be made says which file and why, and drops its entries.
+TEST(ProgramLog, AMissingFolderIsMadeAndAnUnopenableLogSaysWhyAndBadNamesBreakTheContract)
 {
     QTemporaryDir dir;
-    TMonitorR5Logger log(dir.filePath(QStringLiteral("missing/folder/monitor.log")));
-    EXPECT_FALSE(log.Open());
+    TMonitorR5Logger made(dir.filePath(QStringLiteral("new/folder/monitor.log")));
+    ASSERT_TRUE(made.OpenOwn());
+    made.Log(QStringLiteral("kept"));
+    EXPECT_EQ(ReadLines(made.FileName()).size(), 1);
+
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    const QString path = dir.filePath(QStringLiteral("plain/folder/monitor.log"));
+    TMonitorR5Logger log(path);
+    EXPECT_FALSE(log.OpenOwn());
+    EXPECT_EQ(log.OpenError(),
+              QStringLiteral("Ведение лог-файла невозможно: %1 (%2 — не папка)").arg(path, plain.fileName()));
     EXPECT_NO_THROW(log.Log(QStringLiteral("dropped")));
     EXPECT_FALSE(QFile::exists(log.FileName()));
 

@@ -19,7 +19,7 @@ port=$(awk '/LISTENING/ {print $2}' "$work/sim.out")
 count() { sqlite3 "$1" 'SELECT COUNT(*) FROM cycles' 2>/dev/null || echo 0; }
 
 # kill -9 while it writes
-"$poll" --tcp "127.0.0.1:$port" --archive "$work/a.sqlite" --log "$work/a.log" > "$work/a.out" 2>&1 &
+"$poll" --tcp "127.0.0.1:$port" --factory-number 4321 --archive "$work/a.sqlite" --log "$work/a.log" > "$work/a.out" 2>&1 &
 poller=$!
 pids+=($poller)
 for _ in $(seq 300); do [ "$(count "$work/a.sqlite")" -ge 20 ] && break; sleep 0.1; done
@@ -37,7 +37,7 @@ echo "kill -9: $(count "$work/a.sqlite") cycles kept, the last $((killed_at - la
 printf 'Заметки наладчика\r\n' > "$work/notes.sqlite"
 cp "$work/notes.sqlite" "$work/notes.copy"
 set +e
-"$poll" --tcp "127.0.0.1:$port" --cycles 5 --archive "$work/notes.sqlite" --log "$work/b.log" > "$work/b.out" 2>&1
+"$poll" --tcp "127.0.0.1:$port" --factory-number 4321 --cycles 5 --archive "$work/notes.sqlite" --log "$work/b.log" > "$work/b.out" 2>&1
 code=$?
 set -e
 cmp -s "$work/notes.sqlite" "$work/notes.copy" || fail "a foreign file was changed"

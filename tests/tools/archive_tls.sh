@@ -24,7 +24,7 @@ cluster="$work/pg"
 sim_pid=$!
 for _ in $(seq 100); do grep -q LISTENING "$work/sim.out" && break; sleep 0.1; done
 sim_port="$(awk '/LISTENING/ {print $2}' "$work/sim.out")"
-"$poll" --tcp "127.0.0.1:$sim_port" --cycles 2 --archive "$url" --log "$work/poll.log" > "$work/poll.txt" \
+"$poll" --tcp "127.0.0.1:$sim_port" --factory-number 4321 --cycles 2 --archive "$url" --log "$work/poll.log" > "$work/poll.txt" \
   || { cat "$work/poll.txt"; exit 1; }
 
 # No TLS on the server: require is refused, never sent in plain text.

@@ -191,6 +191,16 @@ start_poll no-csv --tcp "127.0.0.1:$good" --cycles 2 --csv-every 1 --out "$work/
 finish; expect_status no-csv 1
 grep -q "Ошибка при сохранении в: $work/blocker/csv/" "$work/no-csv.txt"
 
+# a log in a folder not made yet gets it; one where no folder can be is named
+# with the reason, and the run polls on but fails
+"$poll" --tcp "127.0.0.1:$good" --cycles 1 --log "$work/new/logs/run.log" > "$work/new-log.txt"
+grep -qxF "Журнал: $work/new/logs/run.log" "$work/new-log.txt" || { cat "$work/new-log.txt"; exit 1; }
+status=0
+"$poll" --tcp "127.0.0.1:$good" --cycles 1 --log "$work/blocker/logs/run.log" > "$work/no-log.txt" || status=$?
+expect_status no-log 1
+grep -qxF "Ведение лог-файла невозможно: $work/blocker/logs/run.log ($work/blocker — не папка)" "$work/no-log.txt"
+grep -q '^  Циклов опроса: 1' "$work/no-log.txt"
+
 # oscillograms asked for where no folder can be made: refused before polling
 HOME="$work/blocker" XDG_CONFIG_HOME="$work/blocker" start_poll no-osc --tcp "127.0.0.1:$good" --save-oscillograms
 finish; expect_status no-osc 1

@@ -201,7 +201,8 @@ TEST_F(MainWindowTest, RunsOnWithoutALogWhenItCannotBeOpened)
         window.Initialize();
         window.close();
     }
-    EXPECT_EQ(messages, QStringList{QStringLiteral("Ведение лог-файла невозможно")});
+    EXPECT_EQ(messages,
+              QStringList{QStringLiteral("Ведение лог-файла невозможно: %1 (на месте файла папка)").arg(LogPath())});
     EXPECT_TRUE(QFileInfo(LogPath()).isDir());
 }
 

@@ -294,10 +294,12 @@ int RunFleet(const TPollOptions &options)
     const QDeadlineTimer deadline(10000);
     for (auto &run : runs)
         ok = run->FlushSinks(int(deadline.remainingTime())) && ok;
+    for (auto &run : runs)
+        run->EndSinks();
     QCoreApplication::processEvents(); // the last status texts
     for (auto &run : runs) {
         run->PrintSummary();
-        ok = ok && run->Cycles() > 0 && !run->SinksLost();
+        ok = ok && run->Cycles() > 0 && !run->SinksLost() && run->Logged();
     }
     return ok ? kExitOk : kExitFailed;
 }

@@ -7,6 +7,7 @@
 #include "catalogue/CatalogueTypes.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ConnectionModes.h"
+#include "common/UserFolders.h"
 #include "engine/PollSettings.h"
 
 #include <QDir>
@@ -17,9 +18,7 @@ namespace {
 
 QString LogFileOf(const TPollOptions &options, const QString &name)
 {
-    const QString folder =
-        options.LogDir.isEmpty() ? QFileInfo(TMonitorR5Logger::DefaultFileName()).absolutePath() : options.LogDir;
-    QDir().mkpath(folder);
+    const QString folder = options.LogDir.isEmpty() ? ProgramDataFolder() : options.LogDir;
     return QDir(folder).filePath(QStringLiteral("raruzor-poll-%1.log").arg(name));
 }
 
@@ -39,10 +38,8 @@ TMeterRun::TMeterRun(std::shared_ptr<TccnConnection> connection, const TPollOpti
             port_ = serial->PortName;
 
     commons_ = std::make_unique<TCommons>(&factory, LogFileOf(options, name_));
-    if (commons_->Logger().OpenOwn())
-        Say(QStringLiteral("Журнал: ") + commons_->Logger().FileName());
-    else
-        Say(QStringLiteral("Ведение лог-файла невозможно"));
+    logged_ = commons_->Logger().OpenOwn();
+    Say(logged_ ? QStringLiteral("Журнал: ") + commons_->Logger().FileName() : commons_->Logger().OpenError());
     commons_->Logger().LogProgramStart();
 
     TEngineEvents &events = commons_->Events();
@@ -166,20 +163,14 @@ void TMeterRun::OnStopped()
 
 QString TMeterRun::Summary() const
 {
-    const TArchiveCounters archive = sinks_->ArchiveCounters();
     QString text = QStringLiteral("Итог: циклов %1, неудачных запросов %2, перезапусков %3")
                        .arg(cycles_)
                        .arg(failedBefore_ + failedNow_)
                        .arg(restarts_);
-    if (sinks_->Archive)
-        text +=
-            QStringLiteral(", архив: записано %1, потеряно %2").arg(archive.CyclesWritten).arg(archive.CyclesDropped);
-    if (sinks_->Mqtt) {
-        const TMqttCounters mqtt = sinks_->MqttCounters();
-        text += QStringLiteral(", MQTT: отправлено %1, потеряно %2").arg(mqtt.Published).arg(mqtt.Dropped);
-        if (mqtt.Refused)
-            text += QStringLiteral(", брокер отказал в доступе");
-    }
+    if (!logged_)
+        text += QStringLiteral(", без журнала");
+    if (const QString sinks = sinks_->Summary(); !sinks.isEmpty())
+        text += QStringLiteral(", ") + sinks;
     return text;
 }
 
@@ -192,4 +183,9 @@ bool TMeterRun::FlushSinks(int timeoutMs)
 {
     commons_->SetCycleSink(nullptr);
     return sinks_->Flush(timeoutMs);
+}
+
+void TMeterRun::EndSinks()
+{
+    sinks_->End();
 }

@@ -59,6 +59,11 @@ public:
     void Say(const QString &text) const;
     // After the last run: all handed to the keepers written; false when not.
     bool FlushSinks(int timeoutMs);
+    // After FlushSinks: the archive's thread ends and tells what it could
+    // not write; the summary then adds up.
+    void EndSinks();
+    // The meter's log is kept: a run without it is not a clean one.
+    bool Logged() const { return logged_; }
     // Cycles lost to a keeper, or a broker that refused us.
     bool SinksLost() const { return sinks_->Lost(); }
 
@@ -72,6 +77,7 @@ private:
     std::unique_ptr<TMeterSinks> sinks_;
     QTimer turnLimit_;
     bool running_ = false, oneCycle_ = false, stopAsked_ = false;
+    bool logged_ = false;
     bool lastFault_ = false;   // the next start is a restart
     quint64 runCycles_ = 0;    // of the run going on
     quint64 cycles_ = 0;       // of all runs

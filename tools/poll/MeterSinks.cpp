@@ -12,10 +12,42 @@ bool TMeterSinks::Flush(int timeoutMs)
     return archived && published;
 }
 
+void TMeterSinks::End()
+{
+    if (Archive)
+        Archive->End();
+}
+
 bool TMeterSinks::Lost() const
 {
     const TMqttCounters mqtt = MqttCounters();
-    return ArchiveCounters().CyclesDropped > 0 || mqtt.Dropped > 0 || mqtt.Refused;
+    return ArchiveCounters().CyclesLost() > 0 || mqtt.Dropped > 0 || mqtt.Refused;
+}
+
+QString TMeterSinks::Summary() const
+{
+    // what waits is told only while it does
+    const auto waiting = [](quint64 count) {
+        return count > 0 ? QStringLiteral(", в очереди %1").arg(count) : QString();
+    };
+    QStringList parts;
+    if (Archive) {
+        const TArchiveCounters archive = ArchiveCounters();
+        parts << QStringLiteral("архив: записано %1%2, потеряно %3")
+                     .arg(archive.CyclesWritten)
+                     .arg(waiting(archive.CyclesWaiting))
+                     .arg(archive.CyclesLost());
+    }
+    if (Mqtt) {
+        const TMqttCounters mqtt = MqttCounters();
+        parts << QStringLiteral("MQTT: отправлено %1%2, потеряно %3")
+                     .arg(mqtt.Published)
+                     .arg(waiting(mqtt.Waiting))
+                     .arg(mqtt.Dropped);
+        if (mqtt.Refused)
+            parts << QStringLiteral("брокер отказал в доступе");
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 TArchiveCounters TMeterSinks::ArchiveCounters() const

@@ -23,9 +23,15 @@ struct TMeterSinks
     // All handed over so far written and published (true when there is
     // nothing to keep); both are waited for within the one time-out.
     bool Flush(int timeoutMs);
+    // After the last Flush: the archive's thread ends, and what it could not
+    // write counts as lost.
+    void End();
     // Cycles lost to the archive or messages to the broker, or a broker that
     // refused us: the run did not keep all it read.
     bool Lost() const;
+    // "архив: записано W, в очереди N, потеряно L, MQTT: ..." for the keepers
+    // there are; every cycle read is in one of the archive's counts.
+    QString Summary() const;
     TArchiveCounters ArchiveCounters() const;
     TMqttCounters MqttCounters() const;
 };

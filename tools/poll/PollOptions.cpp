@@ -75,7 +75,8 @@ QString TPollOptions::Usage()
                "  --serial PORT[:BAUD]    meter on a direct serial line (default 115200 bit/s)\n"
                "  --device-type ID        %1 (dtM7SQ)\n"
                "  --device-address N      device number in the frames (1)\n"
-               "  --factory-number N      factory number, used in file names (1)\n"
+               "  --factory-number N      factory number, used in file names (1); needed with --archive\n"
+               "                          and --mqtt, which know a meter by it\n"
                "  --connect-attempts N    attempts to open the channel (1)\n"
                "  --cycles N              stop after N data cycles (0: until Ctrl+C)\n"
                "  --csv-every K           write the CSV snapshot every K cycles into --out\n"
@@ -300,6 +301,13 @@ bool TPollOptions::Parse(const QStringList &arguments, QString &error)
             error = QStringLiteral("--mqtt-ca: ") + ca;
     if (error.isEmpty() && !LogFile.isEmpty() && !LogFile.endsWith(QLatin1String(".log")))
         error = QStringLiteral("--log wants a file name ending in .log");
+    // One meter: the default number would file every meter polled so as
+    // number 1, all of them one meter in the archive and on the broker.
+    if (error.isEmpty() && !Fleet() && WriteSettings.isEmpty() && !Given(QStringLiteral("--factory-number")) &&
+        (!Archive.isEmpty() || !MqttUrl.isEmpty()))
+        error = QStringLiteral("%1 needs --factory-number: the archive and the broker know a meter by its type and "
+                               "factory number")
+                    .arg(Archive.isEmpty() ? QStringLiteral("--mqtt") : QStringLiteral("--archive"));
     return error.isEmpty();
 }
 

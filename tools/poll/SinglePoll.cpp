@@ -229,10 +229,9 @@ int RunSingle(const TPollOptions &options, std::shared_ptr<TccnConnection> conne
     auto commons = std::make_unique<TCommons>(&factory, options.LogFile);
     poller.Attach(commons.get());
     // Pollers run side by side (one per meter): each keeps a log of its own.
-    if (commons->Logger().OpenOwn())
-        Print(QStringLiteral("Журнал: ") + commons->Logger().FileName());
-    else
-        Print(QStringLiteral("Ведение лог-файла невозможно"));
+    // A run without its log polls all the same but is not a clean one.
+    const bool logged = commons->Logger().OpenOwn();
+    Print(logged ? QStringLiteral("Журнал: ") + commons->Logger().FileName() : commons->Logger().OpenError());
     commons->Logger().LogProgramStart();
 
     TSignalWatch signalWatch(
@@ -275,11 +274,16 @@ int RunSingle(const TPollOptions &options, std::shared_ptr<TccnConnection> conne
         // The last rows and the open 10-minute interval are written here.
         commons->SetCycleSink(nullptr);
         const bool written = sinks->Flush(5000);
+        sinks->End();
+        QCoreApplication::processEvents(); // the keepers' last status texts
+        Print(QStringLiteral("Итог: ") + sinks->Summary());
         if (!written || sinks->Lost())
             code = kExitFailed;
         sinks.reset();
-        QCoreApplication::processEvents(); // the keepers' last status texts
+        QCoreApplication::processEvents();
     }
+    if (!logged)
+        code = kExitFailed;
     signalledEngine = nullptr;
     commons->Logger().LogProgramClose();
     return code;
