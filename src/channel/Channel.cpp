@@ -161,6 +161,12 @@ int TPCACustom::WaitSliceMs(const QDeadlineTimer &deadline) const
     return static_cast<int>(stopRequested_ ? std::min<qint64>(left, kStopCheckIntervalMs) : left);
 }
 
+bool TPCACustom::LinkUp()
+{
+    QIODevice *device = IoDevice();
+    return device != nullptr && device->isOpen() && !LinkClosed();
+}
+
 int TPCACustom::CheckDevice()
 {
     return pceDeviceUnknown;

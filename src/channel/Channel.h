@@ -44,11 +44,17 @@ public:
     virtual int Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &bytesRead);
     virtual int CheckDevice();
     virtual void Purge() = 0;
+    // False once the link is gone (a modem's carrier lost, the TCP peer
+    // gone): a request cannot get through until the channel is connected
+    // again.
+    virtual bool LinkUp();
 
     // Every wait that may last (a connect, modem dialling, a read waiting for
     // bytes, the pauses around a connect) asks this check and ends at once
     // when it says stop: a read as on its time-out, a connect or a dial as
-    // failed. Writes and the short line-protocol pauses run to their end.
+    // failed. Writes, the short line-protocol pauses and a modem's hang-up
+    // (up to about 1 s for a phone modem, 2 s for a radio modem) run to
+    // their end.
     void SetStopCheck(TStopCheck stopRequested) { stopRequested_ = std::move(stopRequested); }
     bool StopRequested() const { return stopRequested_ && stopRequested_(); }
 

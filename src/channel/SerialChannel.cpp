@@ -73,8 +73,9 @@ TPCAComPort::TPCAComPort(const TPCASettings &settings, std::unique_ptr<IComLine>
     }
     if (!line_)
         line_ = CreateSystemComLine();
-    // The line's waits give way to the channel's stop.
-    line_->SetStopCheck([this] { return StopRequested(); });
+    // The line's waits give way to the channel's stop, except the hang-up's:
+    // a modem left in a call (a radio modem ignores DTR) would hold the line.
+    line_->SetStopCheck([this] { return !hangingUp_ && StopRequested(); });
     std::memcpy(kept_.Bytes + 1, settings.Bytes + 1, sizeof kept_.Bytes - 1);
     kept_.ChannelType = pcaComPort;
     OpenPort();
@@ -324,6 +325,13 @@ int TPCAComPort::Connect()
 
 bool TPCAComPort::ModemLineDecided(int &result)
 {
+    if (modemLinesDown_) {
+        // A call after a hang-up: a modem with DTR low (&D2) takes no command.
+        line_->SetRts(true);
+        line_->SetDtr(true);
+        line_->Pause(kSettleMs);
+        modemLinesDown_ = false;
+    }
     const TComSignals lines = line_->Signals();
     if (!lines.Cts) {
         SetLastError(pceModemNotFound);
@@ -430,26 +438,32 @@ int TPCAComPort::ConnectOptoAttach()
 
 // ------------------------------------------------------------ disconnecting
 
-// After a stop the hang-up still sends its bytes and drops DTR (what ends the
-// call), without waiting for answers it never looks at.
+// The hang-up runs whole, after a stop too: each command goes out to the
+// line and its answer is waited for (kHangUpReadMs each) before the next
+// step, or the modem would take the next bytes for data and stay in the call.
 int TPCAComPort::HangUpPhoneModem()
 {
+    const THangingUp hangingUp(hangingUp_);
     SetLastError(pceOk);
     SendCommand(QByteArrayLiteral("+++"), kHangUpReadMs);
     // Dropping DTR ends the call (&D2 of the set-up command).
     line_->SetDtr(false);
     line_->SetRts(false);
+    modemLinesDown_ = true;
     SetLastError(pceOk);
     return 0;
 }
 
 int TPCAComPort::HangUpRadioModem()
 {
+    const THangingUp hangingUp(hangingUp_);
     SetLastError(pceOk);
+    // A radio modem ends its call on "D" only: DTR does not concern it.
     SendCommand(QByteArrayLiteral("\x03\x03\x03"), kHangUpReadMs);
     SendCommand(QByteArrayLiteral("D\r"), kHangUpReadMs);
     line_->SetDtr(false);
     line_->SetRts(false);
+    modemLinesDown_ = true;
     SetLastError(pceOk);
     return 0;
 }
@@ -473,8 +487,15 @@ int TPCAComPort::Disconnect()
         line_->Pause(kSettleMs);
         SetLastError(pceOk);
         return 0;
-    case cpmPhoneModem: return HangUpPhoneModem();
-    case cpmRadioModem: return HangUpRadioModem();
+    case cpmPhoneModem:
+    case cpmRadioModem:
+        // Hung up already (a stop, then the channel's end): a second escape
+        // would only wait out its answers.
+        if (modemLinesDown_) {
+            SetLastError(pceOk);
+            return 0;
+        }
+        return kept_.ComPort.Mode == cpmPhoneModem ? HangUpPhoneModem() : HangUpRadioModem();
     default: SetLastError(pceNotImplemented); return -1;
     }
 }
@@ -546,6 +567,7 @@ int TPCAComPort::ApplySettings(const TPCASettings &settings)
         if (next.Mode != now.Mode) {
             line_->SetDtr(false);
             line_->SetRts(false);
+            modemLinesDown_ = true;
             if (next.Mode == cpmDirect) {
                 line_->SetRts(next.LinesOn != 0);
                 line_->SetDtr(next.LinesOn != 0);
@@ -558,11 +580,13 @@ int TPCAComPort::ApplySettings(const TPCASettings &settings)
                 // Another number: the call in progress is dropped.
                 line_->SetDtr(false);
                 line_->SetRts(false);
+                modemLinesDown_ = true;
             }
         } else if (now.Mode == cpmRadioModem) {
             if (next.CallNumber.Bytes() != now.CallNumber.Bytes()) {
                 line_->SetDtr(false);
                 line_->SetRts(false);
+                modemLinesDown_ = true;
             }
         }
     }
@@ -572,6 +596,13 @@ int TPCAComPort::ApplySettings(const TPCASettings &settings)
         SetPortTimeouts();
     SetLastError(pceOk);
     return 0;
+}
+
+bool TPCAComPort::LinkUp()
+{
+    if (!line_ || !line_->IsOpen())
+        return false;
+    return !IsModem() || CarrierDetected();
 }
 
 int TPCAComPort::CheckDevice()

@@ -30,6 +30,8 @@ public:
     int Connect() override;
     bool IsSameTarget(const TPCASettings &settings) const override;
     bool IsSettingsChanged(const TPCASettings &settings) const override;
+    // A modem is hung up whole even after a stop: its answers are waited
+    // for, so this takes up to about 1 s (phone) or 2 s (radio modem).
     int Disconnect() override;
     int GetSettings(TPCASettings &settings) override;
     int ApplySettings(const TPCASettings &settings) override;
@@ -38,6 +40,8 @@ public:
     int Read(void *buffer, quint32 capacity, int timeoutMs, quint32 &bytesRead) override;
     int CheckDevice() override;
     void Purge() override;
+    // A modem's link is its carrier; a cable or a probe is up while the port is open.
+    bool LinkUp() override;
 
     // The port this channel opens: the full name when the record has one.
     QString PortName() const { return PCAComPortName(kept_); }
@@ -67,6 +71,8 @@ private:
     void SetPortTimeouts();
     void PulseProbeLines();
     bool CarrierDetected();
+    // Set by a hang-up: the modem ignores commands until they are up again.
+    bool modemLinesDown_ = false;
     // A modem answers with CTS, and a carrier still up is the last call's
     // line: true when that already decides Connect (result set).
     bool ModemLineDecided(int &result);
@@ -81,6 +87,17 @@ private:
     int LineWrite(const void *buffer, quint32 count, quint32 &written);
     int LineRead(void *buffer, quint32 capacity, int timeoutMs, quint32 &bytesRead);
     bool IsModem() const;
+
+    // Set while a hang-up runs: its waits do not give way to a stop.
+    struct THangingUp
+    {
+        explicit THangingUp(bool &flag) : flag_(flag) { flag_ = true; }
+        ~THangingUp() { flag_ = false; }
+        THangingUp(const THangingUp &) = delete;
+        THangingUp &operator=(const THangingUp &) = delete;
+        bool &flag_;
+    };
+    bool hangingUp_ = false;
 
     // Byte 0 is 1 once a serial record was taken; bytes 1.. are the record's.
     TPCASettings kept_{};

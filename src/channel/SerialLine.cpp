@@ -15,6 +15,10 @@
 #include <limits>
 
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
 
 namespace {
 
@@ -152,6 +156,11 @@ public:
         // judge by the error, not by the count.
         if (HasDeviceError())
             return TComIoResult::Failed;
+        // Written means on the line: a purge or a line change right after
+        // (a modem's escape, then DTR low) must not catch the bytes still in
+        // the driver's queue.
+        if (!Drained(deadline))
+            return TComIoResult::TimedOut;
         written = count;
         return TComIoResult::Ok;
     }
@@ -218,6 +227,31 @@ private:
             }
         }
         return true;
+    }
+
+    // Waits until the driver's output queue is empty, within the deadline,
+    // then for the last bytes to leave the port.
+    bool Drained(const QDeadlineTimer &deadline)
+    {
+#ifdef _WIN32
+        // A write there completes once the bytes are with the driver.
+        Q_UNUSED(deadline);
+        return true;
+#else
+        const int fd = int(port_.handle());
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(fd, TIOCOUTQ, &queued) != 0)
+                return true; // a device that cannot tell: nothing more to wait for
+            if (queued <= 0)
+                break;
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(1);
+        }
+        ::tcdrain(fd);
+        return true;
+#endif
     }
 
     bool HasDeviceError() const

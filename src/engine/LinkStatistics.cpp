@@ -21,7 +21,7 @@ QString Duration(qint64 ms)
 
 quint64 TLinkStatistics::Errors() const
 {
-    quint64 errors = ConnectFailures + Line.NoAnswers + Line.ChecksumErrors + Line.WriteErrors;
+    quint64 errors = FailedConnections() + Line.NoAnswers + Line.ChecksumErrors + Line.WriteErrors;
     for (int code = 0; code < int(Line.MeterCodes.size()); ++code)
         if (IsMeterError(code))
             errors += Line.MeterCodes[code];
@@ -45,7 +45,7 @@ QStringList TLinkStatistics::Lines() const
         QStringLiteral("Ответов принято: %1").arg(Line.Answers),
         QStringLiteral("Повторов запросов: %1").arg(Line.Retries),
         QStringLiteral("Переподключений: %1").arg(Line.Reconnects),
-        QStringLiteral("Неудачных подключений: %1").arg(ConnectFailures),
+        QStringLiteral("Неудачных подключений: %1").arg(FailedConnections()),
         QStringLiteral("Нет ответа (тайм-аут): %1").arg(Line.NoAnswers),
         QStringLiteral("Ошибок контрольной суммы: %1").arg(Line.ChecksumErrors),
         QStringLiteral("Ошибок записи в канал: %1").arg(Line.WriteErrors),

@@ -24,6 +24,8 @@ struct TLinkStatistics
     // with a meter error code (the notes "current period" and "more parts
     // follow" are no errors).
     quint64 Errors() const;
+    // Openings and reconnects that did not connect.
+    quint64 FailedConnections() const { return ConnectFailures + Line.FailedReconnects; }
     // "Обмен: 1234 / ошибок 3" for the status bar.
     QString ShortText() const;
     // Every counter, one Russian line each.

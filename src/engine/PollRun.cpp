@@ -173,6 +173,10 @@ void TRequestThreadVD::Execute()
         ReadSettings();
 
     while (!StopRequested() && opened && commands_->PasswordCommand()->ResultClass() == rcSuccess) {
+        if (linkLost_ && !Reconnect()) {
+            PauseAfterFailure();
+            continue;
+        }
         bool cycleRead = false;
         try {
             // Settings lost to a failed exchange or an answer without data
@@ -180,6 +184,7 @@ void TRequestThreadVD::Execute()
             // limits: asked for again, once a cycle, until they come.
             // A link that just failed them would fail the data as well.
             if (!settingsRead_ && !ReadSettings() && LinkFailed()) {
+                NoteLinkLoss();
                 PauseAfterFailure();
                 continue;
             }
@@ -206,8 +211,10 @@ void TRequestThreadVD::Execute()
         }
         if (cycleRead)
             failurePauseMs_ = 0;
-        else if (commands_->PasswordCommand()->ResultClass() == rcSuccess)
+        else if (commands_->PasswordCommand()->ResultClass() == rcSuccess) {
+            NoteLinkLoss();
             PauseAfterFailure();
+        }
     }
 
     try {
@@ -260,6 +267,46 @@ bool TRequestThreadVD::OpenChannel()
         ReportStatus(QStringLiteral("Ошибка при инициализации канала доступа %1.").arg(ChannelTarget(channelSettings_)),
                      svError);
     return opened;
+}
+
+void TRequestThreadVD::NoteLinkLoss()
+{
+    TPCACustom *channel = driver_->Channel();
+    if (linkLost_ || StopRequested() || channel == nullptr || !LinkFailed() || channel->LinkUp())
+        return;
+    linkLost_ = true;
+    ReportStatus(PCAErrorText(pceConnectionLost), svError);
+    // The modem is hung up (a radio modem would hold its channel), so the
+    // next call starts from a clean line.
+    channel->Disconnect();
+}
+
+bool TRequestThreadVD::Reconnect()
+{
+    TPCACustom *channel = driver_->Channel();
+    const int attempts = std::max(1, maxAttemptCountOnConnect_);
+    for (int attempt = 0; attempt < attempts && !StopRequested(); ++attempt) {
+        if (attempt > 0)
+            Pause(kFirstFailurePauseMs);
+        if (StopRequested())
+            break;
+        if (channel->Connect() == 0) {
+            linkLost_ = false;
+            driver_->CountReconnect();
+            PublishStatistics();
+            log_.Log(QStringLiteral("Соединение восстановлено."));
+            host_.ReportStatus(QStringLiteral("Соединение восстановлено."), svInformation);
+            return true;
+        }
+        // A dial that the stop cut short did not fail.
+        if (StopRequested())
+            break;
+        ++statistics_.ConnectFailures;
+        PublishStatistics();
+        ReportStatus(QStringLiteral("Не удалось восстановить соединение: %1").arg(PCAErrorText(channel->LastError())),
+                     svError);
+    }
+    return false;
 }
 
 bool TRequestThreadVD::WaitForNewMeterTime(bool first)

@@ -63,6 +63,12 @@ private:
     // The last exchange was lost to the link (all its attempts).
     bool LinkFailed() const;
     void CloseChannel();
+    // A pass that failed on a link that is gone (carrier lost, peer gone)
+    // ends the connection: said once, hung up, and connected again by
+    // Reconnect after the failure pause.
+    void NoteLinkLoss();
+    // Connects again with the mode's attempts; true once connected.
+    bool Reconnect();
     // True when the command did NOT fail.
     bool Run(TR5Command *command);
     bool StopRequested() const { return host_.StopRequested(); }
@@ -92,6 +98,7 @@ private:
     std::unique_ptr<TCommandExecuter> executer_;
     std::unique_ptr<TCommandsVD> dataRequests_;
     bool settingsRead_ = false;
+    bool linkLost_ = false;
     int failurePauseMs_ = 0;
     TRequestCirclesFinishingReporter reporter_;
     TTimeIntervalVerifier verifier_;

@@ -250,9 +250,13 @@ void TR5CommandTryingsRepeating::DoR5Command()
         // the driver sends nothing once a stop is asked for.
         if (Device()->StopRequested())
             return;
-        Device()->CountReconnect();
-        if (channel->Disconnect() == 0 && channel->Connect() == 0)
+        // A reconnect that does not connect is a failed connection.
+        if (channel->Disconnect() == 0 && channel->Connect() == 0) {
+            Device()->CountReconnect();
             command_->Execute();
+        } else {
+            Device()->CountFailedReconnect();
+        }
         SetAnswerReceived(command_->AnswerReceived());
         return;
     }

@@ -77,6 +77,7 @@ struct TR5LineCounters
     quint64 WriteErrors = 0;
     quint64 Retries = 0; // a command sent again after a link failure
     quint64 Reconnects = 0;
+    quint64 FailedReconnects = 0; // reconnects that did not connect
     // Accepted answers by their meter code (0..127).
     std::array<quint64, 128> MeterCodes{};
     // From the request written to its answer accepted, in microseconds.
@@ -176,6 +177,7 @@ public:
     // rebuilt first.
     void CountRetry() { ++counters_.Retries; }
     void CountReconnect() { ++counters_.Reconnects; }
+    void CountFailedReconnect() { ++counters_.FailedReconnects; }
 
     // Asked before each request and between the reads of an answer: once it
     // says stop, no request goes out (253) and the answer in progress is
