@@ -2,6 +2,7 @@
 
 #include "catalogue/PropertyStreamText.h"
 #include "common/Contracts.h"
+#include "common/OsErrorText.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -523,7 +524,7 @@ void TccnConnectionList::SaveToStream(QIODevice &stream, int format) const
 {
     const QByteArray data = SaveToBytes(format);
     if (stream.write(data) != data.size())
-        throw EccnConnectionList(u"Список подключений. Ошибка записи в поток: "_s + stream.errorString());
+        throw EccnConnectionList(u"Список подключений. Ошибка записи в поток: "_s + OsErrorText(stream.errorString()));
 }
 
 void TccnConnectionList::LoadFromStream(QIODevice &stream, int format)
@@ -564,16 +565,16 @@ void TccnConnectionList::SaveToFile(const QString &fileName, int format) const
     // unbuffered: a write error surfaces at write(), before commit() could
     // rename a cut file into place
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw EccnConnectionList(u"Не удалось создать файл %1: %2"_s.arg(fileName, file.errorString()));
+        throw EccnConnectionList(u"Не удалось создать файл %1: %2"_s.arg(fileName, OsErrorText(file.errorString())));
     if (file.write(data) != data.size() || !file.commit())
-        throw EccnConnectionList(u"Не удалось записать файл %1: %2"_s.arg(fileName, file.errorString()));
+        throw EccnConnectionList(u"Не удалось записать файл %1: %2"_s.arg(fileName, OsErrorText(file.errorString())));
 }
 
 void TccnConnectionList::LoadFromFile(const QString &fileName, int format)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EccnConnectionList(u"Не удалось открыть файл %1: %2"_s.arg(fileName, file.errorString()));
+        throw EccnConnectionList(u"Не удалось открыть файл %1: %2"_s.arg(fileName, OsErrorText(file.errorString())));
     if (file.size() > kMaxListFileSize)
         throw EccnConnectionList(u"Файл %1 слишком велик для списка подключений"_s.arg(fileName));
     LoadFromStream(file, format);

@@ -3,6 +3,7 @@
 #include "common/Cp1251.h"
 #include "common/Exceptions.h"
 #include "common/Contracts.h"
+#include "common/OsErrorText.h"
 #include "common/UserFolders.h"
 
 #include <QCoreApplication>
@@ -347,7 +348,7 @@ public:
         QFile::remove(file_.fileName()); // a piece left by an earlier failed save
         if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) || !WriteAll(bytes) ||
             !file_.flush()) {
-            const QString why = file_.errorString();
+            const QString why = OsErrorText(file_.errorString());
             // by name: QFile::remove() keeps a file whose last bytes could not be flushed
             file_.close();
             QFile::remove(file_.fileName());
@@ -366,7 +367,7 @@ public:
     void MoveIntoPlace(QString *reason)
     {
         if (!file_.rename(finalPath_))
-            Fail(file_.errorString(), reason);
+            Fail(OsErrorText(file_.errorString()), reason);
         moved_ = true;
     }
 

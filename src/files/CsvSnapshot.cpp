@@ -3,6 +3,7 @@
 #include "common/Cp1251.h"
 #include "common/Exceptions.h"
 #include "common/Contracts.h"
+#include "common/OsErrorText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -279,7 +280,7 @@ bool TGenerateNameUtilities::RemoveOldFile(const QString &fileName, const TError
     if (info.isDir())
         return Fail(showError, format, fileName, reason, QStringLiteral("под этим именем папка"));
     QFile old(fileName);
-    return old.remove() || Fail(showError, format, fileName, reason, old.errorString());
+    return old.remove() || Fail(showError, format, fileName, reason, OsErrorText(old.errorString()));
 }
 
 // -------------------------------------------------------- TDataStorageSaver

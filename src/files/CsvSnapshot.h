@@ -3,6 +3,8 @@
 // The CSV snapshot of the last measurements (F2 / "Сохранить данные"): a
 // fixed spreadsheet report, one new file per command.
 
+#include "common/OsErrorText.h"
+
 #include <QDateTime>
 #include <QSaveFile>
 #include <QString>
@@ -36,7 +38,7 @@ public:
     // anything failed (then nothing is left under either name).
     bool Commit();
     // Why the last open, write or commit failed (the system's text).
-    QString ErrorString() const { return file_.errorString(); }
+    QString ErrorString() const { return OsErrorText(file_.errorString()); }
     // Drops a file not yet committed.
     void Close();
     bool Opened() const { return opened_; }

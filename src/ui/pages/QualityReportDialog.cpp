@@ -1,6 +1,7 @@
 #include "ui/pages/QualityReportDialog.h"
 
 #include "archive/ArchiveDatabase.h"
+#include "common/OsErrorText.h"
 #include "common/UserFolders.h"
 #include "report/ReportCriteria.h"
 #include "report/ReportDocument.h"
@@ -227,7 +228,7 @@ bool TQualityReportDialog::Write(const QString &path, QString &error)
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
-        error = file.errorString();
+        error = OsErrorText(file.errorString());
         return false;
     }
     return true;
