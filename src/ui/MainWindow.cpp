@@ -311,6 +311,12 @@ void TMainForm::BuildToolBar()
     lblLog->setMinimumWidth(kLogMinWidth);
     lblLog->installEventFilter(this);
     logLayout->addWidget(lblLog);
+    // The link statistics end the row: in the status line they would take
+    // the last file's room, beside the page tabs the seven tabs' (at the
+    // window's minimum width the last tabs went behind scroll arrows).
+    linkStatisticsPanel = new TLinkStatisticsPanel(clbLog);
+    logLayout->addWidget(linkStatisticsPanel);
+    logLayout->setStretchFactor(lblLog, 1);
     bar->addWidget(clbLog);
 }
 
@@ -344,10 +350,6 @@ void TMainForm::BuildStatusBar()
             statusPanels[i]->setMinimumWidth(widths[i]);
         statusBar()->addWidget(statusPanels[i], i == 2 ? 1 : 0);
     }
-    // Beside the page tabs, so that the last file's name has the status
-    // line's room to itself.
-    linkStatisticsPanel = new TLinkStatisticsPanel(pgctrlMain);
-    pgctrlMain->setCornerWidget(linkStatisticsPanel, Qt::TopRightCorner);
 }
 
 void TMainForm::BuildInterfacePage()

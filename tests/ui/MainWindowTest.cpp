@@ -50,7 +50,10 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTcpServer>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
@@ -269,21 +272,25 @@ TEST_F(MainWindowTest, ToolBarHintsStatusTextAndPasswordMask)
         EXPECT_EQ(window.statusBar()->currentMessage(), QString());
     }
 
-    // the status text: a row of the tool-bar area to itself, up to its end,
-    // whole at the window's usual width and in the tool tip; the link
-    // statistics beside the page tabs
+    // the status text: a row of the tool-bar area to itself, up to the link
+    // statistics at its end, whole at the window's usual width and in the
+    // tool tip
     auto *log = window.findChild<QLabel *>(QStringLiteral("lblLog"));
     ASSERT_NE(log, nullptr);
     auto *logBar = window.findChild<QToolBar *>(QStringLiteral("tlbLog"));
     ASSERT_NE(logBar, nullptr);
     EXPECT_EQ(window.toolBarArea(logBar), Qt::TopToolBarArea);
     EXPECT_TRUE(window.toolBarBreak(logBar));
-    EXPECT_EQ(window.pgctrlMain->cornerWidget(Qt::TopRightCorner),
-              window.findChild<TLinkStatisticsPanel *>(QStringLiteral("LinkStatisticsPanel")));
+    auto *linkPanel = window.findChild<TLinkStatisticsPanel *>(QStringLiteral("LinkStatisticsPanel"));
+    ASSERT_NE(linkPanel, nullptr);
+    EXPECT_TRUE(logBar->isAncestorOf(linkPanel));
     const QString text = QStringLiteral("Удаленный сервер не найден.");
     window.Commons()->Events().ShowStatus(text, svError);
     QApplication::processEvents();
-    const auto rightGap = [&] { return logBar->width() - (log->mapTo(logBar, QPoint(0, 0)).x() + log->width()); };
+    EXPECT_LE(logBar->width() - (linkPanel->mapTo(logBar, QPoint(0, 0)).x() + linkPanel->width()), 20);
+    const auto rightGap = [&] {
+        return linkPanel->mapTo(logBar, QPoint(0, 0)).x() - (log->mapTo(logBar, QPoint(0, 0)).x() + log->width());
+    };
     EXPECT_TRUE(log->isVisible());
     EXPECT_GE(rightGap(), 0);
     EXPECT_LE(rightGap(), 20);
@@ -304,6 +311,40 @@ TEST_F(MainWindowTest, ToolBarHintsStatusTextAndPasswordMask)
 }
 
 // A restart clears the record: the nominal values go blank with the rest.
+// At the minimum size every page's tab shows whole (none behind the tab
+// bar's scroll arrows, whatever the link statistics count) and the meter
+// tree shows its type names whole.
+TEST_F(MainWindowTest, TabsAndMeterNamesReadableAtTheMinimumSize)
+{
+    SeedSettings(*TcpConnection(1, 1));
+    TestWindow window;
+    window.Initialize();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.findChild<TLinkStatisticsPanel *>(QStringLiteral("LinkStatisticsPanel"))
+        ->setText(QStringLiteral("Обмен: 1234567 / ошибок 12345"));
+    window.resize(window.minimumSize());
+    QApplication::processEvents();
+    ASSERT_EQ(window.size(), QSize(TMainForm::kMinWidth, TMainForm::kMinHeight));
+
+    QTabBar *tabs = window.pgctrlMain->tabBar();
+    for (const QToolButton *arrow : tabs->findChildren<QToolButton *>())
+        EXPECT_FALSE(arrow->isVisible());
+    for (int i = 0; i < tabs->count(); ++i) {
+        const QRect tab = tabs->tabRect(i);
+        EXPECT_TRUE(tabs->rect().contains(tab)) << tabs->tabText(i).toStdString();
+        EXPECT_GE(tab.width(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i))) << i;
+    }
+    EXPECT_LE(tabs->mapTo(&window, tabs->rect().bottomRight()).x(), window.width());
+
+    QTreeWidget *tree = window.ConnectionSettingsFrame1->ListFrame()->DeviceTree();
+    tree->expandAll();
+    QApplication::processEvents();
+    EXPECT_GT(tree->topLevelItem(0)->childCount(), 0);
+    EXPECT_GE(tree->viewport()->width(), static_cast<QAbstractItemView *>(tree)->sizeHintForColumn(0));
+    window.close();
+}
+
 TEST_F(MainWindowTest, NominalValuesAreClearedWithTheRecord)
 {
     TestWindow window;

@@ -33,6 +33,7 @@ namespace {
 constexpr int kKeyTypeRole = Qt::UserRole;
 constexpr int kKeyNumberRole = Qt::UserRole + 1;
 constexpr int kRowHeight = 30;
+constexpr int kTreeMinWidth = 40;
 constexpr int kTextInset = 2;
 constexpr int kParamGap = 3;
 constexpr int kPortPartWidth = 80;
@@ -223,7 +224,7 @@ void TccnConnectionListFrame::BuildLayout()
     tvDevice->setColumnCount(1);
     tvDevice->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvDevice->setSelectionMode(QAbstractItemView::SingleSelection);
-    tvDevice->setMinimumWidth(40);
+    tvDevice->setMinimumWidth(kTreeMinWidth);
     // Long type names scroll instead of being cut off.
     tvDevice->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tvDevice->header()->setStretchLastSection(false);
@@ -249,7 +250,8 @@ void TccnConnectionListFrame::BuildLayout()
     grdConnection->setHorizontalHeader(new TccnConnectionGridHeader(grdConnection));
     grdConnection->setColumnCount(kColumnCount);
     grdConnection->setHorizontalHeaderLabels(
-        {u"А"_s, u"Измеритель"_s, u"Протокол"_s, u"Тип подключения"_s, u"Параметры подключения"_s});
+        {u"А"_s, u"Измеритель"_s, u"Протокол"_s, u"Тип подключения"_s, u"Параметры подключения"_s, u"ID"_s});
+    grdConnection->horizontalHeader()->moveSection(colConID, colDevice);
     grdConnection->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     grdConnection->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grdConnection->horizontalHeader()->setHighlightSections(false);
@@ -267,6 +269,8 @@ void TccnConnectionListFrame::BuildLayout()
     grdConnection->setItemDelegate(new TccnConnectionGridDelegate(this, grdConnection));
     grdConnection->installEventFilter(this);
     grdConnection->viewport()->installEventFilter(this);
+    grdConnection->setColumnWidth(colConID,
+                                  grdConnection->fontMetrics().horizontalAdvance(u"00000"_s) + 4 * kTextInset);
     {
         // Two text lines (name and parameters) share a row; a larger system
         // font gets taller rows rather than clipped lines.
@@ -364,7 +368,7 @@ void TccnConnectionListFrame::SetConnectionList(TccnConnectionList *list)
 void TccnConnectionListFrame::ApplyLayout(const TccnConnectionList &list)
 {
     const TccnConnectionListUIParams &params = list.UIParams();
-    const int treeWidth = qMax(40, int(params.DeviceTreeViewParams.Width));
+    const int treeWidth = qMax(kTreeMinWidth, int(params.DeviceTreeViewParams.Width));
     tvDevice->resize(treeWidth, tvDevice->height());
     const int rest = qMax(100, splitter->width() - treeWidth - splitter->handleWidth());
     splitter->setSizes({treeWidth, rest});
@@ -381,6 +385,22 @@ void TccnConnectionListFrame::ApplyLayout(const TccnConnectionList &list)
     grdConnection->setColumnWidth(colProtocol, qMax(0, int(grid.DevProtocolColWidth)));
     grdConnection->setColumnWidth(colConMode, qMax(0, int(grid.ConModeColWidth)));
     grdConnection->setColumnWidth(colConModeParams, qMax(0, int(grid.ConModeParamColWidth)));
+    FitTreeToNames();
+}
+
+void TccnConnectionListFrame::showEvent(QShowEvent *event)
+{
+    QFrame::showEvent(event);
+    FitTreeToNames();
+}
+
+// A stored width (130 by default) cuts the meters' type names: the
+// splitter keeps the tree at least as wide as its longest name.
+void TccnConnectionListFrame::FitTreeToNames()
+{
+    const QAbstractItemView *view = tvDevice; // the tree's own sizing is protected, the view's public
+    const int needed = view->sizeHintForColumn(0) + 2 * tvDevice->frameWidth() + 2 * kTextInset;
+    tvDevice->setMinimumWidth(qMax(kTreeMinWidth, needed));
 }
 
 void TccnConnectionListFrame::StoreLayout(TccnConnectionList &list) const
@@ -518,6 +538,7 @@ void TccnConnectionListFrame::UpdateTreeAfterAdd(int type, qint64 number, qint32
     root->setExpanded(true);
     if (node && node->parent())
         node->parent()->setExpanded(true);
+    FitTreeToNames();
     updating_ = false;
     SelectTreeNode(node ? node : root);
     SelectConnection(conID, scGridRow);
@@ -730,6 +751,9 @@ void TccnConnectionListFrame::DrawCell(QPainter *painter, const QStyleOptionView
         painter->drawPixmap(cell.center() - QPoint(image.width() / 2, image.height() / 2), image);
         break;
     }
+    case colConID:
+        painter->drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, QString::number(connection->ConID));
+        break;
     case colDevice:
         if (device) {
             painter->drawText(upper, Qt::AlignCenter | Qt::TextSingleLine,

@@ -36,8 +36,9 @@ public:
     };
     enum class TEditKind { Add, Change, Delete };
 
-    // Grid columns.
-    enum : int { colStatus, colDevice, colProtocol, colConMode, colConModeParams, kColumnCount };
+    // Grid columns. The connection's ID, which the poller's --ids takes, is
+    // shown second; its width follows the font and is not stored.
+    enum : int { colStatus, colDevice, colProtocol, colConMode, colConModeParams, colConID, kColumnCount };
 
     // Both the options and the list are required; the frame uses them but
     // does not own them.
@@ -107,6 +108,8 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The names' width is known for sure only once the tree is polished.
+    void showEvent(QShowEvent *event) override;
 
 private:
     void CreateActions();
@@ -115,6 +118,8 @@ private:
     void RunGuarded(void (TccnConnectionListFrame::*command)());
 
     void RebuildTree();
+    // The tree at least as wide as its longest name.
+    void FitTreeToNames();
     QTreeWidgetItem *FindTypeNode(int type) const;
     QTreeWidgetItem *FindNumberNode(int type, qint64 number) const;
     QTreeWidgetItem *InsertNode(QTreeWidgetItem *parent, const QString &text, int type, qint64 number);

@@ -39,6 +39,17 @@ const QStringList &TccnEditComPortFrame::OpticalProbeRates()
     return rates;
 }
 
+QString TccnEditComPortFrame::ProposedPortName()
+{
+    const QString catalogueDefault = TccnComPortInterface().PortName;
+#ifdef Q_OS_WIN
+    return catalogueDefault;
+#else
+    const QStringList ports = SystemComPorts();
+    return ports.isEmpty() ? catalogueDefault : ports.first();
+#endif
+}
+
 TccnEditComPortFrame::TccnEditComPortFrame(TRateList rateList, QWidget *parent)
     : TccnCustomEditFrame(parent), rateList_(rateList)
 {

@@ -30,6 +30,10 @@ public:
 
     static const QStringList &EditableRates();
     static const QStringList &OpticalProbeRates();
+    // The port a new serial connection starts with: the first the system
+    // lists. Windows keeps the catalogue's COM1, as does a system that lists
+    // none (the field takes any name typed).
+    static QString ProposedPortName();
 
 protected:
     void DoLoad(TccnPersistent &object) override;

@@ -5,6 +5,7 @@
 #include "common/Contracts.h"
 #include "ui/connections/EditObjectFrame.h"
 #include "ui/connections/EditDeviceFrame.h"
+#include "ui/connections/EditComPortFrame.h"
 #include "ui/connections/EditDirectCableFrame.h"
 #include "ui/connections/EditIec101ProtocolFrame.h"
 #include "ui/connections/EditIec104ProtocolFrame.h"
@@ -360,10 +361,15 @@ void TccnEditConnectionFrame::ConModeTypeSelected()
         carryInterface = latest != existing;
     }
 
-    if (existing >= 0)
+    if (existing >= 0) {
         conModes_.MoveToFront(existing);
-    else
-        conModes_.AddFront(CreateConModeByType(code));
+    } else {
+        std::unique_ptr<TccnCustomConMode> created = CreateConModeByType(code);
+        // The catalogue's COM1 names no port on most systems.
+        if (auto *port = dynamic_cast<TccnComPortInterface *>(created->CustomCommInterface()))
+            port->PortName = TccnEditComPortFrame::ProposedPortName();
+        conModes_.AddFront(std::move(created));
+    }
     ReleaseFrame(conModeFrame_, conModeFrameObject_);
     TccnCustomConMode *mode = conModes_.Front();
     if (carryInterface) {

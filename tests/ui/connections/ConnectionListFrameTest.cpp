@@ -7,6 +7,7 @@
 #include "ui/connections/EditComPortFrame.h"
 #include "ui/connections/EditConModeFrame.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -97,6 +98,17 @@ TEST_F(ConnectionListFrameTest, TreeGroupsMetersByTypeAndNumber)
     EXPECT_EQ(frame->CurrentConID(), 1);
     EXPECT_EQ(frame->ConnectionGrid()->horizontalHeaderItem(4)->text(), u"Параметры подключения"_s);
     EXPECT_TRUE(frame->ConnectionGrid()->isColumnHidden(TccnConnectionListFrame::colStatus));
+    // each row's ID (what the poller's --ids takes) right before the meter
+    QHeaderView *header = frame->ConnectionGrid()->horizontalHeader();
+    EXPECT_EQ(frame->ConnectionGrid()->horizontalHeaderItem(TccnConnectionListFrame::colConID)->text(), u"ID"_s);
+    EXPECT_EQ(header->visualIndex(TccnConnectionListFrame::colConID), 1);
+    EXPECT_EQ(header->visualIndex(TccnConnectionListFrame::colDevice), 2);
+    EXPECT_GE(frame->ConnectionGrid()->columnWidth(TccnConnectionListFrame::colConID),
+              frame->ConnectionGrid()->fontMetrics().horizontalAdvance(u"1000"_s));
+    // the type names whole, wider than the stored 130 pixels
+    QApplication::processEvents(); // the layout
+    const QAbstractItemView *tree = frame->DeviceTree();
+    EXPECT_GE(tree->viewport()->width(), tree->sizeHintForColumn(0));
 
     // A type node, then a meter node, narrow the grid.
     frame->DeviceTree()->setCurrentItem(frame->DeviceTree()->topLevelItem(0)->child(1));
@@ -344,7 +356,7 @@ TEST_F(ConnectionListFrameTest, LayoutGoesBetweenTheFrameAndTheList)
     grid.DevProtocolColWidth = 60;
     grid.ConModeColWidth = 110;
     grid.ConModeParamColWidth = 200;
-    list.UIParams().DeviceTreeViewParams.Width = 170;
+    list.UIParams().DeviceTreeViewParams.Width = 230; // wider than the names: kept
     auto frame = Create();
     EXPECT_EQ(frame->ConnectionGrid()->columnWidth(1), 150);
     EXPECT_EQ(frame->ConnectionGrid()->columnWidth(4), 200);
@@ -358,7 +370,7 @@ TEST_F(ConnectionListFrameTest, LayoutGoesBetweenTheFrameAndTheList)
     EXPECT_EQ(stored.DevProtocolColWidth, 90);
     EXPECT_EQ(stored.ConModeColWidth, 110);
     EXPECT_EQ(stored.ConModeParamColWidth, 200);
-    EXPECT_EQ(other.UIParams().DeviceTreeViewParams.Width, 170);
+    EXPECT_EQ(other.UIParams().DeviceTreeViewParams.Width, 230);
 }
 
 TEST_F(ConnectionListFrameTest, MovingToAnotherRowReportsTheChange)

@@ -1,5 +1,7 @@
 #include "ui/ConnectionsTestSupport.h"
 
+#include "channel/SerialLine.h"
+
 #include "ui/connections/EditComPortFrame.h"
 #include "ui/connections/EditConModeFrame.h"
 #include "ui/connections/EditDeviceFrame.h"
@@ -104,6 +106,15 @@ TEST_F(EditConnectionTest, NewConnectionListsTheProgramsChoicesAndSavesDefaults)
     EXPECT_EQ(connection.CustomDeviceProtocol()->ClassName(), u"TccnTarvelProtocol"_s);
     ASSERT_NE(connection.CustomConMode(), nullptr);
     EXPECT_EQ(connection.CustomConMode()->ClassName(), u"TccnDirect232ConMode"_s);
+    // a port this system has, where it lists one (COM1 names none off Windows)
+    QStringList ports;
+    FillCOMPortList(&ports);
+#ifdef Q_OS_WIN
+    const QString proposed = u"COM1"_s;
+#else
+    const QString proposed = ports.isEmpty() ? u"COM1"_s : ports.first();
+#endif
+    EXPECT_EQ(dynamic_cast<TccnDirect232ConMode &>(*connection.CustomConMode()).ComPortInterface().PortName, proposed);
 }
 
 TEST_F(EditConnectionTest, DeviceTypeSwitchKeepsIdentityAndReturnsToTheFirstObject)
