@@ -4,7 +4,7 @@
 // live record: the window colours the record's values with it and the quality
 // report judges archived values with it, so both give the same verdict.
 
-#include "engine/MeasurementRecord.h"
+#include "engine/LimitDescriptor.h"
 
 #include <QtGlobal>
 #include <array>

@@ -5,6 +5,7 @@
 // writes it through the writer; the window, its bindings and the CSV saver
 // read it. Each write of a block ends with a word to the record's observer.
 
+#include "engine/LimitDescriptor.h"
 #include "engine/RecordSlots.h"
 #include "engine/RecordValues.h"
 
@@ -23,26 +24,6 @@ class TRecordObserver;
 
 // The four bytes of a data request: "CMD", "CMD1", "iType", "iCount".
 using TDataDescriptor = std::array<uint8_t, 4>;
-
-// One entry of the meter's time-interval table (four bytes on the wire).
-struct TTimeInterval
-{
-    uint8_t StartHour = 0;
-    uint8_t StartMinute = 0;
-    uint8_t EndHour = 0;
-    uint8_t EndMinute = 0;
-
-    friend bool operator==(const TTimeInterval &, const TTimeInterval &) = default;
-};
-
-// Which limit slots a displayed value is compared with. Kind 0: one set
-// (i4..i7); kind 1: i0..i3 during a limit period, i4..i7 otherwise. Within a
-// set: maximum upper, normal upper, normal lower, maximum lower; -1 = absent.
-struct TLimitDescriptor
-{
-    uint8_t Kind = 0;
-    std::array<int32_t, 8> Index{-1, -1, -1, -1, -1, -1, -1, -1};
-};
 
 class TDataStorageWriter
 {

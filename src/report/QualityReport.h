@@ -6,6 +6,7 @@
 // only; the documents (ReportDocument.h) are made from this.
 
 #include "engine/LimitClassification.h"
+#include "engine/MeasurementRecord.h"
 #include "report/ReportCriteria.h"
 
 #include <QDateTime>
