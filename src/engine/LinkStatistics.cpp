@@ -1,5 +1,7 @@
 #include "engine/LinkStatistics.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsMeterError(int code)
@@ -25,7 +27,7 @@ quint64 TLinkStatistics::Errors() const
     for (int code = 0; code < int(Line.MeterCodes.size()); ++code)
         if (IsMeterError(code))
             errors += Line.MeterCodes[code];
-    return errors;
+    return errors - std::min(Line.MeterCodes[r5cPasswordNotRemoved], Line.PasswordRequests);
 }
 
 QString TLinkStatistics::ShortText() const
@@ -43,6 +45,7 @@ QStringList TLinkStatistics::Lines() const
     QStringList lines{
         QStringLiteral("Запросов отправлено: %1").arg(Line.Exchanges),
         QStringLiteral("Ответов принято: %1").arg(Line.Answers),
+        QStringLiteral("Запросов пароля: %1").arg(Line.PasswordRequests),
         QStringLiteral("Повторов запросов: %1").arg(Line.Retries),
         QStringLiteral("Переподключений: %1").arg(Line.Reconnects),
         QStringLiteral("Неудачных подключений: %1").arg(FailedConnections()),

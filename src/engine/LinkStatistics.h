@@ -22,7 +22,8 @@ struct TLinkStatistics
 
     // Failed connections, time-outs, checksum and write errors, and answers
     // with a meter error code (the notes "current period" and "more parts
-    // follow" are no errors).
+    // follow" are no errors, nor is the meter asking for the password when
+    // the password frame follows; a password refused is).
     quint64 Errors() const;
     // Openings and reconnects that did not connect.
     quint64 FailedConnections() const { return ConnectFailures + Line.FailedReconnects; }

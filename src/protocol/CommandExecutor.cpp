@@ -122,6 +122,7 @@ bool TCommandExecuter::Run(TR5Command *command)
         return true;
     if (StopRequested())
         return false;
+    passwordCommand_->Device()->CountPasswordRequest();
     passwordCommand_->Execute();
     if (passwordCommand_->ResultClass() != rcSuccess) {
         ReportStatus(passwordCommand_->ErrorText(), TExecuterHost::kStatusError);

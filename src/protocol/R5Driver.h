@@ -77,6 +77,9 @@ struct TR5LineCounters
     quint64 WriteErrors = 0;
     quint64 Retries = 0; // a command sent again after a link failure
     quint64 Reconnects = 0;
+    // The meter asked for the password (code 15) and the password frame
+    // went out: the meter's normal greeting, not a line error.
+    quint64 PasswordRequests = 0;
     quint64 FailedReconnects = 0; // reconnects that did not connect
     // Accepted answers by their meter code (0..127).
     std::array<quint64, 128> MeterCodes{};
@@ -177,6 +180,7 @@ public:
     // rebuilt first.
     void CountRetry() { ++counters_.Retries; }
     void CountReconnect() { ++counters_.Reconnects; }
+    void CountPasswordRequest() { ++counters_.PasswordRequests; }
     void CountFailedReconnect() { ++counters_.FailedReconnects; }
 
     // Asked before each request and between the reads of an answer: once it

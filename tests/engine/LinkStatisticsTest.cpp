@@ -28,10 +28,10 @@ protected:
     }
 
     // Polls until `cycles` data cycles are complete, then stops.
-    void PollCycles(quint16 port, quint64 cycles)
+    void PollCycles(quint16 port, quint64 cycles, const QString &password = {})
     {
         published.clear();
-        Start(testsupport::LoopbackConnection<TccnM7SQDev>(port, 4711, 1, 3));
+        Start(testsupport::LoopbackConnection<TccnM7SQDev>(port, 4711, 1, 3), password);
         ASSERT_TRUE(PumpUntil([&] { return !published.empty() && published.back().Cycles >= cycles; }, 60000))
             << window.StatusTexts().join(u'|').toStdString();
         commons->Stop();
@@ -93,6 +93,40 @@ TEST_F(LinkStatisticsRun, CountsEachSpoiledAnswerAndStartsEachRunFromZero)
     EXPECT_EQ(published.front().Line.Exchanges, 0u);
     EXPECT_EQ(published.back().Errors(), 0u);
     EXPECT_EQ(published.back().Line.Retries, 0u);
+}
+
+TEST_F(LinkStatisticsRun, AMeterAskingForThePasswordIsNoErrorButARefusalIs)
+{
+    testsim::TSimProcess sim({"--fast-clock", "--no-channel-faults", "--password", "secret"});
+    ASSERT_TRUE(sim.Started());
+    PollCycles(sim.Port(), 2, QStringLiteral("secret"));
+    const TLinkStatistics &s = published.back();
+    EXPECT_EQ(s.Errors(), 0u);
+    EXPECT_EQ(s.ShortText(), QStringLiteral("Обмен: %1 / ошибок 0").arg(s.Line.Exchanges));
+    EXPECT_TRUE(s.Lines().contains(QStringLiteral("Запросов пароля: 1"))) << s.Lines().join(u'|').toStdString();
+
+    // A wrong password: the meter's "wrong password" is an error and ends the run.
+    published.clear();
+    Start(testsupport::LoopbackConnection<TccnM7SQDev>(sim.Port(), 4711, 1, 3), QStringLiteral("wrong"));
+    ASSERT_TRUE(PumpUntil([&] { return commons->RunState() == rsStopped && !published.empty(); }));
+    ASSERT_TRUE(commons->WaitForThread(30000));
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(published.back().Errors(), 1u);
+    EXPECT_EQ(published.back().ShortText(), QStringLiteral("Обмен: 2 / ошибок 1"));
+    EXPECT_TRUE(published.back().Lines().contains(QStringLiteral("Запросов пароля: 1")));
+
+    // The password taken, yet the meter asks again: the second time is an error.
+    testsim::TSimProcess again(
+        {"--fast-clock", "--no-channel-faults", "--fault", "error,on=datetime,value=15,count=2"});
+    ASSERT_TRUE(again.Started());
+    published.clear();
+    Start(testsupport::LoopbackConnection<TccnM7SQDev>(again.Port(), 4711, 1, 3));
+    ASSERT_TRUE(PumpUntil([&] { return !published.empty() && published.back().Cycles >= 1; }, 60000));
+    commons->Stop();
+    ASSERT_TRUE(commons->WaitForThread(30000));
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(published.back().Errors(), 1u);
+    EXPECT_TRUE(published.back().Lines().contains(QStringLiteral("Запросов пароля: 1")));
 }
 
 TEST_F(LinkStatisticsRun, DataNotReadyIsNoCycleAndLeavesTheRecordAsItWas)

@@ -287,6 +287,7 @@ TEST(CommandExecuterPassword, RefusalLeadsToOnePasswordFrameAndOneRepeat)
     EXPECT_TRUE(IsData(requests[2]));
     EXPECT_EQ(rig.commands.DataCommand()->Answer(), QByteArray(4, 'k'));
     EXPECT_TRUE(rig.statuses.isEmpty());
+    EXPECT_EQ(rig.driver.Counters().PasswordRequests, 1u);
 }
 
 TEST(CommandExecuterPassword, SecondRefusalFailsQuietlyAndRejectedPasswordIsReported)
@@ -299,6 +300,8 @@ TEST(CommandExecuterPassword, SecondRefusalFailsQuietlyAndRejectedPasswordIsRepo
     again.meter.Stop();
     EXPECT_EQ(again.meter.RequestCount(), 3); // command, password, command: no second password frame
     EXPECT_TRUE(again.statuses.isEmpty());
+    EXPECT_EQ(again.driver.Counters().MeterCodes[15], 2u);
+    EXPECT_EQ(again.driver.Counters().PasswordRequests, 1u); // the second 15 is a refusal
     EXPECT_EQ(again.commands.PasswordCommand()->ResultClass(), rcSuccess);
 
     TRig wrong(

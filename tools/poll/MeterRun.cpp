@@ -112,6 +112,7 @@ void TMeterRun::Start(bool oneCycle)
     stopAsked_ = false;
     runCycles_ = 0;
     failedNow_ = 0;
+    passwordsNow_ = 0;
     if (oneCycle)
         turnLimit_.start();
     commons_->Start();
@@ -129,6 +130,7 @@ void TMeterRun::Stop()
 void TMeterRun::OnStatistics(const TLinkStatistics &statistics)
 {
     failedNow_ = statistics.Errors();
+    passwordsNow_ = statistics.Line.PasswordRequests;
     if (statistics.Cycles <= runCycles_)
         return;
     cycles_ += statistics.Cycles - runCycles_;
@@ -151,6 +153,8 @@ void TMeterRun::OnStopped()
     commons_->WaitForThread();
     failedBefore_ += failedNow_;
     failedNow_ = 0;
+    passwordsBefore_ += passwordsNow_;
+    passwordsNow_ = 0;
     const bool fault = !stopAsked_ || runCycles_ == 0;
     lastFault_ = fault;
     if (fault) {
@@ -163,10 +167,11 @@ void TMeterRun::OnStopped()
 
 QString TMeterRun::Summary() const
 {
-    QString text = QStringLiteral("Итог: циклов %1, неудачных запросов %2, перезапусков %3")
-                       .arg(cycles_)
-                       .arg(failedBefore_ + failedNow_)
-                       .arg(restarts_);
+    QString text =
+        QStringLiteral("Итог: циклов %1, неудачных запросов %2").arg(cycles_).arg(failedBefore_ + failedNow_);
+    if (const quint64 passwords = passwordsBefore_ + passwordsNow_; passwords > 0)
+        text += QStringLiteral(", запросов пароля %1").arg(passwords);
+    text += QStringLiteral(", перезапусков %1").arg(restarts_);
     if (!logged_)
         text += QStringLiteral(", без журнала");
     if (const QString sinks = sinks_->Summary(); !sinks.isEmpty())

@@ -53,7 +53,8 @@ public:
     static qint64 NowMs();
 
     quint64 Cycles() const { return cycles_; }
-    // One line: cycles, failed requests, restarts, archive written/dropped.
+    // One line: cycles, failed requests, password requests (when any),
+    // restarts, archive written/dropped.
     QString Summary() const;
     void PrintSummary() const;
     void Say(const QString &text) const;
@@ -83,6 +84,8 @@ private:
     quint64 cycles_ = 0;       // of all runs
     quint64 failedBefore_ = 0; // failed requests of the runs that ended
     quint64 failedNow_ = 0;
+    quint64 passwordsBefore_ = 0; // the meter asked for the password: no failure
+    quint64 passwordsNow_ = 0;
     quint64 restarts_ = 0;
     int backOffMs_ = 0;
     qint64 notBeforeMs_ = 0;
