@@ -23,10 +23,12 @@ namespace {
 // The firmware from which meters keep an oscillogram to read between cycles.
 constexpr int kLastFirmwareWithoutOscillogram = 2217;
 constexpr int kMeterTimePollMs = 100;
-// After a pass that read no cycle: a meter that is gone, busy or not ready
-// would otherwise be asked again at once, thousands of times a second. The
-// pause doubles while the failures go on, so a meter away for hours fills
-// the log slowly, and is back to the first after a whole cycle.
+// After a pass that read no cycle: a meter that is gone would otherwise be
+// asked again at once, thousands of times a second. The pause doubles while
+// the link keeps failing, so a meter away for hours fills the log slowly,
+// and is back to the first once the meter answers anything. A meter that
+// answers "not ready" or "busy" is at work: asked again after the short
+// pause of the clock readings.
 constexpr int kFirstFailurePauseMs = 1000;
 constexpr int kLongestFailurePauseMs = 16000;
 constexpr quint8 kDataRequestCount = 3;
@@ -529,6 +531,15 @@ bool TRequestThreadVD::LinkFailed() const
 
 void TRequestThreadVD::PauseAfterFailure()
 {
+    const quint64 answers = driver_->Counters().Answers;
+    if (answers != answersBeforePause_)
+        failurePauseMs_ = 0;
+    answersBeforePause_ = answers;
+    const qint8 code = static_cast<qint8>(driver_->ErrorCode());
+    if (R5ResultClass(code) == rcNoData || code == r5cBusy) {
+        Pause(kMeterTimePollMs);
+        return;
+    }
     failurePauseMs_ =
         failurePauseMs_ == 0 ? kFirstFailurePauseMs : std::min(2 * failurePauseMs_, kLongestFailurePauseMs);
     Pause(failurePauseMs_);

@@ -58,7 +58,9 @@ private:
     // A command the executor let pass whose answer carried no data; a stop
     // that cut it short is not reported.
     void ReportAnswerWithoutData(const TR5Command &command);
-    // Between passes that read no cycle; grows while they keep failing.
+    // Between passes that read no cycle: short after "not ready" or "busy",
+    // growing while the link keeps failing, from the first again once an
+    // answer came.
     void PauseAfterFailure();
     // The last exchange was lost to the link (all its attempts).
     bool LinkFailed() const;
@@ -100,6 +102,7 @@ private:
     bool settingsRead_ = false;
     bool linkLost_ = false;
     int failurePauseMs_ = 0;
+    quint64 answersBeforePause_ = 0; // the driver's count at the last failure pause
     TRequestCirclesFinishingReporter reporter_;
     TTimeIntervalVerifier verifier_;
     TRequestThreadLogger threadLogger_;

@@ -146,6 +146,36 @@ TEST_F(PollingRun, TheRightPasswordIsSentOnceAndPollingGoesOn)
     EXPECT_NE(commons->RunState(), rsStopped);
 }
 
+TEST_F(PollingRun, AMeterNotReadyOrBusyIsAskedAgainSoon)
+{
+    // Every second clock reading is "not ready", every second data request
+    // "busy": the meter at work, not a lost link. Five cycles take about 6 s
+    // of short pauses; pauses that grew with each such answer took minutes.
+    testsim::TSimProcess sim({"--fast-clock", "--no-channel-faults", "--firmware", "2217", "--fault",
+                              "notready,on=datetime,skip=1,every=2", "--fault", "busy,on=data,every=2"});
+    ASSERT_TRUE(sim.Started());
+    QElapsedTimer clock;
+    clock.start();
+    Start(TcpConnection<TccnM7Dev>(sim.Port(), 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 5; }, 60000));
+    EXPECT_LT(clock.elapsed(), 20000);
+}
+
+TEST_F(PollingRun, AnAnswerBetweenLostRequestsKeepsThePauseShort)
+{
+    // The first four data answers are spoiled (not retried), the clock
+    // readings between them come whole: the meter is there, the pause stays
+    // at 1 s. Growing, it would be 1 + 2 + 4 + 8 s.
+    testsim::TSimProcess sim(
+        {"--fast-clock", "--no-channel-faults", "--firmware", "2217", "--fault", "checksum,on=data,count=4"});
+    ASSERT_TRUE(sim.Started());
+    QElapsedTimer clock;
+    clock.start();
+    Start(TcpConnection<TccnM7Dev>(sim.Port(), 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return window.Count(emDataChanged) >= 1; }, 60000));
+    EXPECT_LT(clock.elapsed(), 10000);
+}
+
 TEST_F(PollingRun, ARefusedPortIsTriedAsOftenAsTheModeSays)
 {
     QTcpServer probe;

@@ -102,7 +102,7 @@ std::optional<QString> TFaultPlan::Add(const QString &text)
     if (!kindFound)
         return u"unknown fault kind '%1'"_s.arg(kindName);
 
-    bool countGiven = false, probabilityGiven = false;
+    bool countGiven = false, probabilityGiven = false, everyGiven = false;
     for (qsizetype i = 1; i < items.size(); ++i) {
         const QString item = items[i].trimmed();
         const qsizetype eq = item.indexOf(u'=');
@@ -124,6 +124,10 @@ std::optional<QString> TFaultPlan::Add(const QString &text)
             rule.Count = value.toInt(&ok);
             ok = ok && rule.Count >= -1;
             countGiven = true;
+        } else if (key == u"every") {
+            rule.Every = value.toInt(&ok);
+            ok = ok && rule.Every >= 1;
+            everyGiven = true;
         } else if (key == u"prob") {
             rule.Probability = value.toDouble(&ok);
             ok = ok && rule.Probability >= 0.0 && rule.Probability <= 1.0;
@@ -136,7 +140,7 @@ std::optional<QString> TFaultPlan::Add(const QString &text)
         if (!ok)
             return u"bad value in '%1'"_s.arg(item);
     }
-    if (probabilityGiven && !countGiven)
+    if ((probabilityGiven || everyGiven) && !countGiven)
         rule.Count = -1;
 
     const bool valueOk = [&] {
@@ -165,7 +169,7 @@ TFaultSet TFaultPlan::Decide(TRequestKind kind)
         if (rule.Target && *rule.Target != kind)
             continue;
         const int seen = rule.Seen++;
-        if (seen < rule.Skip)
+        if (seen < rule.Skip || (seen - rule.Skip) % rule.Every != 0)
             continue;
         if (rule.Count >= 0 && rule.Fired >= rule.Count)
             continue;

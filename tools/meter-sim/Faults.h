@@ -3,11 +3,12 @@
 // Fault injection: rules given on the command line that spoil selected
 // answers, so the far end's error handling can be exercised on purpose.
 //
-//   --fault KIND[,on=TARGET][,skip=M][,count=N][,prob=P][,value=V]
+//   --fault KIND[,on=TARGET][,skip=M][,count=N][,every=K][,prob=P][,value=V]
 //
 // A rule watches the requests of its target; it lets the first M pass, then
-// fires on the next N (1 unless said otherwise), or on each with probability
-// P (then without limit unless count is given).
+// fires on the next N (1 unless said otherwise), or on every K-th of them, or
+// on each with probability P (with every or prob without limit unless count
+// is given).
 
 #include <QList>
 #include <QString>
@@ -42,6 +43,7 @@ struct TFaultRule
     std::optional<TRequestKind> Target; // every request when empty
     int Skip = 0;
     int Count = 1; // -1: no limit
+    int Every = 1; // fires on the first request after the skipped ones, then on every Every-th
     double Probability = 1.0;
     int Value = 0;
 

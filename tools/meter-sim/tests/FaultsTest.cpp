@@ -16,6 +16,7 @@ TEST(FaultPlan, RefusesRulesItCannotFollow)
     EXPECT_TRUE(plan.Add(QStringLiteral("garbage,value=0")));
     EXPECT_TRUE(plan.Add(QStringLiteral("checksum,prob=1.5")));
     EXPECT_TRUE(plan.Add(QStringLiteral("dribble,value=0")));
+    EXPECT_TRUE(plan.Add(QStringLiteral("notready,every=0")));
     EXPECT_TRUE(plan.IsEmpty());
     EXPECT_FALSE(plan.Add(QStringLiteral("errorfield,on=data,value=300,skip=1,count=2")));
     EXPECT_FALSE(plan.IsEmpty());
@@ -34,6 +35,14 @@ TEST(FaultPlan, SkipsThenFiresOnTheNextRequestsOfItsTarget)
     EXPECT_EQ(silent, (QList<bool>{false, false, true, true, false, false}));
     EXPECT_EQ(plan.Decide(TRequestKind::DateTime).ErrorCode, 7);
     EXPECT_FALSE(plan.Decide(TRequestKind::DateTime).ErrorCode);
+
+    // every second clock reading from the second on, without limit
+    TFaultPlan every;
+    ASSERT_FALSE(every.Add(QStringLiteral("notready,on=datetime,skip=1,every=2")));
+    QList<bool> notReady;
+    for (int i = 0; i < 8; ++i)
+        notReady << every.Decide(TRequestKind::DateTime).ErrorCode.has_value();
+    EXPECT_EQ(notReady, (QList<bool>{false, true, false, true, false, true, false, true}));
 }
 
 TEST(FaultPlan, ProbabilityRulesFireRepeatablyAndWithoutLimit)
