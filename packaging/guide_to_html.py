@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-"""Renders the user guide (Markdown) as one HTML page: headings get the same
-anchors as on the project's web view, so the guide's own contents links work,
+"""Renders a document (Markdown) of docs/ as one HTML page: headings get the
+same anchors as on the project's web view, so contents links work, links to
+the other documents (service.md#...) lead to their pages (service.html#...),
 and the screenshots are taken from beside the page."""
+import re
 import sys
 
 import markdown
@@ -37,11 +39,13 @@ def main(source, target):
         extensions=["tables", "fenced_code", "toc"],
         extension_configs={"toc": {"slugify": slugify_unicode}},
     )
+    # the documents are installed side by side as pages of their own
+    body = re.sub(r'href="([A-Za-z0-9_-]+)\.md(#[^"]*)?"', r'href="\1.html\2"', body)
     with open(target, "w", encoding="utf-8") as f:
         f.write(PAGE.format(title=title, body=body))
 
 
 if __name__ == "__main__":
     if len(sys.argv) != 3:
-        sys.exit("usage: guide_to_html.py GUIDE.md GUIDE.html")
+        sys.exit("usage: guide_to_html.py DOCUMENT.md DOCUMENT.html")
     main(sys.argv[1], sys.argv[2])

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick socat fonts-dejavu-core
-  help2man python3-markdown dpkg-dev file lintian systemd
+  help2man locales python3-markdown dpkg-dev file lintian systemd
   postgresql libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev sqlite3 poppler-utils
   mosquitto mosquitto-clients libmosquitto-dev openssl
 )

@@ -31,7 +31,7 @@ for file in usr/bin/raruzor-monitor usr/bin/raruzor-poll usr/bin/raruzor-archive
             usr/share/man/man1/raruzor-monitor.1.gz usr/share/man/man1/raruzor-poll.1.gz \
             usr/share/man/man1/raruzor-archive.1.gz usr/share/man/man1/raruzor-report.1.gz \
             usr/share/man/man1/tarvel-meter-sim.1.gz usr/share/man/man1/ccnn-convert.1.gz \
-            $doc/guide.html $doc/copyright $doc/changelog.gz $doc/report-sample.pdf $doc/report-sample.html \
+            $doc/guide.html $doc/service.html $doc/archive.html $doc/mqtt.html $doc/report.html $doc/copyright $doc/changelog.gz $doc/report-sample.pdf $doc/report-sample.html \
             $doc/main-page.png $doc/harmonics-page.png $doc/interharmonics-page.png \
             $doc/power-page.png $doc/signals-page.png $doc/connections.png \
             usr/lib/systemd/system/raruzor-poll@.service usr/lib/sysusers.d/raruzor-monitor.conf \
@@ -42,6 +42,22 @@ done
 for picture in $(grep -o 'src="[^"]*"' "$root/$doc/guide.html" | sed 's/src="\(.*\)"/\1/'); do
   [ -s "$root/$doc/$picture" ] || fail "the guide shows $picture, which is not installed"
 done
+# and every page the guide links to (the service, the archive, MQTT, the report)
+for page in $(grep -o 'href="[^"#:]*' "$root/$doc/guide.html" | sed 's/href="//' | sort -u); do
+  [ -s "$root/$doc/$page" ] || fail "the guide links to $page, which is not installed"
+done
+# the manual pages are Russian, as the program is; each names the others
+for page in raruzor-monitor raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
+  text="$(zcat "$root/usr/share/man/man1/$page.1.gz")"
+  grep -q '^\.SH "\?СМОТРИТЕ ТАКЖЕ' <<<"$text" || fail "$page(1) has no СМОТРИТЕ ТАКЖЕ"
+  grep -q '^\.SH ОБЗОР' <<<"$text" || fail "$page(1) has no ОБЗОР"
+  for other in raruzor-poll raruzor-archive raruzor-report; do
+    [ "$other" = "$page" ] || grep -q "^\.BR $other (1)" <<<"$text" || fail "$page(1) does not name $other"
+  done
+done
+# the poller's three ways to call it are three lines of its synopsis
+[ "$(zcat "$root/usr/share/man/man1/raruzor-poll.1.gz" | sed -n '/^\.SH ОБЗОР/,/^\.SH/p' | grep -c '^\.B raruzor-poll')" = 3 ] \
+  || fail "raruzor-poll(1)'s synopsis is not three lines"
 grep -q '^Exec=raruzor-monitor$' "$root/usr/share/applications/raruzor-monitor.desktop" || fail "desktop entry"
 
 # The poller as a service: the example configuration is a conffile with every
@@ -81,7 +97,7 @@ grep -q '^LoadCredential=config:/etc/raruzor-monitor/%i.ini$' "$root/usr/lib/sys
 
 for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
   # the whole text is read: a grep that stops early would cut the tool off with SIGPIPE
-  "$root/usr/bin/$tool" --help | grep -i usage >/dev/null || fail "$tool --help"
+  "$root/usr/bin/$tool" --help | grep "^Использование: \(.*/\)\?$tool " >/dev/null || fail "$tool --help"
   [ "$("$root/usr/bin/$tool" --version)" = "$tool $version" ] || fail "$tool --version: $("$root/usr/bin/$tool" --version)"
 done
 
@@ -106,7 +122,9 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
 if [ "$(id -u)" -eq 0 ]; then
   installed_before=0
   dpkg-query -W -f='${Status}' raruzor-monitor 2>/dev/null | grep -q 'install ok installed' && installed_before=1
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$(realpath "$deb")" \
+  # an example.ini left by an earlier build is replaced, not asked about
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    -o Dpkg::Options::=--force-confnew "$(realpath "$deb")" \
     >"$work/apt.txt" 2>&1 || { cat "$work/apt.txt"; fail "apt could not install the package"; }
   for tool in raruzor-poll raruzor-archive raruzor-report tarvel-meter-sim ccnn-convert; do
     [ "$(/usr/bin/$tool --version)" = "$tool $version" ] || fail "installed $tool --version"

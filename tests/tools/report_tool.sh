@@ -63,6 +63,6 @@ for ini in absent badurl; do
   grep -q "^raruzor-report: $work/$ini.ini: " "$work/err.txt"
   [ -z "$(grep s3cret "$work/err.txt")" ]
 done
-"$tool" --help | grep '^Usage: raruzor-report' >/dev/null
+"$tool" --help | grep '^Использование: raruzor-report' >/dev/null
 [ "$("$tool" --version | cut -d' ' -f1)" = raruzor-report ]
 echo ok

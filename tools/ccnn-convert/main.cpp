@@ -8,6 +8,7 @@
 #include "ConnectionListSummary.h"
 
 #include "catalogue/ConnectionList.h"
+#include "common/QtTranslations.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -39,22 +40,24 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ccnn-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MONITOR_VERSION));
+    // the headings and the standard options of --help in Russian
+    InstallQtTranslations(app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Converts a connection-list file (.ccnn) between its binary and text forms, "
-                       "or lists its connections. The input may be in either form."));
+        QStringLiteral("Переводит файл списка подключений (.ccnn) из двоичной формы в текстовую и "
+                       "обратно или перечисляет его подключения. Входной файл может быть в любой форме."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("Connection-list file to read."));
-    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("File to write (with --binary or --text)."),
-                                 QStringLiteral("[OUT]"));
-    const QCommandLineOption binary(QStringLiteral("binary"), QStringLiteral("Write OUT in the binary form."));
-    const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Write OUT in the text form."));
+    parser.addPositionalArgument(QStringLiteral("ВХОД"), QStringLiteral("Файл списка подключений для чтения."));
+    parser.addPositionalArgument(QStringLiteral("ВЫХОД"), QStringLiteral("Файл для записи (с --binary или --text)."),
+                                 QStringLiteral("[ВЫХОД]"));
+    const QCommandLineOption binary(QStringLiteral("binary"), QStringLiteral("Записать ВЫХОД в двоичной форме."));
+    const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Записать ВЫХОД в текстовой форме."));
     const QCommandLineOption list(QStringLiteral("list"),
-                                  QStringLiteral("Print one line per connection: ConID; meter and factory number; "
-                                                 "protocol and address; connection mode and its parameters; "
-                                                 "comment."));
+                                  QStringLiteral("Напечатать по строке на подключение: ID (его берёт --ids опроса); "
+                                                 "измеритель и заводской номер; протокол и адрес; тип "
+                                                 "подключения и его параметры; примечание."));
     parser.addOptions({binary, text, list});
     parser.process(app);
 

@@ -10,21 +10,23 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const char *kDescription = "Simulated three-phase power-quality meter of the Tarvel family. It answers the\n"
-                           "meter's request/answer protocol on a loopback TCP port and, optionally, on a\n"
-                           "serial line, with realistic, slowly varying measurements and oscillograms.\n"
+const char *kDescription = "Имитатор трёхфазного измерителя показателей качества электроэнергии семейства\n"
+                           "Tarvel. Отвечает по протоколу запросов и ответов измерителя на TCP-порту\n"
+                           "петлевого адреса и, если задано, на последовательной линии правдоподобными,\n"
+                           "медленно меняющимися измерениями и осциллограммами.\n"
                            "\n"
-                           "Fault injection (--fault may be repeated):\n"
-                           "  --fault KIND[,on=TARGET][,skip=M][,count=N][,prob=P][,value=V]\n"
-                           "  KIND: garbage (V random bytes before the answer, 5), checksum, silence,\n"
-                           "        close, error (meter code V, 7), busy (7), notready (1), freeze\n"
-                           "        (clock stands still), length (data V bytes longer, -1), errorfield\n"
-                           "        (V above 127, 200), delay (V ms, 1500), split (pieces of V bytes, 7),\n"
-                           "        dribble (one byte every V ms, 1000)\n"
-                           "  TARGET: any (default), datetime, settings, intervals, data, osc, password\n"
-                           "  The rule lets M matching requests pass, then fires on the next N (1), or\n"
-                           "  on each with probability P (without limit unless count is given).\n"
-                           "  Example: --fault silence,on=data,skip=2,count=3 --fault garbage,prob=0.1";
+                           "Внесение неполадок (--fault можно повторять):\n"
+                           "  --fault ВИД[,on=ЦЕЛЬ][,skip=M][,count=N][,every=K][,prob=P][,value=V]\n"
+                           "  ВИД: garbage (V случайных байтов перед ответом, 5), checksum, silence,\n"
+                           "       close, error (код измерителя V, 7), busy (7), notready (1), freeze\n"
+                           "       (часы стоят), length (данные на V байтов длиннее, -1), errorfield\n"
+                           "       (V больше 127, 200), delay (V мс, 1500), split (куски по V байтов, 7),\n"
+                           "       dribble (по байту каждые V мс, 1000)\n"
+                           "  ЦЕЛЬ: any (по умолчанию), datetime, settings, intervals, data, osc, password\n"
+                           "  Правило пропускает M подходящих запросов, затем срабатывает на следующих N (1),\n"
+                           "  на каждом K-м из них или на каждом с вероятностью P (с every или prob — без\n"
+                           "  ограничения, если не задан count).\n"
+                           "  Пример: --fault silence,on=data,skip=2,count=3 --fault garbage,prob=0.1";
 
 void Print(FILE *stream, const QString &text)
 {
@@ -63,68 +65,72 @@ bool ToDouble(const QString &text, double low, double high, const QString &what,
 TParseResult ParseOptions(const QStringList &arguments, TSimOptions &o)
 {
     QCommandLineParser p;
-    p.setApplicationDescription(QString::fromLatin1(kDescription));
+    p.setApplicationDescription(QString::fromUtf8(kDescription));
     p.addHelpOption();
     p.addVersionOption();
-    const QCommandLineOption port(u"port"_s,
-                                  u"TCP port to listen on; 0 picks a free one. Prints \"LISTENING <port>\"."_s, u"N"_s);
-    const QCommandLineOption host(u"host"_s, u"Address to listen on (default 127.0.0.1)."_s, u"ADDRESS"_s);
+    const QCommandLineOption port(
+        u"port"_s, u"TCP-порт для приёма; 0 — любой свободный. Печатает \"LISTENING <порт>\"."_s, u"N"_s);
+    const QCommandLineOption host(u"host"_s, u"Адрес для приёма (по умолчанию 127.0.0.1)."_s, u"АДРЕС"_s);
     const QCommandLineOption tty(
-        u"tty"_s, u"Also (or only, without --port) serve this serial line, e.g. one end of a socat pty pair."_s,
-        u"PATH"_s);
-    const QCommandLineOption baud(u"baud"_s, u"Serial line rate (default 115200)."_s, u"RATE"_s);
+        u"tty"_s,
+        u"Обслуживать и (без --port — только) эту последовательную линию, например один конец пары pty socat."_s,
+        u"ПУТЬ"_s);
+    const QCommandLineOption baud(u"baud"_s, u"Скорость последовательной линии (по умолчанию 115200)."_s,
+                                  u"СКОРОСТЬ"_s);
     const QCommandLineOption lineRate(
         u"line-rate"_s,
-        u"Pace every answer, on any link, as a serial line of BAUD bit/s would carry it (10 bits a byte)."_s,
-        u"BAUD"_s);
-    const QCommandLineOption number(u"device-number"_s,
-                                    u"Answer only requests for this device number (default: any)."_s, u"N"_s);
+        u"Выдавать каждый ответ на любой линии с темпом последовательной линии СКОРОСТЬ бит/с (10 битов на байт)."_s,
+        u"СКОРОСТЬ"_s);
+    const QCommandLineOption number(
+        u"device-number"_s, u"Отвечать только на запросы к этому номеру устройства (по умолчанию к любому)."_s, u"N"_s);
     const QCommandLineOption type(
         u"device-type"_s,
-        u"Answer only requests for this device type code, 10..15 (default: any; 10 and 11 record no oscillograms)."_s,
-        u"CODE"_s);
+        u"Отвечать только на запросы к этому коду типа устройства, 10..15 (по умолчанию к любому; 10 и 11 не записывают осциллограмм)."_s,
+        u"КОД"_s);
     const QCommandLineOption firmware(
         u"firmware"_s,
-        u"Firmware version: four digits (2218 is sent as \"22.18\"; 2217 and below record no oscillograms) or a five-character text sent as is. Default 2218."_s,
-        u"VERSION"_s);
+        u"Версия встроенного ПО: четыре цифры (2218 передаётся как \"22.18\"; 2217 и ниже не записывают осциллограмм) или текст из пяти знаков, передаваемый как есть. По умолчанию 2218."_s,
+        u"ВЕРСИЯ"_s);
     const QCommandLineOption password(
         u"password"_s,
-        u"Protect the meter with this first-level password (error 15 until it is given, 17 for a wrong one)."_s,
-        u"TEXT"_s);
+        u"Защитить измеритель этим паролем 1 уровня (ошибка 15, пока он не передан, 17 — при неверном)."_s, u"ТЕКСТ"_s);
     const QCommandLineOption fastClock(
-        u"fast-clock"_s, u"The clock moves on one second per date-time request instead of in real time."_s);
+        u"fast-clock"_s, u"Часы идут вперёд на секунду за каждый запрос даты и времени, а не в реальном времени."_s);
     const QCommandLineOption clockStep(
         u"clock-step"_s,
-        u"Seconds the fast clock moves on per date-time request (default 1; 3 makes every reading a new cycle)."_s,
-        u"SECONDS"_s);
+        u"На сколько секунд быстрые часы уходят вперёд за запрос даты и времени (по умолчанию 1; при 3 каждое чтение — новый цикл)."_s,
+        u"СЕКУНДЫ"_s);
     const QCommandLineOption speed(
         u"speed"_s,
-        u"Without --fast-clock: the clock, and the measurements with it, run N times real time, 1..1000 (default 1)."_s,
+        u"Без --fast-clock: часы, а с ними и измерения, идут в N раз быстрее реального времени, 1..1000 (по умолчанию 1)."_s,
         u"N"_s);
     const QCommandLineOption startTime(
         u"start-time"_s,
-        u"The clock starts at this local time, YYYY-MM-DDTHH:MM:SS, instead of now (e.g. a day back, to record history)."_s,
+        u"Часы начинают с этого местного времени, ГГГГ-ММ-ДДTЧЧ:ММ:СС, а не с текущего (например, сутки назад, чтобы записать историю)."_s,
         u"ISO"_s);
     const QCommandLineOption unom(
-        u"unom"_s, u"Nominal phase voltage, V (default 57.7; the line voltage follows: 100 for 57.7, else x sqrt 3)."_s,
-        u"VOLTS"_s);
-    const QCommandLineOption inom(u"inom"_s, u"Nominal current of the meter's inputs, 1 or 5 A (default 5)."_s,
-                                  u"AMPS"_s);
+        u"unom"_s,
+        u"Номинальное фазное напряжение, В (по умолчанию 57.7; линейное следует из него: 100 при 57.7, иначе x корень из 3)."_s,
+        u"ВОЛЬТЫ"_s);
+    const QCommandLineOption inom(u"inom"_s, u"Номинальный ток входов измерителя, 1 или 5 А (по умолчанию 5)."_s,
+                                  u"АМПЕРЫ"_s);
     const QCommandLineOption ratio(
-        u"current-ratio"_s, u"Current transformer ratio; currents are reported in primary amperes (default 1)."_s,
+        u"current-ratio"_s, u"Коэффициент трансформации тока; токи передаются в первичных амперах (по умолчанию 1)."_s,
         u"K"_s);
-    const QCommandLineOption chunk(u"osc-chunk"_s, u"Bytes of oscillogram data per answer part (default 4096)."_s,
-                                   u"BYTES"_s);
-    const QCommandLineOption steady(u"no-channel-faults"_s, u"Never report a channel status other than 0."_s);
-    const QCommandLineOption seed(u"seed"_s, u"Seed of the measurement noise and of random faults (default 1)."_s,
-                                  u"N"_s);
-    const QCommandLineOption fault(u"fault"_s, u"Fault rule, see above; may be repeated."_s, u"RULE"_s);
-    const QCommandLineOption verbose(u"verbose"_s, u"Log every request and answer to stderr."_s);
+    const QCommandLineOption chunk(u"osc-chunk"_s, u"Байтов данных осциллограммы в части ответа (по умолчанию 4096)."_s,
+                                   u"БАЙТЫ"_s);
+    const QCommandLineOption steady(u"no-channel-faults"_s, u"Никогда не сообщать состояние канала, отличное от 0."_s);
+    const QCommandLineOption seed(
+        u"seed"_s, u"Начальное значение шума измерений и случайных неполадок (по умолчанию 1)."_s, u"N"_s);
+    const QCommandLineOption fault(u"fault"_s, u"Правило неполадки, см. выше; можно повторять."_s, u"ПРАВИЛО"_s);
+    const QCommandLineOption verbose(u"verbose"_s, u"Выводить каждый запрос и ответ в stderr."_s);
     const QCommandLineOption sentLog(
-        u"sent-log"_s, u"Record every data answer and every fired fault in this binary file (for long test runs)."_s,
-        u"FILE"_s);
+        u"sent-log"_s,
+        u"Записывать каждый ответ с данными и каждую сработавшую неполадку в этот двоичный файл (для долгих испытаний)."_s,
+        u"ФАЙЛ"_s);
     const QCommandLineOption parentDeath(
-        u"die-with-parent"_s, u"Exit when the process that started the simulator ends (Linux; for test harnesses)."_s);
+        u"die-with-parent"_s,
+        u"Завершиться, когда завершится процесс, запустивший имитатор (Linux; для тестовых обвязок)."_s);
     p.addOptions({port,     host,      tty,       baud,  lineRate,  number,  type,       firmware,
                   password, fastClock, clockStep, speed, startTime, unom,    inom,       ratio,
                   chunk,    steady,    seed,      fault, verbose,   sentLog, parentDeath});

@@ -2,6 +2,7 @@
 // and for the monitor's tests. See README.md.
 
 #include "Options.h"
+#include "common/QtTranslations.h"
 #include "SimServer.h"
 
 #include <QCoreApplication>
@@ -47,6 +48,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvel-meter-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MONITOR_VERSION));
+    // the headings and the standard options of --help in Russian
+    InstallQtTranslations(app);
 
     MeterSim::TSimOptions options;
     switch (MeterSim::ParseOptions(QCoreApplication::arguments(), options)) {
