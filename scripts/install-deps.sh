@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick socat fonts-dejavu-core
   help2man locales python3-markdown dpkg-dev file lintian systemd
-  postgresql libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev sqlite3 poppler-utils
+  postgresql libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev sqlite3 poppler-utils
   mosquitto mosquitto-clients libmosquitto-dev openssl
 )
 

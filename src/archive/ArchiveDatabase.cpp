@@ -9,7 +9,7 @@
 #include <QSqlRecord>
 #include <QSqlDriver>
 #include <QtEndian>
-#include <libpq-fe.h>
+#include <dlfcn.h>
 #include <sqlite3.h>
 #include <sys/socket.h>
 #include <atomic>
@@ -92,6 +92,19 @@ QStringList AggregateColumns()
 // time-out before the connection is cut: a slow but live one reports its own
 // cancelled statement first.
 constexpr int kWatchGraceMs = 2000;
+
+// The server connection's socket, from the libpq that the server driver
+// brought in with it: looked up there rather than linked into every program
+// that reads an archive (libpq pulls Kerberos and LDAP in with it).
+int ServerSocket(void *connection)
+{
+    using TSocketOf = int (*)(const void *);
+    static const TSocketOf socketOf = [] {
+        void *libpq = dlopen("libpq.so.5", RTLD_NOW | RTLD_NOLOAD);
+        return libpq ? reinterpret_cast<TSocketOf>(dlsym(libpq, "PQsocket")) : nullptr;
+    }();
+    return socketOf && connection ? socketOf(connection) : -1;
+}
 
 // libpq's connection parameters: ours, then the URL's, which win. Keepalives
 // and the TCP user time-out notice a server gone from the network.
@@ -276,7 +289,7 @@ bool TArchiveDatabase::Open(TMode mode)
         // PGconn is a typedef of struct pg_conn: Qt names the type after the struct.
         if ((qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0) &&
             handle.isValid())
-            socket_->Set(PQsocket(*static_cast<PGconn *const *>(handle.constData())));
+            socket_->Set(ServerSocket(*static_cast<void *const *>(handle.constData())));
     }
     // Close() below must find no other handle to the connection, or Qt warns on the console.
     db = QSqlDatabase();

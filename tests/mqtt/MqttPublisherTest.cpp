@@ -662,7 +662,13 @@ TEST(MqttPublisher, CutsABrokerThatSendsWhatNoPublisherAsksFor)
     const qint64 grew = PeakKiB() - before;
     std::printf("sent before the cut: %lld KiB; peak resident memory grew by %lld KiB\n", broker.Sent() / 1024, grew);
     EXPECT_LT(broker.Sent(), THostileBroker::kLimit);
+    // Under the address sanitizer the cut comes later (a slower library read)
+    // and each byte costs its shadow too: still far below the whole stream.
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(grew, 96 * 1024);
+#else
     EXPECT_LT(grew, 32 * 1024);
+#endif
     ASSERT_TRUE(WaitUntil([&] { return !reports.With(QStringLiteral("соединение разорвано")).empty(); }))
         << reports.All();
     EXPECT_EQ(reports.With(QStringLiteral("соединение разорвано"))[0].second, svError);
