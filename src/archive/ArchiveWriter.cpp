@@ -348,9 +348,10 @@ void TArchiveWriter::Loop()
                                             .arg(lost),
                             lost == 0 ? svInformation : svWarning);
                 }
-                // Once the meters' latest times are known, then hourly.
-                if (written > 0 && (!sinceRetention.isValid() || sinceRetention.elapsed() >= kRetentionEveryMs) &&
-                    work_->ApplyRetention())
+                // Once the meters' latest times are known, then hourly, and at
+                // each run's end: a short run's last cycles move the cut too.
+                const bool due = !sinceRetention.isValid() || sinceRetention.elapsed() >= kRetentionEveryMs;
+                if (((written > 0 && due) || runEnded) && work_->ApplyRetention())
                     sinceRetention.start();
                 if (runEnded || sinceSummary.elapsed() >= kSummaryEveryMs)
                     publish();
