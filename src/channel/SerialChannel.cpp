@@ -1,5 +1,7 @@
 #include "channel/SerialChannel.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cstring>
 
@@ -438,17 +440,55 @@ int TPCAComPort::ConnectOptoAttach()
 
 // ------------------------------------------------------------ disconnecting
 
-// The hang-up runs whole, after a stop too: each command goes out to the
-// line and its answer is waited for (kHangUpReadMs each) before the next
-// step, or the modem would take the next bytes for data and stay in the call.
+// The hang-up runs whole, after a stop too: the line is let go quiet, each
+// command goes out to the line and its answer is waited for (kHangUpReadMs
+// each) before the next step, or the modem would take the next bytes for data
+// and stay in the call.
+void TPCAComPort::AwaitQuietLine()
+{
+    // The mode's read interval is the silence that ends any answer here.
+    const int quietMs = ReadIntervalMs(kept_.ComPort.Mode);
+    QElapsedTimer waited;
+    waited.start();
+    char sink[kModemAnswerCapacity];
+    for (;;) {
+        quint32 got = 0;
+        if (line_->Read(sink, sizeof sink, quietMs, got) != TComIoResult::Ok || got == 0)
+            break;
+        if (waited.elapsed() >= kQuietLineMaxMs)
+            break; // a line that never goes quiet: the escape goes anyway
+    }
+    line_->ClearQueues();
+}
+
+void TPCAComPort::SendHangUpStep(const QByteArray &command, const QByteArray &expected)
+{
+    quint32 written = 0;
+    LineWrite(command.constData(), quint32(command.size()), written);
+    QByteArray reply;
+    QElapsedTimer waited;
+    waited.start();
+    char buffer[kModemAnswerCapacity];
+    for (int left = kHangUpReadMs; left > 0 && !reply.contains(expected) && reply.size() < kModemAnswerCapacity;
+         left = kHangUpReadMs - int(waited.elapsed())) {
+        quint32 got = 0;
+        if (line_->Read(buffer, sizeof buffer, left, got) != TComIoResult::Ok || got == 0)
+            break;
+        reply.append(buffer, qsizetype(got));
+    }
+}
+
 int TPCAComPort::HangUpPhoneModem()
 {
     const THangingUp hangingUp(hangingUp_);
-    SetLastError(pceOk);
-    SendCommand(QByteArrayLiteral("+++"), kHangUpReadMs);
+    line_->SetReadInterval(kHangUpReadIntervalMs);
+    AwaitQuietLine();
+    // "0" with the set-up's numeric answers, "OK" from a modem reset by the init string
+    SendHangUpStep(QByteArrayLiteral("+++"), QByteArrayLiteral("0"));
     // Dropping DTR ends the call (&D2 of the set-up command).
     line_->SetDtr(false);
     line_->SetRts(false);
+    line_->SetReadInterval(ReadIntervalMs(kept_.ComPort.Mode));
     modemLinesDown_ = true;
     SetLastError(pceOk);
     return 0;
@@ -457,12 +497,14 @@ int TPCAComPort::HangUpPhoneModem()
 int TPCAComPort::HangUpRadioModem()
 {
     const THangingUp hangingUp(hangingUp_);
-    SetLastError(pceOk);
+    line_->SetReadInterval(kHangUpReadIntervalMs);
+    AwaitQuietLine();
     // A radio modem ends its call on "D" only: DTR does not concern it.
-    SendCommand(QByteArrayLiteral("\x03\x03\x03"), kHangUpReadMs);
-    SendCommand(QByteArrayLiteral("D\r"), kHangUpReadMs);
+    SendHangUpStep(QByteArrayLiteral("\x03\x03\x03"), QByteArrayLiteral("cmd:"));
+    SendHangUpStep(QByteArrayLiteral("D\r"), QByteArrayLiteral("cmd:"));
     line_->SetDtr(false);
     line_->SetRts(false);
+    line_->SetReadInterval(ReadIntervalMs(kept_.ComPort.Mode));
     modemLinesDown_ = true;
     SetLastError(pceOk);
     return 0;

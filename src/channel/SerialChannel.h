@@ -60,6 +60,10 @@ public:
     static constexpr int kRadioInitMs = 5000;
     static constexpr int kDialMs = 45000;
     static constexpr int kHangUpReadMs = 1000;
+    // The longest wait for a line that keeps bringing bytes before an escape.
+    static constexpr int kQuietLineMaxMs = 3000;
+    // During a hang-up a reply is taken as soon as its text is in.
+    static constexpr int kHangUpReadIntervalMs = 25;
     static constexpr int kModemAnswerCapacity = 255;
     static constexpr quint32 kProbeCommandRate = 9600;
     static constexpr int kProbeSwitchMs = 100;
@@ -83,6 +87,11 @@ private:
     int HangUpRadioModem();
     // Writes the command and reads the modem's answer (up to 255 bytes).
     QByteArray SendCommand(const QByteArray &command, int timeoutMs);
+    // Hang-up steps. A modem takes an escape only from a quiet line: the tail
+    // of a meter's answer is read and dropped first. Each reply is read until
+    // the text expected or kHangUpReadMs, whatever a stop says.
+    void AwaitQuietLine();
+    void SendHangUpStep(const QByteArray &command, const QByteArray &expected);
     // Plain line I/O with the channel's codes, no carrier rule.
     int LineWrite(const void *buffer, quint32 count, quint32 &written);
     int LineRead(void *buffer, quint32 capacity, int timeoutMs, quint32 &bytesRead);

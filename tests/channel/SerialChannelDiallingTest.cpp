@@ -358,7 +358,8 @@ TEST_F(SerialLine, PhoneModemRefusalsAndNoCarrier)
     EXPECT_EQ(port->Connect(), -1);
     EXPECT_EQ(port->LastError(), 16);
     EXPECT_EQ(PCAErrorText(16), QStringLiteral("Не удалось установить соединение с модемом."));
-    EXPECT_EQ(Since().mid(4), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0"}));
+    EXPECT_EQ(Since().mid(4), (QStringList{"interval 25", "read 500", "clear", "write +++", "read 1000", "DTR 0",
+                                           "RTS 0", "interval 500"}));
 }
 
 // Without a stop, a modem that never answers the dial gives up within the
@@ -379,15 +380,17 @@ TEST_F(SerialLine, ADialNeverAnsweredEndsWithinTheStatedTimeOuts)
 }
 
 // A stop 2 s into the dial (a call takes up to 45 s) ends the wait at once;
-// the modem is hung up with the whole usual sequence (each answer waited
-// for: 1 s for a phone modem, 2 s for a radio modem), and the connect fails
-// with 16.
+// the modem is hung up with the whole usual sequence (the line let go quiet,
+// each answer waited for: at most 1.5 s for a phone modem, 3 s for a radio
+// modem that never answers), and the connect fails with 16.
 TEST_F(SerialLine, AStopDuringDiallingEndsTheWaitAndHangsUpWhole)
 {
     // After the dial's read (purged like any that timed out).
-    const QStringList phoneHangUp{"clear", "write +++", "read 1000", "clear", "DTR 0", "RTS 0"};
-    const QStringList radioHangUp{
-        "clear", "write \\x03\\x03\\x03", "read 1000", "clear", "write D\\r", "read 1000", "clear", "DTR 0", "RTS 0"};
+    const QStringList phoneHangUp{"clear",     "interval 25", "read 500", "clear",       "write +++",
+                                  "read 1000", "DTR 0",       "RTS 0",    "interval 500"};
+    const QStringList radioHangUp{"clear",        "interval 25", "read 1000", "clear", "write \\x03\\x03\\x03",
+                                  "read 1000",    "write D\\r",  "read 1000", "DTR 0", "RTS 0",
+                                  "interval 1000"};
     struct TCase
     {
         TPCASettings Record;
@@ -400,8 +403,8 @@ TEST_F(SerialLine, AStopDuringDiallingEndsTheWaitAndHangsUpWhole)
                                  {QByteArray("0\r"), QByteArray("0\r")},
                                  "ATdt",
                                  phoneHangUp,
-                                 1000},
-                           TCase{RadioRecord(QStringLiteral("RK-17")), {}, "c ", radioHangUp, 2000}}) {
+                                 1500},
+                           TCase{RadioRecord(QStringLiteral("RK-17")), {}, "c ", radioHangUp, 3000}}) {
         line = std::make_shared<TLineScript>();
         line->lines.Cts = true;
         qint64 stopAt = -1;
@@ -488,7 +491,9 @@ TEST_F(SerialLine, PhoneModemHangUpOnDisconnectAndDestruction)
     EXPECT_EQ(port->Disconnect(), 0);
     // The escape goes unanswered: still a clean hang-up.
     EXPECT_EQ(port->LastError(), 0);
-    EXPECT_EQ(Since(), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0"}));
+    const QStringList hangUp{"interval 25", "read 500", "clear", "write +++",
+                             "read 1000",   "DTR 0",    "RTS 0", "interval 500"};
+    EXPECT_EQ(Since(), hangUp);
 
     // Hung up already: the end of the channel only closes the port.
     port.reset();
@@ -502,7 +507,7 @@ TEST_F(SerialLine, PhoneModemHangUpOnDisconnectAndDestruction)
     ASSERT_EQ(port->Connect(), 0);
     Since();
     port.reset();
-    EXPECT_EQ(Since(), (QStringList{"write +++", "read 1000", "clear", "DTR 0", "RTS 0", "close"}));
+    EXPECT_EQ(Since(), hangUp + QStringList{"close"});
 }
 
 // ---------------------------------------------------------------- radio modem
@@ -537,8 +542,8 @@ TEST_F(SerialLine, RadioModemHangUpSequence)
     // No carrier after the call: hung up, then 16.
     EXPECT_EQ(port->Connect(), -1);
     EXPECT_EQ(port->LastError(), 16);
-    const QStringList hangUp{
-        "write \\x03\\x03\\x03", "read 1000", "clear", "write D\\r", "read 1000", "clear", "DTR 0", "RTS 0"};
+    const QStringList hangUp{"interval 25", "read 1000", "clear", "write \\x03\\x03\\x03", "read 1000", "write D\\r",
+                             "read 1000",   "DTR 0",     "RTS 0", "interval 1000"};
     EXPECT_EQ(Since().mid(3), hangUp);
     // Hung up already: nothing more to do.
     EXPECT_EQ(port->Disconnect(), 0);

@@ -6,8 +6,9 @@
 // numeric codes ("ATD..." raises the carrier and answers 1, CONNECT) or a
 // radio modem's "c CALL" and "D"; in a call it carries bytes both ways. Its
 // escapes take a guard time like real modems: "+++" (phone) or three 0x03
-// bytes (radio) are answered after kGuardMs ("0\r", or the prompt "cmd:"), and
-// what comes meanwhile is lost. A phone modem hangs up when DTR drops (&D2)
+// bytes (radio) count after kGuardMs of silence from the computer and are
+// answered kGuardMs later ("0\r", or the prompt "cmd:"); what comes meanwhile
+// is lost. A phone modem hangs up when DTR drops (&D2)
 // and takes no command while DTR is low; a radio modem ignores DTR and hangs
 // up on "D" only. What happens is kept with its time for the test to judge.
 
@@ -21,6 +22,7 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -155,7 +157,9 @@ private:
         if (escapeAtMs_ >= 0)
             return; // lost in the guard time
         const QByteArray escape = kind_ == TKind::Phone ? QByteArray("+++") : QByteArray("\x03\x03\x03");
-        if (inCall_ && bytes.startsWith(escape)) {
+        // An escape counts only after the guard time of silence before it.
+        const bool guarded = clock_.elapsed() - std::exchange(lastFromComputerMs_, clock_.elapsed()) >= kGuardMs;
+        if (inCall_ && guarded && bytes.startsWith(escape)) {
             Note(QStringLiteral("escape"));
             escapeAtMs_ = clock_.elapsed();
             return;
@@ -221,6 +225,7 @@ private:
     // Owned by the modem's thread.
     bool inCall_ = false;
     qint64 escapeAtMs_ = -1;
+    qint64 lastFromComputerMs_ = -kGuardMs;
     QByteArray command_;
     mutable std::mutex mutex_;
     QStringList events_;
