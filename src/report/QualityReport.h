@@ -108,6 +108,7 @@ struct TQualityReport
 {
     TMeterInfo Meter;
     QDateTime From, To;
+    QString IntervalNote; // the default interval: which one was judged and why; empty for one asked for
     TReportSettings Settings;
     TCoverage Coverage;
     std::array<float, 3> Nominals{};       // slots 0..2 of the limits row in force at the end; 0: unknown

@@ -367,6 +367,8 @@ QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
             .arg(nominal(report.Nominals[0], "В"), nominal(report.Nominals[1], "В"), nominal(report.Nominals[2], "А"));
     html += QStringLiteral("<p><b>Интервал (время счетчика):</b> с %1 по %2 (конец не включён)</p>")
                 .arg(Time(report.From), Time(report.To));
+    if (!report.IntervalNote.isEmpty())
+        html += QStringLiteral("<p>%1.</p>").arg(Escape(report.IntervalNote));
     html += QStringLiteral("<p><b>Данные:</b> 10-минутных интервалов ожидалось %1, в архиве %2, из них неполных "
                            "(не оценены) %3; 3-секундных циклов ожидалось %4, в архиве %5; строк пределов %6.</p>")
                 .arg(coverage.ExpectedIntervals)
@@ -524,6 +526,7 @@ QByteArray Json(const TQualityReport &report)
                                                       {QStringLiteral("current"), JsonLimit(report.Nominals[2])}}}}},
         {QStringLiteral("from"), JsonTime(report.From)},
         {QStringLiteral("to"), JsonTime(report.To)},
+        {QStringLiteral("interval_note"), report.IntervalNote},
         {QStringLiteral("coverage"), QJsonObject{{QStringLiteral("expected_intervals"), coverage.ExpectedIntervals},
                                                  {QStringLiteral("intervals"), coverage.IntervalRows},
                                                  {QStringLiteral("flagged_intervals"), coverage.FlaggedIntervals},
