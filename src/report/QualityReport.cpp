@@ -54,6 +54,23 @@ qint64 MsOfDay(qint64 seconds)
     return s * 1000;
 }
 
+// A span as a reader says it: "3 сут 4 ч 10 мин", "3 мин", "45 с".
+QString DurationText(qint64 seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("%1 с").arg(seconds);
+    QStringList parts;
+    const qint64 days = seconds / kSecondsPerDay, hours = seconds % kSecondsPerDay / 3600,
+                 minutes = seconds % 3600 / 60;
+    if (days > 0)
+        parts << QStringLiteral("%1 сут").arg(days);
+    if (hours > 0)
+        parts << QStringLiteral("%1 ч").arg(hours);
+    if (minutes > 0)
+        parts << QStringLiteral("%1 мин").arg(minutes);
+    return parts.join(u' ');
+}
+
 std::vector<float> FloatsOf(const QByteArray &blob, int count)
 {
     std::vector<float> values(size_t(count), 0.0f);
@@ -141,25 +158,33 @@ public:
         return meters.front();
     }
 
-    // The end of the meter's data: after its last interval or cycle.
-    std::optional<qint64> DataEnd(qint64 meterId)
+    // The span of the meter's data: from its first interval or cycle to
+    // after its last.
+    std::optional<std::pair<qint64, qint64>> DataSpan(qint64 meterId)
     {
-        std::optional<qint64> end;
+        std::optional<std::pair<qint64, qint64>> span;
         const QVariant id(meterId);
         for (const auto &[table, column, length] :
              {std::tuple{"aggregates_10min", "interval_start", qint64(Archive::kIntervalSeconds)},
               std::tuple{"cycles", "meter_time", kCycleSeconds}}) {
-            QSqlQuery query = db_.Select(
-                QStringLiteral("SELECT %1 FROM %2 WHERE meter_id = ?")
-                    .arg(TimeColumn(db_, QStringLiteral("MAX(%1)").arg(QLatin1String(column))), QLatin1String(table)),
-                std::span(&id, 1));
+            const QString name = QLatin1String(column);
+            QSqlQuery query =
+                db_.Select(QStringLiteral("SELECT %1, %2 FROM %3 WHERE meter_id = ?")
+                               .arg(TimeColumn(db_, QStringLiteral("MIN(%1)").arg(name)),
+                                    TimeColumn(db_, QStringLiteral("MAX(%1)").arg(name)), QLatin1String(table)),
+                           std::span(&id, 1));
             if (Failed(query))
                 return std::nullopt;
-            if (query.next() && !query.value(0).isNull())
-                if (const std::optional<qint64> last = ParseSeconds(query.value(0).toString()))
-                    end = std::max(end.value_or(*last + length), *last + length);
+            if (!query.next() || query.value(0).isNull() || query.value(1).isNull())
+                continue;
+            const std::optional<qint64> first = ParseSeconds(query.value(0).toString());
+            const std::optional<qint64> last = ParseSeconds(query.value(1).toString());
+            if (!first || !last)
+                continue;
+            span = span ? std::pair{std::min(span->first, *first), std::max(span->second, *last + length)}
+                        : std::pair{*first, *last + length};
         }
-        return end;
+        return span;
     }
 
     bool Limits(qint64 meterId, std::vector<TLimitsRow> &rows)
@@ -267,35 +292,53 @@ void Judge(TCriterionResult &result, const TQualityReport &report)
         result.Limits.push_back(used);
     }
 
+    // One value beyond a maximum, or more values beyond normal than the
+    // share allowed of all those expected, fails whatever the missing ones
+    // were; otherwise too few values leave the verdict open.
     const double allowed = 100.0 - settings.Percentile;
     constexpr double tolerance = 1e-9;
+    const double expected = double(std::max(result.Expected, result.Evaluated));
     if (!result.HasLimits)
         result.Verdict = TVerdict::NoLimits;
+    else if (result.BeyondMax > 0 || double(result.BeyondNormal) * 100.0 > expected * allowed + tolerance)
+        result.Verdict = TVerdict::Fails;
     else if (double(result.Evaluated) * 100.0 < double(result.Expected) * settings.RequiredCoverage - tolerance)
         result.Verdict = TVerdict::TooFewData;
-    else if (result.ShareBeyondNormal <= allowed + tolerance && result.BeyondMax == 0)
+    else if (result.ShareBeyondNormal <= allowed + tolerance)
         result.Verdict = TVerdict::Conforms;
     else
         result.Verdict = TVerdict::Fails;
 
     if (result.Verdict != TVerdict::Fails)
         return;
-    // The worst: beyond a maximum before beyond a normal limit, then the farthest.
-    std::vector<std::pair<double, size_t>> ranked;
+    // The worst: beyond a maximum before beyond a normal limit, then the
+    // farthest beyond it, then the earliest.
+    struct TRank
+    {
+        bool BeyondMax;
+        double Excess;
+        size_t Index;
+    };
+    std::vector<TRank> ranked;
     for (size_t i = 0; i < series.Status.size(); ++i) {
         const int status = series.Status[i];
         if (status == 0)
             continue;
         const double excess = std::fabs(double(series.Values[i]) -
                                         double(LimitOf(status, LimitsAt(report, *result.Criterion, series.Times[i]))));
-        ranked.emplace_back((status == 1 || status == 4 ? 1e30 : 0.0) + excess, i);
+        ranked.push_back({status == 1 || status == 4, excess, i});
     }
     const size_t keep = std::min<size_t>(kWorstCount, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(keep), ranked.end(), [](const auto &a, const auto &b) {
-        return a.first > b.first || (a.first == b.first && a.second < b.second);
-    });
+    std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(keep), ranked.end(),
+                      [](const TRank &a, const TRank &b) {
+                          if (a.BeyondMax != b.BeyondMax)
+                              return a.BeyondMax;
+                          if (a.Excess != b.Excess)
+                              return a.Excess > b.Excess;
+                          return a.Index < b.Index;
+                      });
     for (size_t k = 0; k < keep; ++k) {
-        const size_t i = ranked[k].second;
+        const size_t i = ranked[k].Index;
         const int status = series.Status[i];
         result.Worst.push_back({FromSeconds(series.Times[i]), series.Values[i], status,
                                 LimitOf(status, LimitsAt(report, *result.Criterion, series.Times[i]))});
@@ -379,16 +422,30 @@ std::optional<TQualityReport> MakeQualityReport(TArchiveDatabase &database, cons
     report.From = request.From;
     report.To = request.To;
     if (!report.From.isValid() && !report.To.isValid()) {
-        const std::optional<qint64> end = reader.DataEnd(meter->Id);
+        const std::optional<std::pair<qint64, qint64>> span = reader.DataSpan(meter->Id);
         if (!error.isEmpty())
             return std::nullopt;
-        if (!end) {
+        if (!span) {
             error = QStringLiteral("в архиве нет данных счетчика %1").arg(meter->FactoryNumber);
             return std::nullopt;
         }
-        // The last seven whole days, midnight to midnight.
-        report.To = FromSeconds(*end - ((*end % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay);
-        report.From = report.To.addDays(-7);
+        // The last seven whole days, midnight to midnight, when the data
+        // reach back that far; else all of them.
+        const auto [start, end] = *span;
+        const qint64 midnight = end - ((end % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+        if (start <= midnight - 7 * kSecondsPerDay) {
+            report.To = FromSeconds(midnight);
+            report.From = report.To.addDays(-7);
+            report.IntervalNote = QStringLiteral("Оценены последние семь полных суток архива прибора");
+        } else {
+            report.From = FromSeconds(start);
+            report.To = FromSeconds(end);
+            report.IntervalNote =
+                QStringLiteral("Оценен весь архив прибора: %1, %2")
+                    .arg(DurationText(end - start), start <= midnight - kSecondsPerDay
+                                                        ? QStringLiteral("семи полных суток в архиве нет")
+                                                        : QStringLiteral("полных суток в архиве нет"));
+        }
     } else if (!report.To.isValid()) {
         report.To = report.From.addDays(7);
     } else if (!report.From.isValid()) {

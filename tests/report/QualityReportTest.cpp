@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace Report;
@@ -352,4 +353,130 @@ TEST(Report, NearestRankValues)
     EXPECT_EQ(*LowerPercentile(one, 95), 4.0f);
     std::vector<float> none;
     EXPECT_FALSE(UpperPercentile(none, 95));
+}
+
+namespace {
+
+// An hour of cycles (and its six 10-minute rows) of meter 77 with F limits
+// 49.8..50.2 normal, 49.6..50.4 maximum and dF ±0.2 / ±0.4; `frequency`
+// gives cycle i's value, NaN for none written.
+std::optional<TQualityReport> HourReport(const QTemporaryDir &dir, const std::function<float(int)> &frequency,
+                                         const std::function<float(int)> &k2u)
+{
+    const TArchiveTarget target = TArchiveTarget::File(dir.filePath(QStringLiteral("hour.sqlite")));
+    {
+        TArchiveDatabase db(target);
+        EXPECT_TRUE(db.Open());
+        EXPECT_TRUE(db.Begin());
+        const qint64 meter = *db.MeterId({QStringLiteral("dtM7SQ"), 77, 1}, kWeekStart);
+        std::vector<float> limitSlots = WeekSlots(5);
+        limitSlots[70] = 0.4f, limitSlots[71] = 0.2f, limitSlots[72] = -0.2f, limitSlots[73] = -0.4f;
+        EXPECT_TRUE(db.AddLimits(meter, Limits(kWeekStart, limitSlots, {})));
+        for (int i = 0; i < 1200; ++i)
+            if (const float f = frequency(i); !std::isnan(f)) {
+                EXPECT_TRUE(db.AddCycle(meter, Cycle(kWeekStart.addSecs(i * 3), f), false));
+            }
+        for (int i = 0; i < 6; ++i)
+            if (const float value = k2u(i); !std::isnan(value)) {
+                Archive::TAggregateRow row = EmptyRow(kWeekStart.addSecs(i * 600));
+                Set(row, "K2U", value);
+                Set(row, "K0U", 1);
+                EXPECT_TRUE(db.AddAggregate(meter, row));
+            }
+        EXPECT_TRUE(db.Commit());
+    }
+    TArchiveDatabase db(target);
+    EXPECT_TRUE(db.Open(TArchiveDatabase::TMode::Read));
+    TReportRequest request;
+    request.From = kWeekStart;
+    request.To = kWeekStart.addSecs(3600);
+    QString error;
+    std::optional<TQualityReport> report = MakeQualityReport(db, request, error);
+    EXPECT_TRUE(report) << error.toStdString();
+    return report;
+}
+
+} // namespace
+
+// With 86 % of the cycles, 4 % of F beyond the maximum fails all the same; one
+// K2U value beyond normal among 5 of 6 rows is already more than 5 % of the six
+// expected; K0U within its limits in 5 of 6 rows could still go either way.
+TEST(Report, FailsWhatNoMissingValueCouldSave)
+{
+    QTemporaryDir dir;
+    const auto report = HourReport(
+        dir, [](int i) { return i >= 1032     ? std::nanf("")
+                                : i % 25 == 0 ? 50.5f
+                                              : 50.0f; },
+        [](int i) { return i == 5   ? std::nanf("")
+                           : i == 2 ? 3.0f
+                                    : 1.0f; });
+    ASSERT_TRUE(report);
+    const TCriterionResult &f = Find(*report, QStringLiteral("F"));
+    EXPECT_EQ(f.Evaluated, 1032);
+    EXPECT_EQ(f.BeyondMax, 42);
+    EXPECT_EQ(f.Verdict, TVerdict::Fails);
+    EXPECT_EQ(Find(*report, QStringLiteral("K2U")).Verdict, TVerdict::Fails);
+    EXPECT_EQ(Find(*report, QStringLiteral("K0U")).Verdict, TVerdict::TooFewData);
+    EXPECT_EQ(report->Verdict, TVerdict::Fails);
+}
+
+// The worst F and dF values are the farthest beyond a maximum, even late in
+// the interval, and a value beyond a normal limit, however far, comes after
+// every value beyond a maximum.
+TEST(Report, WorstAreTheFarthest)
+{
+    QTemporaryDir dir;
+    const auto report = HourReport(
+        dir,
+        [](int i) {
+            if (i < 4)
+                return 50.45f; // beyond the maximum by 0.05
+            if (i < 24)
+                return 50.3f; // beyond normal by 0.1
+            if (i >= 1190)
+                return 50.5f + 0.01f * float(i - 1190);
+            return 50.0f;
+        },
+        [](int) { return 1.0f; });
+    ASSERT_TRUE(report);
+    for (const QString &quantity : {QStringLiteral("F"), QStringLiteral("dF")}) {
+        const TCriterionResult &r = Find(*report, quantity);
+        ASSERT_EQ(r.Worst.size(), 10u) << quantity.toStdString();
+        EXPECT_EQ(r.Worst.front().Value, *r.Max) << quantity.toStdString();
+        EXPECT_EQ(r.Worst.front().Time, kWeekStart.addSecs(1199 * 3)) << quantity.toStdString();
+        for (size_t k = 0; k < 10; ++k) {
+            EXPECT_EQ(r.Worst[k].Status, 1) << quantity.toStdString() << k;
+            EXPECT_EQ(r.Worst[k].Time, kWeekStart.addSecs((1199 - qint64(k)) * 3)) << quantity.toStdString() << k;
+        }
+    }
+}
+
+// Three minutes of recording hold no whole day: the report judges all of
+// them, and says so.
+TEST(Report, DefaultIntervalWithoutAWholeDay)
+{
+    QTemporaryDir dir;
+    const TArchiveTarget target = TArchiveTarget::File(dir.filePath(QStringLiteral("short.sqlite")));
+    const QDateTime start = kWeekStart.addSecs(10 * 3600 + 7);
+    {
+        TArchiveDatabase db(target);
+        ASSERT_TRUE(db.Open());
+        ASSERT_TRUE(db.Begin());
+        const qint64 meter = *db.MeterId({QStringLiteral("dtM7SQ"), 77, 1}, start);
+        for (int i = 0; i < 60; ++i)
+            ASSERT_TRUE(db.AddCycle(meter, Cycle(start.addSecs(i * 3), 50), false));
+        ASSERT_TRUE(db.Commit());
+    }
+    TArchiveDatabase db(target);
+    ASSERT_TRUE(db.Open(TArchiveDatabase::TMode::Read));
+    QString error;
+    const std::optional<TQualityReport> report = MakeQualityReport(db, {}, error);
+    ASSERT_TRUE(report) << error.toStdString();
+    EXPECT_EQ(report->From, start);
+    EXPECT_EQ(report->To, start.addSecs(180));
+    EXPECT_EQ(Find(*report, QStringLiteral("F")).Evaluated, 60);
+    EXPECT_EQ(Find(*report, QStringLiteral("F")).Expected, 60);
+    EXPECT_EQ(report->IntervalNote, QStringLiteral("Оценен весь архив прибора: 3 мин, полных суток в архиве нет"));
+    EXPECT_TRUE(QString::fromUtf8(RenderReport(*report, TFormat::Html)).contains(report->IntervalNote));
 }
