@@ -1,17 +1,27 @@
 #include "report/ReportDocument.h"
 
 #include "archive/ArchiveRows.h"
+#include "catalogue/CatalogueTypes.h"
+#include "common/UserFolders.h"
 #include "engine/RecordSlots.h"
 #include "report/ReportCharts.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPageLayout>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
 #include <QPdfWriter>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
@@ -21,8 +31,11 @@
 namespace Report {
 namespace {
 
-constexpr QSize kChartSize(1000, 330);
+constexpr QSize kChartSize(1000, 440);
 constexpr int kChartWidthOnPage = 500; // points: the A4 text width
+// Points of the page above and below the text: the running head and foot.
+constexpr double kHeadHeight = 18;
+constexpr double kFootHeight = 18;
 
 // A section of the document: its results and its charts.
 struct TSection
@@ -163,15 +176,33 @@ QString Escape(const QString &text)
     return text.toHtmlEscaped();
 }
 
-const char *kTableStart =
-    "<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" width=\"100%\" style=\"font-size:7pt\">";
+// The meter as the window names it: its model and factory number; an
+// identifier the program does not know stays as the archive has it.
+QString MeterName(const TMeterInfo &meter)
+{
+    const qsizetype code = DeviceTypeIdents().indexOf(meter.DeviceType);
+    const QString model = code >= 0 ? DeviceTypeFullNames().value(code) : meter.DeviceType;
+    return QStringLiteral("%1 № %2").arg(model).arg(meter.FactoryNumber);
+}
+
+// Header rows are repeated on each page the table continues on.
+QString TableStart(const QString &headerRow)
+{
+    return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" width=\"100%\" "
+                          "style=\"font-size:7pt\"><thead>") +
+           headerRow + QStringLiteral("</thead>");
+}
+
+QString Key(const QString &text)
+{
+    return QStringLiteral("<p style=\"font-size:7pt\">%1</p>").arg(text);
+}
 
 QString ResultsTable(const TQualityReport &report, const std::vector<size_t> &rows)
 {
-    QString html = QLatin1String(kTableStart);
-    html += QStringLiteral("<tr><th width=\"12%\">Величина</th><th>Оценено</th><th>Пропущено</th><th>За норм.</th>"
-                           "<th>%</th><th>За наиб.</th><th>%</th><th>Мин.</th><th>Макс.</th>"
-                           "<th>95 % ниж.</th><th>95 % верх.</th><th width=\"15%\">Заключение</th></tr>");
+    QString html = TableStart(QStringLiteral("<tr><th>Величина</th><th>Оцен.</th><th>Проп.</th><th>За норм.</th>"
+                                             "<th>%</th><th>За наиб.</th><th>%</th><th>Мин.</th><th>Макс.</th>"
+                                             "<th>95 % ниж.</th><th>95 % верх.</th><th>Заключение</th></tr>"));
     for (size_t i : rows) {
         const TCriterionResult &r = report.Results[i];
         const TCriterion &c = *r.Criterion;
@@ -187,16 +218,19 @@ QString ResultsTable(const TQualityReport &report, const std::vector<size_t> &ro
                     .arg(Number(c, r.Min), Number(c, r.Max), Number(c, r.P95Lower), Number(c, r.P95Upper),
                          VerdictCell(r.Verdict));
     }
-    return html + QStringLiteral("</table>");
+    return html + QStringLiteral("</table>") +
+           Key(QStringLiteral("Оцен. — оценено значений, Проп. — пропущено; За норм., За наиб. — значений за "
+                              "нормальными и за наибольшими пределами и их доля в % оценённых; 95 % ниж., 95 % "
+                              "верх. — нижнее и верхнее значения 95 %."));
 }
 
 // Every criterion, failing first; the harmonic orders of a channel folded
 // into one row (the worst verdict, the orders that fail).
 QString SummaryTable(const TQualityReport &report, const std::vector<size_t> &order)
 {
-    QString html = QLatin1String(kTableStart);
-    html += QStringLiteral("<tr><th>Величина</th><th>Оценено</th><th>За нормальными, %</th><th>За наибольшими, %</th>"
-                           "<th>Заключение</th></tr>");
+    QString html = TableStart(QStringLiteral("<tr><th>Величина</th><th>Оценено значений</th><th>За нормальными "
+                                             "пределами, %</th><th>За наибольшими пределами, %</th>"
+                                             "<th>Заключение</th></tr>"));
     std::vector<bool> folded(VDSlot::VoltageChannels, false);
     for (size_t i : order) {
         const TCriterionResult &r = report.Results[i];
@@ -235,11 +269,10 @@ QString SummaryTable(const TQualityReport &report, const std::vector<size_t> &or
 // normal limit and the maximum, coloured by the verdict.
 QString HarmonicsTable(const TQualityReport &report, const std::vector<size_t> &results)
 {
-    QString html = QLatin1String(kTableStart);
-    html += QStringLiteral("<tr><th>n</th>");
+    QString header = QStringLiteral("<tr><th>n</th>");
     for (int c = 0; c < VDSlot::VoltageChannels; ++c)
-        html += QStringLiteral("<th>%1: за норм., % / макс.</th>").arg(ChannelName(c));
-    html += QStringLiteral("</tr>");
+        header += QStringLiteral("<th>%1</th>").arg(ChannelName(c));
+    QString html = TableStart(header + QStringLiteral("</tr>"));
     for (int n = 2; n <= 50; ++n) {
         html += QStringLiteral("<tr><td>%1</td>").arg(n);
         for (int c = 0; c < VDSlot::VoltageChannels; ++c)
@@ -255,17 +288,19 @@ QString HarmonicsTable(const TQualityReport &report, const std::vector<size_t> &
             }
         html += QStringLiteral("</tr>");
     }
-    return html + QStringLiteral("</table><p>Цвет ячейки — заключение: красный — не соответствует, зелёный — "
-                                 "соответствует, серый — нет пределов или недостаточно данных.</p>");
+    return html + QStringLiteral("</table>") +
+           Key(QStringLiteral("В ячейке: доля значений за нормальным пределом, %, / наибольшее значение Ku(n), %. "
+                              "Цвет ячейки — заключение: красный — не соответствует, зелёный — соответствует, "
+                              "серый — нет пределов или недостаточно данных."));
 }
 
 // One row per quantity and limits row whose limits are the same on its
 // channels (the harmonics of every channel share theirs).
 QString LimitsTable(const TQualityReport &report)
 {
-    QString html = QLatin1String(kTableStart);
-    html += QStringLiteral("<tr><th>Величина</th><th>Действуют с</th><th>Набор</th><th>Наибольший верхний</th>"
-                           "<th>Нормальный верхний</th><th>Нормальный нижний</th><th>Наибольший нижний</th></tr>");
+    QString html = TableStart(QStringLiteral("<tr><th>Величина</th><th>Действуют с</th><th>Набор</th><th>Наибольший "
+                                             "верхний</th><th>Нормальный верхний</th><th>Нормальный нижний</th>"
+                                             "<th>Наибольший нижний</th></tr>"));
     struct TGroup
     {
         QStringList Names;
@@ -316,10 +351,10 @@ QString LimitsTable(const TQualityReport &report)
     for (size_t l = 0; l < rowsOfLimits; ++l) {
         html += QStringLiteral("<p>Ku(n), %, все каналы, действуют с %1: нормальный и наибольший верхние пределы</p>")
                     .arg(Time(report.Results[harmonics.front()].Limits[l].Since));
-        html += QLatin1String(kTableStart) + QStringLiteral("<tr>");
+        QString header = QStringLiteral("<tr>");
         for (int k = 0; k < columns; ++k)
-            html += QStringLiteral("<th>n</th><th>норм.</th><th>наиб.</th>");
-        html += QStringLiteral("</tr>");
+            header += QStringLiteral("<th>n</th><th>норм.</th><th>наиб.</th>");
+        html += TableStart(header + QStringLiteral("</tr>"));
         const int perColumn = int((harmonics.size() + columns - 1) / columns);
         for (int row = 0; row < perColumn; ++row) {
             html += QStringLiteral("<tr>");
@@ -342,8 +377,18 @@ QString LimitsTable(const TQualityReport &report)
     return html;
 }
 
+QDateTime Issued(const TDocumentFields &fields)
+{
+    return fields.Issued.isValid() ? fields.Issued : QDateTime::currentDateTime();
+}
+
+QString ProgramLine()
+{
+    return QStringLiteral("%1 v %2 (raruzor-report)").arg(ProgramTitle(), QStringLiteral(MONITOR_VERSION));
+}
+
 // The text with "chart:N" where chart N goes; the caller resolves the names.
-QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
+QString Html(const TQualityReport &report, const TDocumentFields &fields, std::vector<QByteArray> &charts)
 {
     const TCoverage &coverage = report.Coverage;
     const TReportSettings &settings = report.Settings;
@@ -353,9 +398,15 @@ QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
                        "table{border-collapse:collapse;font-size:8pt}th{background:#eeeeee}"
                        "img{max-width:100%}</style></head><body>");
     html += QStringLiteral("<h1>Отчёт о качестве электроэнергии</h1>");
-    html += QStringLiteral("<p><b>Счетчик:</b> %1, заводской номер %2, адрес %3</p>")
-                .arg(Escape(report.Meter.DeviceType))
-                .arg(report.Meter.FactoryNumber)
+    const auto field = [](const QString &text) {
+        return text.trimmed().isEmpty() ? QStringLiteral("не указан") : Escape(text.trimmed());
+    };
+    html += QStringLiteral("<p><b>Объект:</b> %1<br><b>Заказчик:</b> %2<br><b>Дата выдачи:</b> %3<br><b>Составлен "
+                           "программой:</b> %4</p>")
+                .arg(field(fields.Site), field(fields.Customer), Issued(fields).toString(QStringLiteral("dd.MM.yyyy")),
+                     Escape(ProgramLine()));
+    html += QStringLiteral("<p><b>Счетчик:</b> %1, адрес %2</p>")
+                .arg(Escape(MeterName(report.Meter)))
                 .arg(report.Meter.DeviceAddress);
     const auto nominal = [](float v, const char *unit) {
         return v != 0.0f && std::isfinite(v)
@@ -426,15 +477,17 @@ QString Html(const TQualityReport &report, std::vector<QByteArray> &charts)
         anyFailing = true;
         const TCriterion &c = *r.Criterion;
         html += QStringLiteral("<h3>%1</h3>").arg(Escape(DisplayName(c)));
-        html += QLatin1String(kTableStart);
-        html +=
-            QStringLiteral("<tr><th>Время</th><th>Значение, %1</th><th>Предел</th><th>Выход</th></tr>").arg(Unit(c));
+        html += TableStart(
+            QStringLiteral("<tr><th>Время</th><th>Значение, %1</th><th>Предел</th><th>Выход</th></tr>").arg(Unit(c)));
         for (const TExcursion &e : r.Worst)
             html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>")
                         .arg(Time(e.Time), Digits(c, double(e.Value)), LimitText(c, e.Limit), StatusText(e.Status));
         html += QStringLiteral("</table>");
     }
-    return html + QStringLiteral("</body></html>");
+    html += QStringLiteral("</body></html>");
+    // A number never breaks at its decimal comma: its cell keeps it on one line.
+    static const QRegularExpression numberCell(QStringLiteral("<td((?: [^>]*)?)>([^<]*\\d,\\d[^<]*)</td>"));
+    return html.replace(numberCell, QStringLiteral("<td\\1 style=\"white-space:nowrap\">\\2</td>"));
 }
 
 // The float's shortest decimal as a double: 49.6f reads 49.6, not 49.59999847.
@@ -468,7 +521,7 @@ QString JsonTime(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
 
-QByteArray Json(const TQualityReport &report)
+QByteArray Json(const TQualityReport &report, const TDocumentFields &fields)
 {
     QJsonArray criteria;
     for (const TCriterionResult &r : report.Results) {
@@ -524,6 +577,8 @@ QByteArray Json(const TQualityReport &report)
              {QStringLiteral("nominals"), QJsonObject{{QStringLiteral("phase_voltage"), JsonLimit(report.Nominals[0])},
                                                       {QStringLiteral("line_voltage"), JsonLimit(report.Nominals[1])},
                                                       {QStringLiteral("current"), JsonLimit(report.Nominals[2])}}}}},
+        {QStringLiteral("site"), fields.Site.trimmed()},
+        {QStringLiteral("customer"), fields.Customer.trimmed()},
         {QStringLiteral("from"), JsonTime(report.From)},
         {QStringLiteral("to"), JsonTime(report.To)},
         {QStringLiteral("interval_note"), report.IntervalNote},
@@ -542,50 +597,194 @@ QByteArray Json(const TQualityReport &report)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-QByteArray Pdf(const QString &html, const std::vector<QByteArray> &charts)
+// Pages as a reader wants them: blocks that introduce a table (its heading,
+// its caption) start a page of their own when the table's first row would go
+// to the next page, and a row that would run onto the next page starts
+// there, its predecessor taken down to the page's foot as the layout does
+// with a row that does not begin on the page. One change at a time, the
+// text laid out again after each.
+void Paginate(QTextDocument &document)
 {
-    QTextDocument document;
+    const double pageHeight = document.pageSize().height();
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    const auto top = [&](const QTextBlock &block) { return layout->blockBoundingRect(block).top(); };
+    const auto page = [&](double y) { return int(y / pageHeight); };
+    const auto lastPage = [&](const QTextBlock &block) {
+        return page(layout->blockBoundingRect(block).bottom() - 0.5);
+    };
+    const auto change = [&]() {
+        for (QTextFrame *frame : document.rootFrame()->childFrames()) {
+            auto *table = qobject_cast<QTextTable *>(frame);
+            if (!table || table->rows() < 2)
+                continue;
+            const int header = table->format().headerRowCount();
+            QTextBlock lead = table->firstCursorPosition().block().previous();
+            while (lead.isValid() && lead.text().isEmpty())
+                lead = lead.previous(); // the frame's own boundary
+            const QTextBlock firstRow =
+                table->cellAt(std::min(table->rows() - 1, header), 0).firstCursorPosition().block();
+            if (lead.isValid() && page(top(lead)) != page(top(firstRow))) {
+                // Headings just above the caption go with it.
+                while (lead.previous().isValid() && lead.previous().blockFormat().headingLevel() > 0 &&
+                       !document.frameAt(lead.previous().position())->parentFrame())
+                    lead = lead.previous();
+                QTextBlockFormat format = lead.blockFormat();
+                if (!(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)) {
+                    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    QTextCursor(lead).setBlockFormat(format);
+                    return true;
+                }
+            }
+            for (int r = header + 1; r < table->rows(); ++r) {
+                double rowTop = 0;
+                bool split = false;
+                for (int c = 0; c < table->columns(); ++c) {
+                    const QTextTableCell cell = table->cellAt(r, c);
+                    const QTextBlock first = cell.firstCursorPosition().block();
+                    rowTop = c == 0 ? top(first) : std::min(rowTop, top(first));
+                    split = split || page(top(first)) != lastPage(cell.lastCursorPosition().block());
+                }
+                if (!split || top(table->cellAt(r - 1, 0).firstCursorPosition().block()) >= rowTop)
+                    continue;
+                const double down = (page(rowTop) + 1) * pageHeight - rowTop + 1;
+                for (int c = 0; c < table->columns(); ++c) {
+                    QTextTableCell cell = table->cellAt(r - 1, c);
+                    QTextTableCellFormat format = cell.format().toTableCellFormat();
+                    const double padding = format.hasProperty(QTextFormat::TableCellBottomPadding)
+                                               ? format.bottomPadding()
+                                               : table->format().cellPadding();
+                    format.setBottomPadding(padding + down);
+                    cell.setFormat(format);
+                }
+                return true;
+            }
+        }
+        return false;
+    };
+    // Laid out anew from the top after each change: the layout's own
+    // update after a change of format leaves later blocks out.
+    for (int pass = 0; pass < 500 && change(); ++pass)
+        document.markContentsDirty(0, document.characterCount());
+}
+
+// The layout takes an image's width in pixels of the screen's resolution
+// and draws it in its device's units, here points.
+int ChartWidthAttribute()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? std::round(screen->logicalDotsPerInchX()) : 96.0;
+    return int(std::lround(kChartWidthOnPage * dpi / 72.0));
+}
+
+void LayOut(const QString &html, const std::vector<QByteArray> &charts, QTextDocument &document)
+{
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(8);
     document.setDefaultFont(font);
+    // Lines break between words only: a column is never narrower than its
+    // longest word.
+    QTextOption option = document.defaultTextOption();
+    option.setWrapMode(QTextOption::WordWrap);
+    document.setDefaultTextOption(option);
     for (size_t i = 0; i < charts.size(); ++i) {
         QImage image;
         image.loadFromData(charts[i], "PNG");
         document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("chart:%1").arg(i)), image);
     }
     document.setHtml(QString(html).replace(QStringLiteral("width=\"chart-width\""),
-                                           QStringLiteral("width=\"%1\"").arg(kChartWidthOnPage)));
+                                           QStringLiteral("width=\"%1\"").arg(ChartWidthAttribute())));
+    // Laid out in points on the page's printable width, so that 8 pt prints
+    // as 8 pt: the layout measures its fonts for a device of 72 dpi, whatever
+    // the screen's resolution.
+    static QImage points = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(2835);
+        image.setDotsPerMeterY(2835);
+        return image;
+    }();
+    document.documentLayout()->setPaintDevice(&points);
+    const QPageLayout page(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 12, 15, 12),
+                           QPageLayout::Millimeter);
+    const QSizeF printable = page.paintRect(QPageLayout::Point).size();
+    document.setPageSize(QSizeF(printable.width(), printable.height() - kHeadHeight - kFootHeight));
+    Paginate(document);
+}
+
+QByteArray Pdf(const TQualityReport &report, const TDocumentFields &fields, const QString &html,
+               const std::vector<QByteArray> &charts)
+{
+    QTextDocument document;
+    LayOut(html, charts, document);
     QByteArray pdf;
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 12, 15, 12),
                                      QPageLayout::Millimeter));
     writer.setResolution(150);
     writer.setTitle(QStringLiteral("Отчёт о качестве электроэнергии"));
     writer.setCreator(QStringLiteral("raruzor-report"));
-    // Laid out in points on the page's printable width, so that 8 pt prints as 8 pt.
-    document.setPageSize(writer.pageLayout().paintRect(QPageLayout::Point).size());
-    document.print(&writer);
+
+    const QSizeF body = document.pageSize();
+    const int pages = document.pageCount();
+    QString head = QStringLiteral("Отчёт о качестве электроэнергии: %1").arg(MeterName(report.Meter));
+    if (!fields.Site.trimmed().isEmpty())
+        head += QStringLiteral(", ") + fields.Site.trimmed();
+    const QString foot =
+        QStringLiteral("%1, выдан %2").arg(ProgramLine(), Issued(fields).toString(QStringLiteral("dd.MM.yyyy")));
+    QFont small(QStringLiteral("DejaVu Sans"));
+    small.setPixelSize(7); // the painter's unit is the point
+    QPainter painter(&writer);
+    painter.scale(writer.resolution() / 72.0, writer.resolution() / 72.0);
+    const QFontMetricsF metrics(small);
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0)
+            writer.newPage();
+        painter.setFont(small);
+        painter.setPen(QColor(90, 90, 90));
+        const QRectF headRect(0, 0, body.width(), kHeadHeight - 6);
+        painter.drawText(headRect, Qt::AlignLeft | Qt::AlignBottom,
+                         metrics.elidedText(head, Qt::ElideRight, body.width()));
+        painter.drawLine(QPointF(0, kHeadHeight - 4), QPointF(body.width(), kHeadHeight - 4));
+        const double footTop = kHeadHeight + body.height();
+        painter.drawLine(QPointF(0, footTop + 4), QPointF(body.width(), footTop + 4));
+        const QRectF footRect(0, footTop + 6, body.width(), kFootHeight - 6);
+        const QString number = QStringLiteral("Страница %1 из %2").arg(p + 1).arg(pages);
+        painter.drawText(footRect, Qt::AlignRight | Qt::AlignTop, number);
+        painter.drawText(
+            footRect.adjusted(0, 0, -metrics.horizontalAdvance(number) - 12, 0), Qt::AlignLeft | Qt::AlignTop,
+            metrics.elidedText(foot, Qt::ElideRight, body.width() - metrics.horizontalAdvance(number) - 12));
+        painter.save();
+        painter.translate(0, kHeadHeight - p * body.height());
+        document.drawContents(&painter, QRectF(0, p * body.height(), body.width(), body.height()));
+        painter.restore();
+    }
+    painter.end();
     buffer.close();
     return pdf;
 }
 
 } // namespace
 
-QByteArray RenderReport(const TQualityReport &report, TFormat format)
+QByteArray RenderReport(const TQualityReport &report, TFormat format, const TDocumentFields &fields)
 {
     if (format == TFormat::Json)
-        return Json(report);
+        return Json(report, fields);
     std::vector<QByteArray> charts;
-    QString html = Html(report, charts);
+    QString html = Html(report, fields, charts);
     if (format == TFormat::Pdf)
-        return Pdf(html, charts);
+        return Pdf(report, fields, html, charts);
     html.replace(QStringLiteral("width=\"chart-width\""), QStringLiteral("width=\"%1\"").arg(kChartSize.width()));
     for (size_t i = 0; i < charts.size(); ++i)
         html.replace(QStringLiteral("src=\"chart:%1\"").arg(i),
                      QStringLiteral("src=\"data:image/png;base64,%1\"").arg(QString::fromLatin1(charts[i].toBase64())));
     return html.toUtf8();
+}
+
+void LayOutReport(const TQualityReport &report, const TDocumentFields &fields, QTextDocument &document)
+{
+    std::vector<QByteArray> charts;
+    LayOut(Html(report, fields, charts), charts, document);
 }
 
 } // namespace Report

@@ -7,11 +7,28 @@
 #include "report/QualityReport.h"
 
 #include <QByteArray>
+#include <QDateTime>
+
+class QTextDocument;
 
 namespace Report {
 
 enum class TFormat { Html, Pdf, Json };
 
-QByteArray RenderReport(const TQualityReport &report, TFormat format);
+// What the document says beyond the archive: where and for whom it was
+// measured, and when it was issued (invalid: now).
+struct TDocumentFields
+{
+    QString Site;
+    QString Customer;
+    QDateTime Issued;
+};
+
+QByteArray RenderReport(const TQualityReport &report, TFormat format, const TDocumentFields &fields = {});
+
+// The PDF's text laid out on its pages as it is printed: the page height is
+// the document's page size; headings that would stay apart from their table
+// already start a new page.
+void LayOutReport(const TQualityReport &report, const TDocumentFields &fields, QTextDocument &document);
 
 } // namespace Report

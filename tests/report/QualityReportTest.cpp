@@ -238,7 +238,7 @@ TEST_F(ReportWeek, DocumentsCarryTheVerdicts)
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
     EXPECT_TRUE(text.contains(QStringLiteral("Отчёт о качестве электроэнергии")));
     EXPECT_TRUE(text.contains(QStringLiteral("Заключение: не соответствует")));
-    for (const char *word : {"соответствует", "нет пределов", "недостаточно данных", "K0U", "K2U", "dtM7SQ"})
+    for (const char *word : {"соответствует", "нет пределов", "недостаточно данных", "K0U", "K2U", "M7 (SQ v10+) № 77"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << word;
 }
 

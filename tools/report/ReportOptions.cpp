@@ -4,6 +4,9 @@
 #include "archive/ArchiveRows.h"
 #include "archive/ArchiveTarget.h"
 
+#include <QFileInfo>
+#include <QSettings>
+
 QString TReportOptions::Usage()
 {
     return QStringLiteral(
@@ -18,7 +21,8 @@ QString TReportOptions::Usage()
         "  --config ФАЙЛ.ini       архив из [Archive] Target файла, как его читает опрос (подходит\n"
         "                          его файл INI как есть): пароль из файла не попадает в командную\n"
         "                          строку; --archive, заданный вместе с ним, важнее, и файл не\n"
-        "                          читается\n"
+        "                          читается для архива; из его [Report] берутся Site и Customer,\n"
+        "                          если они не заданы параметрами\n"
         "  --meter N               заводской номер измерителя (можно не задавать, если в архиве\n"
         "                          один измеритель)\n"
         "  --from T, --to T        время измерителя ГГГГ-ММ-ДДTЧЧ:ММ:СС или ГГГГ-ММ-ДД, from\n"
@@ -30,6 +34,8 @@ QString TReportOptions::Usage()
         "  --percentile P          процент значений, которые должны быть в нормальных пределах\n"
         "                          (по умолчанию 95)\n"
         "  --coverage P            процент ожидаемых значений, нужный для заключения (по умолчанию 90)\n"
+        "  --site ТЕКСТ            объект измерения (адрес, подстанция, присоединение) для документа\n"
+        "  --customer ТЕКСТ        заказчик для документа\n"
         "  -h, --help              эта справка\n"
         "  -v, --version           версия программы и её утилит\n\n"
         "Код завершения:\n"
@@ -49,7 +55,7 @@ bool TReportOptions::Parse(const QStringList &arguments, QString &error)
         }
         return arguments[++i];
     };
-    bool formatGiven = false;
+    bool formatGiven = false, siteGiven = false, customerGiven = false;
     for (int i = 1; i < arguments.size() && error.isEmpty(); ++i) {
         const QString &name = arguments[i];
         if (name == QLatin1String("--archive")) {
@@ -93,6 +99,12 @@ bool TReportOptions::Parse(const QStringList &arguments, QString &error)
                 error = QStringLiteral("%1 wants a percent above 0 and up to 100, not %2").arg(name, text);
             (name == QLatin1String("--percentile") ? Request.Settings.Percentile : Request.Settings.RequiredCoverage) =
                 percent;
+        } else if (name == QLatin1String("--site")) {
+            Fields.Site = value(i);
+            siteGiven = true;
+        } else if (name == QLatin1String("--customer")) {
+            Fields.Customer = value(i);
+            customerGiven = true;
         } else {
             error = QStringLiteral("unknown option %1").arg(name);
         }
@@ -102,6 +114,15 @@ bool TReportOptions::Parse(const QStringList &arguments, QString &error)
             error = QStringLiteral("--archive or --config is needed");
         else
             Archive::ReadTargetConfig(ConfigFile, Archive, error);
+    }
+    // The document's fields from the same file, the command line first.
+    if (error.isEmpty() && !ConfigFile.isEmpty() && QFileInfo(ConfigFile).isReadable() &&
+        (!siteGiven || !customerGiven)) {
+        const QSettings ini(ConfigFile, QSettings::IniFormat);
+        if (!siteGiven)
+            Fields.Site = ini.value(QStringLiteral("Report/Site")).toString();
+        if (!customerGiven)
+            Fields.Customer = ini.value(QStringLiteral("Report/Customer")).toString();
     }
     if (error.isEmpty() && !formatGiven)
         error = QStringLiteral("--format is needed");

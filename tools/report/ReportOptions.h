@@ -14,6 +14,7 @@ struct TReportOptions
     QString ConfigFile; // an INI file naming the archive when Archive is not given
     Report::TReportRequest Request;
     Report::TFormat Format = Report::TFormat::Html;
+    Report::TDocumentFields Fields; // --site, --customer, or the INI's [Report] Site and Customer
     QString OutFile;
 
     static QString Usage();

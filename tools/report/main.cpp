@@ -42,7 +42,7 @@ int Run(const TReportOptions &options)
         Print(stderr, QStringLiteral("Отчёт не составлен: ") + error);
         return kExitFailed;
     }
-    const QByteArray document = Report::RenderReport(*report, options.Format);
+    const QByteArray document = Report::RenderReport(*report, options.Format, options.Fields);
     const QString path = QDir::toNativeSeparators(options.OutFile);
     QSaveFile file(options.OutFile);
     if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
