@@ -23,16 +23,20 @@ grep -q '^Счетчик 1: dtM7SQ, заводской номер 4321, адре
 grep -q '^  циклов: 20, 10-минутных строк: [12], время счетчика: ....-..-.. ..:..:.. – ' "$work/info.txt"
 grep -q '^Версия схемы: 1$' "$work/info.txt"
 grep -q '^Строк пределов: 1$' "$work/info.txt"
+grep -q '^Размер: [0-9]*,[0-9][0-9] МБ$' "$work/info.txt"
 
-# Cycles: a header of the archive's names, 20 rows, numbers in the snapshot's
-# form, ";" after each cell, CR LF.
-"$tool" export "$work/a.sqlite" --meter 1 --from 2000-01-01 --to 2100-01-01T00:00:00 --csv "$work/c.csv" > /dev/null
+# Cycles: a header of the archive's names, 20 rows, the numbers as the meter
+# gave them, ";" after each cell, CR LF; the tool names the file and its rows.
+"$tool" export "$work/a.sqlite" --meter 1 --from 2000-01-01 --to 2100-01-01T00:00:00 --csv "$work/c.csv" > "$work/said"
+[ "$(cat "$work/said")" = "Записан файл: $work/c.csv (строк: 20)" ] || { cat "$work/said"; exit 1; }
 [ "$(wc -l < "$work/c.csv")" -eq 21 ]
 [ "$(grep -c $'\r$' "$work/c.csv")" -eq 21 ]
 head -n 1 "$work/c.csv" | grep -q $'^meter_time;pc_time_utc;Urms_a;Urms_b;.*;I1seq;I2;\r$'
 sed -n 2p "$work/c.csv" | grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8};[0-9-]{10} [0-9:]{8};[0-9]+\.[0-9]+;'
 urms="$(sed -n 2p "$work/c.csv" | cut -d';' -f3)"
-[[ "$urms" =~ ^[0-9]+\.[0-9]{1,13}$ && ${#urms} -le 16 ]] || { echo "Urms_a is $urms"; exit 1; }
+# the meter's float32 in its shortest exact form: 9 significant digits at most
+[[ "$urms" =~ ^[0-9]+\.[0-9]{1,6}$ && ${#urms} -le 10 ]] || { echo "Urms_a is $urms"; exit 1; }
+! grep -qE '[0-9]{10}|[0-9]\.[0-9]{9}' "$work/c.csv" || { grep -E '[0-9]{10}|[0-9]\.[0-9]{9}' "$work/c.csv" | head -n 2; exit 1; }
 # an empty range is a header alone
 "$tool" export "$work/a.sqlite" --meter 1 --to 2000-01-01 --csv "$work/none.csv" > /dev/null
 [ "$(wc -l < "$work/none.csv")" -eq 1 ]

@@ -4,11 +4,14 @@
 #include "archive/ArchiveDatabase.h"
 #include "archive/ArchiveRows.h"
 #include "common/Cp1251.h"
+#include "common/ShortestFloat.h"
 #include "files/CsvSnapshot.h"
 
 #include <QDir>
 #include <QSaveFile>
 #include <QSqlError>
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -42,8 +45,8 @@ std::vector<TColumn> Columns(bool aggregates)
     return columns;
 }
 
-// The snapshot's cells: numbers in its 15-digit form with the system's
-// decimal mark, times in the archive's form, an empty cell for a value the
+// The snapshot's cells: the meter's float32 numbers in their shortest exact
+// form ("-0.04") with the system's decimal mark, times in the archive's form, an empty cell for a value the
 // meter did not give. Each cell is written anew from the number or time read
 // back, never the archive's text as it is: an edited archive could otherwise
 // put a formula into the spreadsheet that opens the file. Nothing when the
@@ -60,7 +63,9 @@ std::optional<QString> Cell(const QVariant &value, TCellKind kind, QChar decimal
         break;
     case TCellKind::Real:
         if (const double number = value.toDouble(&ok); ok)
-            return TCsvFile::FormatFloat(number, decimalSeparator);
+            return std::isfinite(number) && std::fabs(number) <= std::numeric_limits<float>::max()
+                       ? ShortestFloatText(float(number), decimalSeparator)
+                       : TCsvFile::FormatFloat(number, decimalSeparator); // not a float32 the meter gave
         break;
     case TCellKind::Text:
         if (const QDateTime time = TimeFromText(value.toString()); time.isValid())

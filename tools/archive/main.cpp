@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLocale>
 #include <cstdio>
 
 namespace {
@@ -45,7 +46,9 @@ int Info(TArchiveDatabase &database)
     Print(stdout, QStringLiteral("Версия схемы: %1").arg(version));
     Print(stdout, summary.SizeBytes < 0
                       ? QStringLiteral("Размер: неизвестен")
-                      : QStringLiteral("Размер: %1 МБ").arg(double(summary.SizeBytes) / (1024.0 * 1024.0), 0, 'f', 2));
+                      : QStringLiteral("Размер: %1 МБ") // with the decimal comma, as the window shows it
+                            .arg(QLocale(QLocale::Russian, QLocale::Russia)
+                                     .toString(double(summary.SizeBytes) / (1024.0 * 1024.0), 'f', 2)));
     Print(stdout, QStringLiteral("Счетчиков: %1").arg(summary.Meters.size()));
     for (const Archive::TMeterRow &meter : summary.Meters) {
         Print(stdout,
@@ -76,7 +79,7 @@ int Export(TArchiveDatabase &database, const TArchiveToolOptions &options)
     if (outcome.Skipped > 0)
         Print(stderr,
               QStringLiteral("Пропущено строк, время или число в которых не читается: %1").arg(outcome.Skipped));
-    Print(stdout, QStringLiteral("%1%2 (строк: %3)").arg(SavedFileLead(), path).arg(outcome.Rows));
+    Print(stdout, QStringLiteral("Записан файл: %1 (строк: %2)").arg(path).arg(outcome.Rows));
     return kExitOk;
 }
 

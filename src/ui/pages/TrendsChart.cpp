@@ -83,6 +83,13 @@ TTrendsChart::TTrendsChart(QWidget *parent) : QWidget(parent)
     ticker->setDateTimeSpec(Qt::UTC); // the meter's clock, kept without a zone
     plot_->xAxis->setTicker(ticker);
     plot_->yAxis2->setTickLabels(true);
+    // every line named, the limit lines too: the chart reads alone, on paper as well
+    plot_->legend->setVisible(true);
+    plot_->legend->setBrush(QColor(255, 255, 255, 200));
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    plot_->legend->setFont(small);
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     layout->addWidget(plot_, 1);
     readout_ = new QLabel(this);
     readout_->setObjectName(QStringLiteral("lblTrendReadout"));
@@ -203,8 +210,12 @@ void TTrendsChart::Show(std::vector<TBuiltSeries> series, bool aggregates, doubl
             QColor color = k < 2 ? kAbove : kBelow;
             if (normal)
                 color = TFormatUtilities::Lighten(color, kNormalLimitLighten);
+            // a limit is one of the quantity's, whatever the channel: its symbol alone
+            static const char *const kLimitNames[kLimitCount] = {"предельно допустимое ↑", "нормально допустимое ↑",
+                                                                 "нормально допустимое ↓", "предельно допустимое ↓"};
             QCPGraph *g = plot_->addGraph(plot_->xAxis, axis);
-            g->setName(s.Quantity.Caption + QStringLiteral(" предел"));
+            g->setName(s.Quantity.Caption.section(u' ', 0, 0) + QStringLiteral(": ") +
+                       QString::fromUtf8(kLimitNames[k]));
             g->setPen(QPen(color, 1, Qt::DashLine));
             g->setLineStyle(QCPGraph::lsStepLeft);
             SetPoints(g, limit);
@@ -214,6 +225,7 @@ void TTrendsChart::Show(std::vector<TBuiltSeries> series, bool aggregates, doubl
             g->setLineStyle(QCPGraph::lsNone);
             const QColor color = side == 0 ? kAbove : kBelow;
             g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, color, color, 4));
+            g->removeFromLegend();
             SetPoints(g, s.Beyond[size_t(side)]);
             shown.Beyond[side] = g;
         }
@@ -314,9 +326,12 @@ QString TTrendsChart::ReadoutAt(double key) const
     NearestValue(shown_.front().Line, key, &at);
     QStringList parts{Archive::SeriesDateTime(at).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))};
     for (const TShown &s : shown_) {
+        const QString unit = ValueUnit(s.Quantity);
         QString text = s.Quantity.Caption + QStringLiteral(": ") + Number(NearestValue(s.Line, at));
         if (aggregates_)
             text += QStringLiteral(" (%1…%2)").arg(Number(NearestValue(s.Min, at)), Number(NearestValue(s.Max, at)));
+        if (!unit.isEmpty())
+            text += u' ' + unit;
         parts << text;
     }
     return parts.join(QStringLiteral("   "));
@@ -329,12 +344,26 @@ void TTrendsChart::OnMouseMove(QMouseEvent *event)
     readout_->setText(ReadoutAt(plot_->xAxis->pixelToCoord(event->pos().x())));
 }
 
-bool TTrendsChart::SavePng(const QString &fileName)
+// The title in a row of its own above the chart while the picture is made.
+bool TTrendsChart::SaveWithTitle(const QString &title, const std::function<bool()> &save)
 {
-    return plot_->savePng(fileName);
+    auto *text = new QCPTextElement(plot_, title, QFont(font().family(), 11, QFont::Bold));
+    plot_->plotLayout()->insertRow(0);
+    plot_->plotLayout()->addElement(0, 0, text);
+    const bool saved = save();
+    plot_->plotLayout()->remove(text);
+    plot_->plotLayout()->simplify();
+    plot_->replot();
+    return saved;
 }
 
-bool TTrendsChart::SavePdf(const QString &fileName)
+bool TTrendsChart::SavePng(const QString &fileName, const QString &title)
 {
-    return plot_->savePdf(fileName);
+    return SaveWithTitle(title, [&] { return plot_->savePng(fileName); });
+}
+
+bool TTrendsChart::SavePdf(const QString &fileName, const QString &title)
+{
+    // an A4 page across, in points
+    return SaveWithTitle(title, [&] { return plot_->savePdf(fileName, 842, 595); });
 }

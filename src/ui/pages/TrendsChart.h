@@ -11,6 +11,7 @@
 #include "ui/pages/TrendsSeries.h"
 
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 class QCPAxis;
@@ -50,8 +51,10 @@ public:
     void ResetView();
     QString ReadoutAt(double key) const;
 
-    bool SavePng(const QString &fileName);
-    bool SavePdf(const QString &fileName);
+    // The picture with a title (the meter and the interval) and the legend;
+    // the PDF on an A4 page across.
+    bool SavePng(const QString &fileName, const QString &title);
+    bool SavePdf(const QString &fileName, const QString &title);
 
     QCustomPlot *Plot() const { return plot_; }
     // The line of series i (tests, the read-out).
@@ -74,6 +77,7 @@ private:
     void RescaleValues();
     void OnMouseMove(QMouseEvent *event);
     void Replot(int priority);
+    bool SaveWithTitle(const QString &title, const std::function<bool()> &save);
     void showEvent(QShowEvent *event) override;
 
     QCustomPlot *plot_;

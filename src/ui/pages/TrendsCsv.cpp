@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveRows.h"
 #include "common/Exceptions.h"
+#include "common/ShortestFloat.h"
 #include "files/CsvSnapshot.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ bool WriteCsv(const QString &fileName, const Archive::TSeriesResult &data, const
 {
     const bool aggregates = data.Source == Archive::TSeriesSource::Aggregates;
     std::vector<const Archive::TSeriesColumn *> columns;
-    QString line = aggregates ? QStringLiteral("interval_start;flags;") : QStringLiteral("meter_time;");
+    QString line = aggregates ? QStringLiteral("Начало интервала;Флаги;") : QStringLiteral("Время счетчика;");
     for (const TQuantity &quantity : quantities) {
         const auto found = std::find_if(data.Columns.begin(), data.Columns.end(),
                                         [&](const Archive::TSeriesColumn &c) { return c.Quantity == quantity.Name; });
@@ -22,7 +23,7 @@ bool WriteCsv(const QString &fileName, const Archive::TSeriesResult &data, const
             continue;
         columns.push_back(&*found);
         const QString name = ExportName(quantity);
-        line += aggregates ? QStringLiteral("%1_avg;%1_min;%1_max;").arg(name) : name + u';';
+        line += aggregates ? QStringLiteral("%1 ср.;%1 мин.;%1 макс.;").arg(name) : name + u';';
     }
     QString reason;
     if (!TGenerateNameUtilities::PrepareFolder(fileName, {}, &reason)) {
@@ -38,7 +39,7 @@ bool WriteCsv(const QString &fileName, const Archive::TSeriesResult &data, const
     }
     const QChar decimal = TCsvFile::SystemDecimalSeparator();
     const auto cell = [&](const std::vector<double> &values, size_t i) {
-        return i < values.size() && std::isfinite(values[i]) ? TCsvFile::FormatFloat(values[i], decimal) : QString();
+        return i < values.size() && std::isfinite(values[i]) ? ShortestFloatText(float(values[i]), decimal) : QString();
     };
     try {
         // a line at a time: the file writes unbuffered

@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -172,6 +174,7 @@ void TTrendsPage::BuildControls()
         edit->setDisplayFormat(kEditFormat);
         edit->setTimeSpec(Qt::UTC); // the meter's clock, shown as it reads
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00")) + 40);
+        edit->installEventFilter(this);
     }
     auto *show = new QPushButton(QStringLiteral("Показать"), this);
     show->setObjectName(QStringLiteral("btnTrendShow"));
@@ -312,6 +315,19 @@ void TTrendsPage::SetArchiveTarget(const TArchiveTarget &target)
         ShowStatus(QStringLiteral("Архив не задан"));
         return;
     }
+    harmonicsFromAggregates_ = false;
+    AskSummary(true);
+}
+
+void TTrendsPage::AskSummary(bool reload)
+{
+    reloadOnSummary_ = reloadOnSummary_ || reload;
+    if (!target_.IsValid())
+        return;
+    if (summaryAsked_) {
+        summaryAgain_ = true; // the one on its way may have been read before the archive grew
+        return;
+    }
     summaryAsked_ = true;
     loader_->RequestSummary(target_);
 }
@@ -329,10 +345,16 @@ void TTrendsPage::OnSummary(const Archive::TSummary &summary, const QString &err
 {
     summaryAsked_ = false;
     const qint64 previous = cmbMeter_->currentData().toLongLong();
+    std::vector<Archive::TMeterRow> before = std::move(meters_);
     meters_.clear();
     for (const Archive::TMeterRow &meter : summary.Meters)
         if (meter.Cycles > 0 || meter.Aggregates > 0)
             meters_.push_back(meter);
+    const auto sameSpans = [](const Archive::TMeterRow &a, const Archive::TMeterRow &b) {
+        return a.Id == b.Id && a.FirstMeterTime == b.FirstMeterTime && a.LastMeterTime == b.LastMeterTime;
+    };
+    const bool changed = !std::equal(before.begin(), before.end(), meters_.begin(), meters_.end(), sameSpans);
+    const bool forced = std::exchange(reloadOnSummary_, false);
     cmbMeter_->clear();
     int chosen = 0;
     for (const Archive::TMeterRow &meter : meters_) {
@@ -349,13 +371,28 @@ void TTrendsPage::OnSummary(const Archive::TSummary &summary, const QString &err
         ShowStatus(QStringLiteral("Архив не прочитан: ") + error);
         return;
     }
-    Reload();
+    if (std::exchange(summaryAgain_, false)) {
+        reloadOnSummary_ = reloadOnSummary_ || forced || changed;
+        AskSummary(false);
+        return;
+    }
+    const bool otherMeter = CurrentMeter() == nullptr || CurrentMeter()->Id != previous;
+    if (otherMeter)
+        harmonicsFromAggregates_ = false;
+    // an anchored interval follows the archive's new end; a fixed one stays
+    if (forced || (changed && (anchored_ || otherMeter)))
+        Reload();
 }
 
 void TTrendsPage::ChooseSpan(TSpan span)
 {
     span_ = span;
     anchored_ = true;
+    if (span == TSpan::All && target_.IsValid()) {
+        // the archive as it is now: the poller may have added to it since
+        AskSummary(true);
+        return;
+    }
     Reload();
 }
 
@@ -369,7 +406,31 @@ void TTrendsPage::ChooseInterval(const QDateTime &from, const QDateTime &to)
 
 void TTrendsPage::OnShowClicked()
 {
-    ChooseInterval(dteFrom_->dateTime(), dteTo_->dateTime());
+    // the minutes the fields show, not the seconds they keep from before
+    const auto shown = [](QDateTime time) {
+        time.setTime(QTime(time.time().hour(), time.time().minute()));
+        return time;
+    };
+    ChooseInterval(shown(dteFrom_->dateTime()), shown(dteTo_->dateTime()));
+}
+
+bool TTrendsPage::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *edit = qobject_cast<QDateTimeEdit *>(watched);
+    if (!edit || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const QLineEdit *line = edit->findChild<QLineEdit *>();
+    if (line && line->hasSelectedText() && !key->text().isEmpty() && key->text().front().isDigit() &&
+        line->selectedText() != edit->sectionText(edit->currentSection())) {
+        // sections are the runs of digits: count the separators before the selection
+        const QString text = line->text().left(line->selectionStart());
+        int index = 0;
+        for (qsizetype i = 1; i < text.size(); ++i)
+            index += !text[i].isDigit() && text[i - 1].isDigit();
+        edit->setSelectedSection(edit->sectionAt(std::min(index, edit->sectionCount() - 1)));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TTrendsPage::Reload()
@@ -404,8 +465,11 @@ void TTrendsPage::Reload()
     request.From = from_;
     request.To = to_;
     request.Source = SourceFor(from_, to_);
-    for (const TQuantity &q : Shown())
+    for (const TQuantity &q : Shown()) {
         request.Quantities << q.Name;
+        if (harmonicsFromAggregates_ && q.Name.startsWith(QLatin1String("KUn:")))
+            request.Source = Archive::TSeriesSource::Aggregates;
+    }
     request.Serial = ++serial_;
     loading_ = true;
     ShowStatus(QStringLiteral("Чтение архива…"));
@@ -416,16 +480,24 @@ void TTrendsPage::OnSeries(const Archive::TSeriesResult &result)
 {
     if (result.Serial != serial_)
         return; // asked again since
+    // cycles kept without their spectra: Ku(n) from the 10-minute rows
+    if (result.Error.isEmpty() && result.Source == Archive::TSeriesSource::Cycles && !result.Times.empty() &&
+        !harmonicsFromAggregates_) {
+        for (const Archive::TSeriesColumn &column : result.Columns)
+            if (column.Quantity.startsWith(QLatin1String("KUn:")) &&
+                std::none_of(column.Avg.begin(), column.Avg.end(), [](double v) { return std::isfinite(v); })) {
+                harmonicsFromAggregates_ = true;
+                Reload();
+                return;
+            }
+    }
     loading_ = false;
     data_ = result;
     Rebuild();
     if (!result.Error.isEmpty())
         ShowStatus(QStringLiteral("Архив не прочитан: ") + result.Error);
     else
-        ShowStatus(QStringLiteral("%1: %2")
-                       .arg(result.Source == Archive::TSeriesSource::Cycles ? QStringLiteral("циклы по 3 с")
-                                                                            : QStringLiteral("10-минутные значения"))
-                       .arg(result.Times.size()));
+        ShowCount();
     FlushPending();
     emit SeriesShown();
 }
@@ -437,6 +509,20 @@ void TTrendsPage::Rebuild()
     for (const TQuantity &q : Shown())
         series.push_back(Build(data_, q, from, to, chart_->PixelColumns()));
     chart_->Show(std::move(series), data_.Source == Archive::TSeriesSource::Aggregates, from, to);
+}
+
+void TTrendsPage::ShowCount()
+{
+    const double from = Archive::SeriesTime(from_), to = Archive::SeriesTime(to_);
+    const auto drawn =
+        std::count_if(data_.Times.begin(), data_.Times.end(), [&](double t) { return t >= from && t < to; });
+    const bool cycles = data_.Source == Archive::TSeriesSource::Cycles;
+    QString text = QStringLiteral("%1: %2")
+                       .arg(cycles ? QStringLiteral("циклы по 3 с") : QStringLiteral("10-минутные значения"))
+                       .arg(drawn);
+    if (!cycles && SourceFor(from_, to_) == Archive::TSeriesSource::Cycles)
+        text += QStringLiteral(" (в циклах архива нет спектров: Ku(n) по 10-минутным значениям)");
+    ShowStatus(text);
 }
 
 void TTrendsPage::ShowStatus(const QString &text)
@@ -453,6 +539,7 @@ QString TTrendsPage::StatusText() const
 void TTrendsPage::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    AskSummary(false); // reloads when the archive grew since
     if (stale_) {
         stale_ = false;
         pending_.clear();
@@ -500,10 +587,8 @@ void TTrendsPage::OnCycle(TCycleCopy cycle)
     if (const QDateTime time = Archive::MeterTimeFromDayCount(cycle.MeterDateTime); time.isValid())
         lastLive_ = time;
     // the archive did not know the polled meter yet: it may now
-    if (!CurrentMeter() && target_.IsValid() && !summaryAsked_) {
-        summaryAsked_ = true;
-        loader_->RequestSummary(target_);
-    }
+    if (!CurrentMeter())
+        AskSummary(true);
     if (!isVisible() || loading_) {
         if (pending_.size() >= size_t(kHiddenCycles)) {
             pending_.clear();
@@ -568,6 +653,7 @@ void TTrendsPage::AppendLive(const TCycleCopy &cycle)
         from_ = to_.addSecs(-span);
     data_.To = to_;
     ShowInterval();
+    ShowCount();
     chart_->Append(t, points, Archive::SeriesTime(from_), Archive::SeriesTime(to_));
 }
 
@@ -606,7 +692,18 @@ void TTrendsPage::SaveImage()
                            this))
         return;
     const bool pdf = QFileInfo(chosen).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
-    const bool saved = pdf ? chart_->SavePdf(chosen) : chart_->SavePng(chosen);
+    const Archive::TMeterRow *meter = CurrentMeter();
+    QString title = QStringLiteral("Тренды");
+    if (meter)
+        title += QStringLiteral(": %1 № %2").arg(meter->DeviceType).arg(meter->FactoryNumber);
+    else if (liveMeter_)
+        title += QStringLiteral(": %1 № %2").arg(liveMeter_->DeviceType).arg(liveMeter_->FactoryNumber);
+    const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+    title += QStringLiteral(", %1 – %2 (время счетчика), %3")
+                 .arg(from_.toString(format), to_.toString(format),
+                      data_.Source == Archive::TSeriesSource::Cycles ? QStringLiteral("циклы по 3 с")
+                                                                     : QStringLiteral("10-минутные значения"));
+    const bool saved = pdf ? chart_->SavePdf(chosen, title) : chart_->SavePng(chosen, title);
     ShowStatus(saved ? QStringLiteral("Записан файл ") + QDir::toNativeSeparators(chosen)
                      : QStringLiteral("Файл %1 не записан").arg(QDir::toNativeSeparators(chosen)));
 }

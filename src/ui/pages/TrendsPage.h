@@ -61,7 +61,7 @@ public:
     const Archive::TSeriesResult &Data() const { return data_; }
     QString StatusText() const;
     // No request is on its way.
-    bool Idle() const { return !loading_; }
+    bool Idle() const { return !loading_ && !summaryAsked_; }
     QDateTime From() const { return from_; }
     QDateTime To() const { return to_; }
 
@@ -78,6 +78,9 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // A digit typed over more than one section of a date field starts the
+    // section the selection starts in (else the edit keeps the old day).
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     class TFeed;
@@ -92,6 +95,10 @@ private:
     void Reload();
     void Rebuild();
     void ShowStatus(const QString &text);
+    // The source and the count of the points drawn in the interval.
+    void ShowCount();
+    // What the archive holds now: its meters and their spans read again.
+    void AskSummary(bool reload);
     const Archive::TMeterRow *CurrentMeter() const;
 
     // live
@@ -120,6 +127,10 @@ private:
     TArchiveTarget target_;
     std::vector<Archive::TMeterRow> meters_;
     bool summaryAsked_ = false;
+    bool summaryAgain_ = false;    // asked again while one was on its way
+    bool reloadOnSummary_ = false; // reload even when the meters' spans are as they were
+    // Ku(n) asked of cycles that hold no spectra: drawn from the 10-minute rows
+    bool harmonicsFromAggregates_ = false;
     TSpan span_ = TSpan::Hour;
     bool anchored_ = true; // the interval ends with the latest cycle
     QDateTime from_, to_;

@@ -19,12 +19,13 @@ std::vector<TQuantity> Make()
 {
     const QStringList &g = Groups();
     std::vector<TQuantity> all;
-    const auto perChannel = [&](const char *name, const QString &group, TUnit unit, int channels, int style,
-                                auto limits) {
+    // the archive's name, the symbol the other pages give it
+    const auto perChannel = [&](const char *name, const QString &symbol, const QString &group, TUnit unit, int channels,
+                                int style, auto limits) {
         for (int c = 0; c < channels; ++c) {
             TQuantity q;
             q.Name = QLatin1String(name) + QLatin1String(Archive::kChannelSuffixes[c]);
-            q.Caption = QLatin1String(name) + u' ' + QLatin1String(kChannelCaptions[c]);
+            q.Caption = symbol + u' ' + QLatin1String(kChannelCaptions[c]);
             q.Group = group;
             q.Unit = unit;
             q.Color = kChannelColors[c];
@@ -36,10 +37,11 @@ std::vector<TQuantity> Make()
             all.push_back(q);
         }
     };
-    const auto single = [&](const char *name, const QString &group, TUnit unit, QColor color, int style,
-                            const TLimitDescriptor *limits = nullptr) {
+    const auto single = [&](const char *name, const QString &symbol, const QString &group, TUnit unit, QColor color,
+                            int style, const TLimitDescriptor *limits = nullptr) {
         TQuantity q;
-        q.Name = q.Caption = QLatin1String(name);
+        q.Name = QLatin1String(name);
+        q.Caption = symbol;
         q.Group = group;
         q.Unit = unit;
         q.Color = color;
@@ -52,38 +54,38 @@ std::vector<TQuantity> Make()
     };
     using enum TUnit;
     const QColor black(0, 0, 0), blue(0, 0, 200), teal(0, 140, 140), purple(128, 0, 128);
-    perChannel("Urms", g[0], Voltage, 6, 0, nullptr);
-    perChannel("U1", g[0], Voltage, 6, 1, nullptr);
-    perChannel("Irms", g[1], Current, 3, 0, nullptr);
-    perChannel("I1", g[1], Current, 3, 1, nullptr);
+    perChannel("Urms", QStringLiteral("U"), g[0], Voltage, 6, 0, nullptr);
+    perChannel("U1", QStringLiteral("U(1)"), g[0], Voltage, 6, 1, nullptr);
+    perChannel("Irms", QStringLiteral("I"), g[1], Current, 3, 0, nullptr);
+    perChannel("I1", QStringLiteral("I(1)"), g[1], Current, 3, 1, nullptr);
     const TLimitDescriptor frequency = DisplayLimits::Frequency();
     const TLimitDescriptor deviation = DisplayLimits::FrequencyDeviation();
-    single("F", g[2], Frequency, black, 0, &frequency);
-    single("dF", g[2], Frequency, blue, 0, &deviation);
-    perChannel("dU1", g[3], Percent, 6, 0, DisplayLimits::DeviationU1);
-    perChannel("dU", g[3], Percent, 6, 1, DisplayLimits::DeviationU);
+    single("F", QStringLiteral("F"), g[2], Frequency, black, 0, &frequency);
+    single("dF", QStringLiteral("ΔF"), g[2], Frequency, blue, 0, &deviation);
+    perChannel("dU1", QStringLiteral("δU(1)"), g[3], Percent, 6, 0, DisplayLimits::DeviationU1);
+    perChannel("dU", QStringLiteral("δU"), g[3], Percent, 6, 1, DisplayLimits::DeviationU);
     const TLimitDescriptor k0u = DisplayLimits::ZeroSequenceUnbalance();
     const TLimitDescriptor k2u = DisplayLimits::NegativeSequenceUnbalance();
-    single("K0U", g[4], Percent, black, 0, &k0u);
-    single("K2U", g[4], Percent, blue, 0, &k2u);
-    single("K0I", g[4], Percent, teal, 1, nullptr);
-    single("K2I", g[4], Percent, purple, 1, nullptr);
-    single("U0", g[4], Voltage, black, 0);
-    single("U1seq", g[4], Voltage, blue, 0);
-    single("U2", g[4], Voltage, teal, 0);
-    single("I0", g[4], Current, black, 1);
-    single("I1seq", g[4], Current, blue, 1);
-    single("I2", g[4], Current, teal, 1);
-    perChannel("KU", g[5], Percent, 6, 0, [](int) { return DisplayLimits::TotalHarmonics(); });
-    perChannel("KI", g[5], Percent, 3, 1, nullptr);
-    perChannel("P", g[6], Power, 3, 0, nullptr);
-    perChannel("Q", g[6], Power, 3, 1, nullptr);
-    perChannel("S", g[6], Power, 3, 2, nullptr);
-    perChannel("Km", g[6], PowerFactor, 3, 3, nullptr);
-    single("PSum", g[6], Power, black, 0);
-    single("QSum", g[6], Power, black, 1);
-    single("SSum", g[6], Power, black, 2);
-    single("KmSum", g[6], PowerFactor, black, 3);
+    single("K0U", QStringLiteral("K0U"), g[4], Percent, black, 0, &k0u);
+    single("K2U", QStringLiteral("K2U"), g[4], Percent, blue, 0, &k2u);
+    single("K0I", QStringLiteral("K0I"), g[4], Percent, teal, 1, nullptr);
+    single("K2I", QStringLiteral("K2I"), g[4], Percent, purple, 1, nullptr);
+    single("U0", QStringLiteral("U0 нулевой посл."), g[4], Voltage, black, 0);
+    single("U1seq", QStringLiteral("U1 прямой посл."), g[4], Voltage, blue, 0);
+    single("U2", QStringLiteral("U2 обратной посл."), g[4], Voltage, teal, 0);
+    single("I0", QStringLiteral("I0 нулевой посл."), g[4], Current, black, 1);
+    single("I1seq", QStringLiteral("I1 прямой посл."), g[4], Current, blue, 1);
+    single("I2", QStringLiteral("I2 обратной посл."), g[4], Current, teal, 1);
+    perChannel("KU", QStringLiteral("KU"), g[5], Percent, 6, 0, [](int) { return DisplayLimits::TotalHarmonics(); });
+    perChannel("KI", QStringLiteral("KI"), g[5], Percent, 3, 1, nullptr);
+    perChannel("P", QStringLiteral("P"), g[6], Power, 3, 0, nullptr);
+    perChannel("Q", QStringLiteral("Q"), g[6], Power, 3, 1, nullptr);
+    perChannel("S", QStringLiteral("S"), g[6], Power, 3, 2, nullptr);
+    perChannel("Km", QStringLiteral("Km"), g[6], PowerFactor, 3, 3, nullptr);
+    single("PSum", QStringLiteral("P 3ф"), g[6], Power, black, 0);
+    single("QSum", QStringLiteral("Q 3ф"), g[6], Power, black, 1);
+    single("SSum", QStringLiteral("S 3ф"), g[6], Power, black, 2);
+    single("KmSum", QStringLiteral("Km 3ф"), g[6], PowerFactor, black, 3);
     return all;
 }
 
@@ -144,10 +146,19 @@ TQuantity Find(const QString &name)
 
 QString ExportName(const TQuantity &quantity)
 {
-    const QStringList parts = quantity.Name.split(u':');
-    if (parts.size() != 3)
-        return quantity.Name;
-    return QStringLiteral("KUn") + parts[2] + QLatin1String(Archive::kChannelSuffixes[parts[1].toInt()]);
+    QString name = quantity.Caption;
+    return name.replace(QChar(0x03B4), u'd').replace(QChar(0x0394), u'D');
+}
+
+QString ValueUnit(const TQuantity &quantity)
+{
+    if (quantity.Unit == TUnit::PowerFactor)
+        return {};
+    if (quantity.Unit != TUnit::Power)
+        return UnitText(quantity.Unit);
+    if (quantity.Name.startsWith(u'Q'))
+        return QStringLiteral("вар");
+    return quantity.Name.startsWith(u'S') ? QStringLiteral("В·А") : QStringLiteral("Вт");
 }
 
 } // namespace Trends

@@ -20,7 +20,7 @@ QString UnitText(TUnit unit);
 struct TQuantity
 {
     QString Name;    // the archive's name: "Urms_a", or Archive::HarmonicQuantity(channel, order)
-    QString Caption; // "Urms A"
+    QString Caption; // the other pages' symbol and the channel: "U A", "δU(1) B"
     QString Group;   // "Напряжения"
     TUnit Unit = TUnit::Voltage;
     QColor Color;
@@ -39,7 +39,10 @@ inline constexpr int kHarmonicChannels = 6;
 // By name (Ku(n) too); an empty Name when none.
 TQuantity Find(const QString &name);
 
-// The column name a CSV export gives it: the archive's, "KUn5_a" for Ku(5) of a.
+// The column name a CSV export gives it: its caption in the file's code page
+// (Windows-1251 has no Greek letters: "dU(1) B", "DF").
 QString ExportName(const TQuantity &quantity);
+// The unit a value of it is read in ("В", "вар", "%"; "" for Km).
+QString ValueUnit(const TQuantity &quantity);
 
 } // namespace Trends

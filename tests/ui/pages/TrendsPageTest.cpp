@@ -6,6 +6,7 @@
 #include "archive/SyntheticArchive.h"
 #include "catalogue/ConnectionList.h"
 #include "catalogue/ProgramSettingsFile.h"
+#include "common/Cp1251.h"
 #include "common/UserFolders.h"
 #include "engine/Engine.h"
 #include "files/CsvSnapshot.h"
@@ -27,6 +28,9 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QPushButton>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
@@ -139,7 +143,7 @@ TEST_F(TrendsPageTest, ShowsTheLastHourAndGrowsOnePointPerPolledCycle)
     // the read-out names the time and every series' value under the mouse
     const QString readout = page.Chart()->ReadoutAt(Archive::SeriesTime(kMidnight.addSecs(8 * 3600 + 1815)));
     EXPECT_TRUE(readout.startsWith(QStringLiteral("09.12.2025 08:30:15"))) << readout.toStdString();
-    EXPECT_TRUE(readout.contains(QStringLiteral("Urms A: 905"))) << readout.toStdString();
+    EXPECT_TRUE(readout.contains(QStringLiteral("U A: 905 В"))) << readout.toStdString();
 
     // more cycles while hidden than it keeps: read anew when shown, up to the
     // last one polled
@@ -176,7 +180,7 @@ TEST_F(TrendsPageTest, TenMinuteViewHasBandsLimitLinesAndPointsBeyond)
     QCustomPlot *plot = page.Chart()->Plot();
     // in the list's order: the current on the right, the frequency on the
     // left (no voltage shown)
-    EXPECT_EQ(page.Chart()->Line(0)->name(), QStringLiteral("Irms A"));
+    EXPECT_EQ(page.Chart()->Line(0)->name(), QStringLiteral("I A"));
     EXPECT_EQ(page.Chart()->Line(0)->valueAxis(), plot->yAxis2);
     EXPECT_EQ(page.Chart()->Line(1)->valueAxis(), plot->yAxis);
     EXPECT_EQ(plot->yAxis->label(), QStringLiteral("Гц"));
@@ -192,6 +196,13 @@ TEST_F(TrendsPageTest, TenMinuteViewHasBandsLimitLinesAndPointsBeyond)
     EXPECT_EQ(bands, 2);
     std::sort(limits.begin(), limits.end());
     EXPECT_EQ(limits, (std::vector<double>{49.6f, 49.8f, 50.2f, 50.4f}));
+    // each limit line named in the legend by its quantity
+    QStringList legend;
+    for (int i = 0; i < plot->legend->itemCount(); ++i)
+        if (auto *item = qobject_cast<QCPPlottableLegendItem *>(plot->legend->item(i)))
+            legend << item->plottable()->name();
+    EXPECT_EQ(legend, (QStringList{"I A", "F", "F: предельно допустимое ↑", "F: нормально допустимое ↑",
+                                   "F: нормально допустимое ↓", "F: предельно допустимое ↓"}));
     const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR");
     if (!shots.isEmpty())
         page.grab().save(QDir(shots).filePath(QStringLiteral("trends-aggregates.png")));
@@ -219,32 +230,90 @@ TEST_F(TrendsPageTest, ExportsTheShownIntervalAsCsvAndSavesTheImage)
     page.SetChecked(QStringLiteral("Urms_b"), false);
     page.SetChecked(QStringLiteral("Urms_c"), false);
     page.SetChecked(QStringLiteral("F"), true);
-    page.ChooseInterval(kMidnight.addSecs(8 * 3600), kMidnight.addSecs(8 * 3600 + 9));
+    // a later run's values as the meter gave them, float32
+    synthetic::Fill(target, {},
+                    {synthetic::Cycle(12 * 3600, -0.04f), synthetic::Cycle(12 * 3600 + 3, 230.1f),
+                     synthetic::Cycle(12 * 3600 + 6, 1e-5f)});
+    page.ChooseInterval(kMidnight.addSecs(12 * 3600), kMidnight.addSecs(12 * 3600 + 9));
     ASSERT_TRUE(PumpUntil([&] { return page.Idle() && page.Data().Times.size() == 3; }));
 
     const QString csv = dir.filePath(QStringLiteral("out/trends.csv"));
     const QString png = dir.filePath(QStringLiteral("trends.png"));
+    const QString pdf = dir.filePath(QStringLiteral("trends.pdf"));
     QStringList filters;
     SetFileDialogHook([&](const TFileDialogRequest &request, QString &chosen) {
         filters << request.NameFilters.join(u'|');
-        chosen = filters.size() == 1 ? csv : png;
+        chosen = filters.size() == 1 ? csv : (filters.size() == 2 ? png : pdf);
         return true;
     });
     page.ExportCsv();
     page.SaveImage();
+    page.SaveImage();
     SetFileDialogHook(nullptr);
     EXPECT_EQ(filters, (QStringList{QStringLiteral("Файлы CSV (*.csv)"),
+                                    QStringLiteral("Изображение PNG (*.png)|Документ PDF (*.pdf)"),
                                     QStringLiteral("Изображение PNG (*.png)|Документ PDF (*.pdf)")}));
+    QFile paper(pdf);
+    ASSERT_TRUE(paper.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(paper.readAll().contains("/MediaBox [0 0 842.000000 595.000000]")) << "an A4 page across";
 
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page.StatusText().toStdString();
-    const QByteArray expected = QByteArrayLiteral("meter_time;Urms_a;F;\r\n"
-                                                  "2025-12-09 08:00:00;220;50;\r\n"
-                                                  "2025-12-09 08:00:03;221;50;\r\n"
-                                                  "2025-12-09 08:00:06;222;50;\r\n");
-    EXPECT_EQ(file.readAll(), expected);
+    // the pages' names; each number the shortest that reads back to the meter's float
+    const QString expected = QStringLiteral("Время счетчика;U A;F;\r\n"
+                                            "2025-12-09 12:00:00;-0.04;50;\r\n"
+                                            "2025-12-09 12:00:03;230.1;50;\r\n"
+                                            "2025-12-09 12:00:06;1E-5;50;\r\n")
+                                 .replace(u'.', TCsvFile::SystemDecimalSeparator());
+    EXPECT_EQ(Cp1251::Decode(file.readAll()), expected);
     EXPECT_GT(QFile(png).size(), 1000);
-    EXPECT_TRUE(page.StatusText().endsWith(QStringLiteral("trends.png"))) << page.StatusText().toStdString();
+    EXPECT_TRUE(page.StatusText().endsWith(QStringLiteral("trends.pdf"))) << page.StatusText().toStdString();
+}
+
+TEST_F(TrendsPageTest, FollowsTheArchiveAsItGrowsAndTakesTypedIntervals)
+{
+    page.SetArchiveTarget(target);
+    WaitShown();
+    page.ChooseSpan(TTrendsPage::TSpan::All);
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle(); }));
+    EXPECT_EQ(page.To(), kMidnight.addSecs(8 * 3600 + 599 * 3 + 1));
+
+    // another run written while the page is open (the poller's): the page
+    // sees it when shown again and when "Весь архив" is pressed
+    std::vector<TCycleCopy> later;
+    for (int i = 0; i < 20; ++i)
+        later.push_back(synthetic::Cycle(10 * 3600 + i * 3, 300.0f));
+    synthetic::Fill(target, {}, later);
+    const QDateTime end = kMidnight.addSecs(10 * 3600 + 19 * 3 + 1);
+    page.hide();
+    page.show();
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle() && page.To() == end; })) << page.To().toString().toStdString();
+    EXPECT_EQ(page.From(), kMidnight.addSecs(8 * 3600));
+    later.clear();
+    for (int i = 0; i < 20; ++i)
+        later.push_back(synthetic::Cycle(11 * 3600 + i * 3, 300.0f));
+    synthetic::Fill(target, {}, later);
+    page.findChild<QToolButton *>(QStringLiteral("btnTrendSpan4"))->click();
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle() && page.To() == end.addSecs(3600); }))
+        << page.To().toString().toStdString();
+    EXPECT_EQ(page.Data().Times.size(), 640u);
+    EXPECT_TRUE(page.StatusText().contains(QStringLiteral("640"))) << page.StatusText().toStdString();
+
+    // a date typed over the selected field is that date; six hours typed are
+    // drawn from the cycles as the "6 ч" button draws them
+    auto *from = page.findChild<QDateTimeEdit *>(QStringLiteral("dteTrendFrom"));
+    auto *to = page.findChild<QDateTimeEdit *>(QStringLiteral("dteTrendTo"));
+    for (auto [edit, text] : {std::pair{from, "09.12.2025 05:00"}, std::pair{to, "09.12.2025 11:00"}}) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, QLatin1String(text));
+    }
+    page.findChild<QPushButton *>(QStringLiteral("btnTrendShow"))->click();
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle(); }));
+    EXPECT_EQ(page.From(), kMidnight.addSecs(5 * 3600));
+    EXPECT_EQ(page.To(), kMidnight.addSecs(11 * 3600));
+    EXPECT_EQ(page.Data().Source, Archive::TSeriesSource::Cycles);
+    EXPECT_EQ(page.Data().Times.size(), 620u);
 }
 
 namespace {
