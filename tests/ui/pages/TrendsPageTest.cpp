@@ -304,6 +304,7 @@ TEST_F(TrendsPageTest, FollowsTheArchiveAsItGrowsAndTakesTypedIntervals)
     auto *from = page.findChild<QDateTimeEdit *>(QStringLiteral("dteTrendFrom"));
     auto *to = page.findChild<QDateTimeEdit *>(QStringLiteral("dteTrendTo"));
     for (auto [edit, text] : {std::pair{from, "09.12.2025 05:00"}, std::pair{to, "09.12.2025 11:00"}}) {
+        edit->setDateTime(kMidnight.addDays(5).addSecs(edit == to ? 41 : 0)); // another day shown before
         edit->setFocus();
         edit->selectAll();
         QTest::keyClicks(edit, QLatin1String(text));
