@@ -219,6 +219,13 @@ TEST_F(TrendsPageTest, TenMinuteViewHasBandsLimitLinesAndPointsBeyond)
     }
     EXPECT_GT(above, 0);
     EXPECT_GT(below, 0);
+
+    // Ku(n) of cycles kept without their spectra: the 10-minute values, said so
+    page.SetChecked(Archive::HarmonicQuantity(0, 3), true);
+    ASSERT_TRUE(PumpUntil([&] { return page.Idle() && page.Data().Source == Archive::TSeriesSource::Aggregates; }));
+    EXPECT_TRUE(page.StatusText().contains(QStringLiteral("Ku(n) по 10-минутным"))) << page.StatusText().toStdString();
+    bool found = false;
+    EXPECT_FLOAT_EQ(page.Chart()->Line(2)->data()->valueRange(found).upper, 0.3f);
     if (!shots.isEmpty())
         page.grab().save(QDir(shots).filePath(QStringLiteral("trends-cycles.png")));
 }
