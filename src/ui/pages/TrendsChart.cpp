@@ -347,7 +347,7 @@ void TTrendsChart::OnMouseMove(QMouseEvent *event)
 // The title in a row of its own above the chart while the picture is made.
 bool TTrendsChart::SaveWithTitle(const QString &title, const std::function<bool()> &save)
 {
-    auto *text = new QCPTextElement(plot_, title, QFont(font().family(), 11, QFont::Bold));
+    auto *text = new QCPTextElement(plot_, title, QFont(font().family(), 10, QFont::Bold));
     plot_->plotLayout()->insertRow(0);
     plot_->plotLayout()->addElement(0, 0, text);
     const bool saved = save();

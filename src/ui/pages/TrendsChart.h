@@ -51,7 +51,7 @@ public:
     void ResetView();
     QString ReadoutAt(double key) const;
 
-    // The picture with a title (the meter and the interval) and the legend;
+    // The picture with a title (its lines: the meter; the interval) and the legend;
     // the PDF on an A4 page across.
     bool SavePng(const QString &fileName, const QString &title);
     bool SavePdf(const QString &fileName, const QString &title);

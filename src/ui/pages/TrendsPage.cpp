@@ -699,7 +699,7 @@ void TTrendsPage::SaveImage()
     else if (liveMeter_)
         title += QStringLiteral(": %1 № %2").arg(liveMeter_->DeviceType).arg(liveMeter_->FactoryNumber);
     const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
-    title += QStringLiteral(", %1 – %2 (время счетчика), %3")
+    title += QStringLiteral("\n%1 – %2 (время счетчика), %3")
                  .arg(from_.toString(format), to_.toString(format),
                       data_.Source == Archive::TSeriesSource::Cycles ? QStringLiteral("циклы по 3 с")
                                                                      : QStringLiteral("10-минутные значения"));

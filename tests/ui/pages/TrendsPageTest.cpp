@@ -219,6 +219,8 @@ TEST_F(TrendsPageTest, TenMinuteViewHasBandsLimitLinesAndPointsBeyond)
     }
     EXPECT_GT(above, 0);
     EXPECT_GT(below, 0);
+    if (!shots.isEmpty())
+        page.grab().save(QDir(shots).filePath(QStringLiteral("trends-cycles.png")));
 
     // Ku(n) of cycles kept without their spectra: the 10-minute values, said so
     page.SetChecked(Archive::HarmonicQuantity(0, 3), true);
@@ -226,8 +228,6 @@ TEST_F(TrendsPageTest, TenMinuteViewHasBandsLimitLinesAndPointsBeyond)
     EXPECT_TRUE(page.StatusText().contains(QStringLiteral("Ku(n) по 10-минутным"))) << page.StatusText().toStdString();
     bool found = false;
     EXPECT_FLOAT_EQ(page.Chart()->Line(2)->data()->valueRange(found).upper, 0.3f);
-    if (!shots.isEmpty())
-        page.grab().save(QDir(shots).filePath(QStringLiteral("trends-cycles.png")));
 }
 
 TEST_F(TrendsPageTest, ExportsTheShownIntervalAsCsvAndSavesTheImage)
@@ -274,6 +274,8 @@ TEST_F(TrendsPageTest, ExportsTheShownIntervalAsCsvAndSavesTheImage)
                                  .replace(u'.', TCsvFile::SystemDecimalSeparator());
     EXPECT_EQ(Cp1251::Decode(file.readAll()), expected);
     EXPECT_GT(QFile(png).size(), 1000);
+    if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty())
+        QFile::copy(png, QDir(shots).filePath(QStringLiteral("trends-saved.png")));
     EXPECT_TRUE(page.StatusText().endsWith(QStringLiteral("trends.pdf"))) << page.StatusText().toStdString();
 }
 
