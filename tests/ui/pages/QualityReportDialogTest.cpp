@@ -114,7 +114,7 @@ TEST_F(QualityReportTest, ThePolledExcursionIsJudgedShownAndSaved)
         << dialog->VerdictText().toStdString();
     const QString text = dialog->Browser()->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("Худшие значения"))) << text.left(500).toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("заводской номер 4242")));
+    EXPECT_TRUE(text.contains(QStringLiteral("№ 4242"))) << text.left(500).toStdString();
     if (const QString shots = qEnvironmentVariable("MONITOR_SCREENSHOT_DIR"); !shots.isEmpty())
         dialog->grab().save(QDir(shots).filePath(QStringLiteral("report-preview.png")));
 
