@@ -62,8 +62,9 @@ std::vector<TQuantity> Make()
     const TLimitDescriptor deviation = DisplayLimits::FrequencyDeviation();
     single("F", QStringLiteral("F"), g[2], Frequency, black, 0, &frequency);
     single("dF", QStringLiteral("ΔF"), g[2], Frequency, blue, 0, &deviation);
-    perChannel("dU1", QStringLiteral("δU(1)"), g[3], Percent, 6, 0, DisplayLimits::DeviationU1);
-    perChannel("dU", QStringLiteral("δU"), g[3], Percent, 6, 1, DisplayLimits::DeviationU);
+    // the first block is the whole signal's deviation, the second the fundamental's, as the main page shows them
+    perChannel("dU1", QStringLiteral("δU"), g[3], Percent, 6, 0, DisplayLimits::DeviationU1);
+    perChannel("dU", QStringLiteral("δU(1)"), g[3], Percent, 6, 1, DisplayLimits::DeviationU);
     const TLimitDescriptor k0u = DisplayLimits::ZeroSequenceUnbalance();
     const TLimitDescriptor k2u = DisplayLimits::NegativeSequenceUnbalance();
     single("K0U", QStringLiteral("K0U"), g[4], Percent, black, 0, &k0u);
