@@ -176,15 +176,6 @@ QString Escape(const QString &text)
     return text.toHtmlEscaped();
 }
 
-// The meter as the window names it: its model and factory number; an
-// identifier the program does not know stays as the archive has it.
-QString MeterName(const TMeterInfo &meter)
-{
-    const qsizetype code = DeviceTypeIdents().indexOf(meter.DeviceType);
-    const QString model = code >= 0 ? DeviceTypeFullNames().value(code) : meter.DeviceType;
-    return QStringLiteral("%1 № %2").arg(model).arg(meter.FactoryNumber);
-}
-
 // Header rows are repeated on each page the table continues on.
 QString TableStart(const QString &headerRow)
 {
@@ -768,6 +759,13 @@ QByteArray Pdf(const TQualityReport &report, const TDocumentFields &fields, cons
 }
 
 } // namespace
+
+QString MeterName(const TMeterInfo &meter)
+{
+    const qsizetype code = DeviceTypeIdents().indexOf(meter.DeviceType);
+    const QString model = code >= 0 ? DeviceTypeFullNames().value(code) : meter.DeviceType;
+    return QStringLiteral("%1 № %2").arg(model).arg(meter.FactoryNumber);
+}
 
 QByteArray RenderReport(const TQualityReport &report, TFormat format, const TDocumentFields &fields)
 {

@@ -26,6 +26,10 @@ struct TDocumentFields
 
 QByteArray RenderReport(const TQualityReport &report, TFormat format, const TDocumentFields &fields = {});
 
+// The meter as the window names it: its model and factory number; an
+// identifier the program does not know stays as the archive has it.
+QString MeterName(const TMeterInfo &meter);
+
 // The PDF's text laid out on its pages as it is printed: the page height is
 // the document's page size; headings that would stay apart from their table
 // already start a new page.

@@ -138,8 +138,7 @@ void TQualityReportDialog::OnRead()
 void TQualityReportDialog::ShowDocument()
 {
     const Report::TQualityReport &report = *report_;
-    setWindowTitle(
-        QStringLiteral("Отчёт о качестве: %1 № %2").arg(report.Meter.DeviceType).arg(report.Meter.FactoryNumber));
+    setWindowTitle(QStringLiteral("Отчёт о качестве: ") + Report::MeterName(report.Meter));
     // What fails, named beside the verdict: the reason is the first thing looked for.
     QStringList failing;
     for (const Report::TCriterionResult &result : report.Results)
@@ -176,10 +175,8 @@ void TQualityReportDialog::ShowDocument()
     // A full-width table's border comes out a pixel wider than the view.
     shown.replace(QStringLiteral("width=\"100%\""), QStringLiteral("width=\"99%\""));
     browser_->setHtml(shown);
-    lblStatus_->setText(QStringLiteral("Счетчик %1 № %2, время счетчика %3")
-                            .arg(report.Meter.DeviceType)
-                            .arg(report.Meter.FactoryNumber)
-                            .arg(IntervalText(report.From, report.To)));
+    lblStatus_->setText(QStringLiteral("Счетчик %1, время счетчика %2")
+                            .arg(Report::MeterName(report.Meter), IntervalText(report.From, report.To)));
     btnSave_->setEnabled(true);
 }
 
